@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs what is missing on a Debian 12 machine, then configures and builds into build/.
+# Used by start.sh and test.sh; safe to run again (it only installs what is absent).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          qt6-base-dev qt6-charts-dev libgl-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -q
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "$@"
+cmake --build build -j2

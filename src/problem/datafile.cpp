@@ -1,0 +1,184 @@
+#include "problem/datafile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+#include "problem/textconv.h"
+#include "problem/textconv_detail.h"
+
+namespace vobrix {
+
+namespace {
+
+std::string DataFileMessage(DataFileError::Kind kind, const std::string& path, int line) {
+  if (kind == DataFileError::Kind::kCannotOpen) {
+    return "Cannot open the file '" + path + "'.";
+  }
+  return "Invalid data pair at line " + std::to_string(line) + " of '" + path + "'.";
+}
+
+// White space as C's isspace sees it in the "C" locale.
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool IsLineBreak(char c) {
+  return c == '\n' || c == '\r';
+}
+
+// Whether the character at `i` ends a line: an LF, or a CR not followed by LF (a CR LF pair
+// ends its line at the LF).
+bool EndsLineAt(std::string_view contents, std::size_t i) {
+  return contents[i] == '\n' ||
+         (contents[i] == '\r' && (i + 1 >= contents.size() || contents[i + 1] != '\n'));
+}
+
+// One number at `pos` as "%f" reads it, except that hexadecimal numbers, "nan" and "inf" are
+// refused, the value must be finite in single precision, and the number must end at white
+// space or at the end of the file (no "1.5x", "0x10", "1e" or "1.2.3"). Advances `pos` past
+// it.
+bool ReadFloat(std::string_view contents, std::size_t& pos, float& value) {
+  const std::string_view rest = contents.substr(pos);
+  const std::size_t length = detail::ScanDecimal(rest);
+  if (length == 0) {
+    return false;
+  }
+  if (length < rest.size() && !IsSpace(rest[length])) {
+    return false;
+  }
+  if (!detail::ReadDecimal(rest.substr(0, length), value)) {
+    return false;
+  }
+  pos += length;
+  return true;
+}
+
+void SkipSpace(std::string_view contents, std::size_t& pos) {
+  while (pos < contents.size() && IsSpace(contents[pos])) {
+    ++pos;
+  }
+}
+
+// Whether one line (without its break) holds exactly two numbers the reader accepts.
+bool IsGoodLine(std::string_view line) {
+  std::size_t pos = 0;
+  float value = 0.0f;
+  for (int i = 0; i < 2; ++i) {
+    SkipSpace(line, pos);
+    if (!ReadFloat(line, pos, value)) {
+      return false;
+    }
+  }
+  SkipSpace(line, pos);
+  return pos == line.size();
+}
+
+// The line to blame for a failed read: the first line that does not hold exactly one pair,
+// or else the line where reading stopped. Only computed on failure.
+int BlameLine(std::string_view contents, std::size_t failedAt) {
+  int line = 1;
+  std::size_t start = 0;
+  while (start < contents.size()) {
+    std::size_t end = start;
+    while (end < contents.size() && !IsLineBreak(contents[end])) {
+      ++end;
+    }
+    if (!IsGoodLine(contents.substr(start, end - start))) {
+      return line;
+    }
+    if (end < contents.size() && contents[end] == '\r' && end + 1 < contents.size() &&
+        contents[end + 1] == '\n') {
+      ++end;
+    }
+    start = end + 1;
+    ++line;
+  }
+  // Every line is good (or there is none): blame the line where reading stopped.
+  int stopLine = 1;
+  for (std::size_t i = 0; i < failedAt && i < contents.size(); ++i) {
+    if (EndsLineAt(contents, i)) {
+      ++stopLine;
+    }
+  }
+  return std::clamp(stopLine, 1, std::max(line - 1, 1));
+}
+
+}  // namespace
+
+DataFileError::DataFileError(Kind kind, std::string path, int line, int lineCount)
+    : std::runtime_error(DataFileMessage(kind, path, line)),
+      kind_(kind),
+      path_(std::move(path)),
+      line_(line),
+      lineCount_(lineCount) {}
+
+int CountLines(std::string_view contents) {
+  int breaks = 0;
+  for (std::size_t i = 0; i < contents.size(); ++i) {
+    if (EndsLineAt(contents, i)) {
+      ++breaks;
+    }
+  }
+  const bool endsWithBreak = !contents.empty() && IsLineBreak(contents.back());
+  return breaks + (contents.empty() || endsWithBreak ? 0 : 1);
+}
+
+std::vector<CellRow> ParseDataFile(std::string_view contents, const std::string& path) {
+  const int lineCount = CountLines(contents);
+  auto fail = [&](std::size_t at) {
+    return DataFileError(DataFileError::Kind::kInvalidData, path, BlameLine(contents, at),
+                         lineCount);
+  };
+  // The grid cannot hold zero rows: a file without a line is invalid data, not an empty load.
+  if (lineCount == 0) {
+    throw fail(0);
+  }
+
+  std::vector<CellRow> rows;
+  rows.reserve(static_cast<std::size_t>(lineCount));
+  std::size_t pos = 0;
+  for (int r = 0; r < lineCount; ++r) {
+    float x = 0.0f;
+    float y = 0.0f;
+    // "%f" skips leading white space; "\t" and "\n" each match any run of it, even none.
+    SkipSpace(contents, pos);
+    if (!ReadFloat(contents, pos, x)) {
+      throw fail(pos);
+    }
+    SkipSpace(contents, pos);
+    if (!ReadFloat(contents, pos, y)) {
+      throw fail(pos);
+    }
+    rows.push_back({FormatGeneral(x, 6), FormatGeneral(y, 6)});
+  }
+  // fscanf would ignore what follows the last pair; anything but white space there means the
+  // file is not one pair per line, so refuse it rather than load misaligned data.
+  SkipSpace(contents, pos);
+  if (pos != contents.size()) {
+    throw fail(pos);
+  }
+  return rows;
+}
+
+std::vector<CellRow> ReadDataFile(const std::string& path) {
+  const std::u8string utf8(path.begin(), path.end());
+  const std::filesystem::path file(utf8);
+  std::error_code error;
+  if (std::filesystem::is_directory(file, error)) {
+    throw DataFileError(DataFileError::Kind::kCannotOpen, path, 0, 0);
+  }
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream) {
+    throw DataFileError(DataFileError::Kind::kCannotOpen, path, 0, 0);
+  }
+  std::string contents((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
+  if (stream.bad()) {
+    throw DataFileError(DataFileError::Kind::kCannotOpen, path, 0, 0);
+  }
+  return ParseDataFile(contents, path);
+}
+
+}  // namespace vobrix

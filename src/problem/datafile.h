@@ -1,0 +1,51 @@
+// Reading a data file of number pairs into grid cell texts, for the window's Load and the
+// command line alike. No Qt.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "problem/problem.h"
+
+namespace vobrix {
+
+// Why a data file gave no rows. what() is an English sentence naming the file (and the line).
+class DataFileError : public std::runtime_error {
+ public:
+  enum class Kind {
+    kCannotOpen,   // the file cannot be opened or read
+    kInvalidData,  // a pair cannot be read, or the file holds no pair at all
+  };
+  DataFileError(Kind kind, std::string path, int line, int lineCount);
+  Kind kind() const { return kind_; }
+  const std::string& path() const { return path_; }
+  // kInvalidData: the 1-based line to blame (the first line that does not hold exactly two
+  // numbers); 0 for kCannotOpen.
+  int line() const { return line_; }
+  // kInvalidData: the number of lines the file has; 0 for kCannotOpen.
+  int lineCount() const { return lineCount_; }
+
+ private:
+  Kind kind_;
+  std::string path_;
+  int line_;
+  int lineCount_;
+};
+
+// Reads the data file at `path` (UTF-8): as many X/Y pairs as the file has lines, each value
+// in single precision as C's fscanf("%f\t%f\n") would read it, returned as cell texts in the
+// general format with 6 significant digits. All or nothing: throws DataFileError and returns
+// no rows when the file cannot be read, a pair is missing or not two finite decimal numbers,
+// something other than white space is left after the last pair, or the file has no line.
+std::vector<CellRow> ReadDataFile(const std::string& path);
+
+// The same over the file's contents already in memory; `path` only names the file in errors.
+std::vector<CellRow> ParseDataFile(std::string_view contents, const std::string& path);
+
+// The number of lines of a data file's contents: line breaks are LF, CR LF or a lone CR, and
+// a final line break does not open a further line.
+int CountLines(std::string_view contents);
+
+}  // namespace vobrix

@@ -1,0 +1,48 @@
+// Building the run's Problem from the window's settings and the training cell texts.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "engine/functions.h"
+#include "engine/problem_record.h"
+
+namespace vobrix {
+
+// The settings a problem is made from, as the window holds them.
+struct ProblemSettings {
+  std::array<bool, kFunctionTableSize> ticked{true, true, true, true};  // check-list order
+  std::string windowSizeText = "5";
+  std::string constantCountText = "1000";
+  std::string lowerText = "-10";
+  std::string upperText = "10";
+};
+
+// One row of a data grid: the X and Y cell texts.
+struct CellRow {
+  std::string x;
+  std::string y;
+};
+
+// A setting under which no run can exist; names the field.
+class ProblemError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct ProblemBuild {
+  std::unique_ptr<Problem> problem;
+  bool functionForced = false;  // nothing was ticked: "+" was used ("You must use 1 function
+                                // at least.")
+};
+
+// Builds the problem. Throws ConversionError for a text that is not a number and
+// ProblemError for a window size or constant count below 1, or a training series with no
+// more rows than the window size.
+ProblemBuild MakeProblem(const ProblemSettings& settings, const std::vector<CellRow>& training,
+                         const FunctionTable& functions);
+
+}  // namespace vobrix

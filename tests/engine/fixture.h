@@ -1,0 +1,68 @@
+// Builds a Problem record by hand, so the engine can be tested without the settings layer.
+#pragma once
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "engine/functions.h"
+#include "engine/problem_record.h"
+
+namespace vobrix::test {
+
+// A problem with the given FunctionTable indices, variables X0..X(variables-1), constants and
+// training series; it becomes the current problem for as long as it lives.
+class TestProblem {
+ public:
+  TestProblem(std::initializer_list<int> functions, int variables, std::vector<double> constants,
+              std::vector<double> series = {}) {
+    static const FunctionTable table = BuildFunctionTable();
+    for (int f : functions) problem_.nodeTable.push_back(table[f]);
+    problem_.functionCount = static_cast<int>(functions.size());
+    problem_.variableCount = variables;
+    problem_.windowSize = variables;
+    problem_.window.assign(variables, 0.0);
+    for (int k = 0; k < variables; ++k) {
+      problem_.nodeTable.push_back(
+          NodeEntry{-1, std::string("X").append(std::to_string(k)), EvalVariable, k});
+    }
+    problem_.constantCount = static_cast<int>(constants.size());
+    problem_.constants = std::move(constants);
+    for (int k = 0; k < problem_.constantCount; ++k) {
+      char text[32];
+      std::snprintf(text, sizeof text, "%.3f", problem_.constants[k]);
+      problem_.nodeTable.push_back(NodeEntry{-1, text, EvalConstant, k});
+    }
+    problem_.trainingY = std::move(series);
+    problem_.trainingCount = static_cast<int>(problem_.trainingY.size());
+    problem_.trainingX.assign(problem_.trainingY.size(), 0.0);
+    previous_ = currentProblem;
+    currentProblem = &problem_;
+  }
+  ~TestProblem() { currentProblem = previous_; }
+  TestProblem(const TestProblem&) = delete;
+  TestProblem& operator=(const TestProblem&) = delete;
+
+  Problem& get() { return problem_; }
+  // Node index of a function block entry, a variable and a constant.
+  Node fn(int blockIndex) const { return blockIndex; }
+  Node var(int k) const { return problem_.functionCount + k; }
+  Node constant(int k) const { return problem_.functionCount + problem_.variableCount + k; }
+
+ private:
+  Problem problem_;
+  Problem* previous_ = nullptr;
+};
+
+// Evaluates a whole program with the given window values.
+inline double Evaluate(const std::vector<Node>& genes, std::vector<double> window,
+                       std::int32_t* endPosition = nullptr) {
+  currentProblem->window = std::move(window);
+  std::int32_t position = 0;
+  const double value = EvaluateNode(genes.data(), position);
+  if (endPosition) *endPosition = position;
+  return value;
+}
+
+}  // namespace vobrix::test
