@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -43,13 +44,17 @@ struct Population {
   std::vector<std::int32_t> averageLengthHistory;
   std::array<std::vector<Individual*>, 2> buffers;
 
-  // Allocates everything the population will ever use; throws std::bad_alloc when it cannot.
+  // Allocates everything the population will ever use, genes zeroed; throws std::bad_alloc
+  // when it cannot or when the storage would not fit in the machine's available memory, and
+  // std::invalid_argument for a negative size or count.
   explicit Population(const PopulationParams& params);
   Population(const Population&) = delete;
   Population& operator=(const Population&) = delete;
 
   Individual** Current() { return buffers[current].data(); }
   Individual** Next() { return buffers[1 - current].data(); }
+  Individual* const* Current() const { return buffers[current].data(); }
+  Individual* const* Next() const { return buffers[1 - current].data(); }
 
  private:
   std::vector<Individual> records_;  // 2 x populationSize, never moved
@@ -58,5 +63,47 @@ struct Population {
 
 // The population being filled, evaluated or bred; DrawNode reads its ratios.
 extern Population* currentPopulation;
+
+// Bytes the Population constructor allocates for these parameters; SIZE_MAX when the count
+// does not fit a size_t.
+std::size_t PopulationBytes(const PopulationParams& params);
+// Whether PopulationBytes fits in the machine's available physical memory (MemAvailable of
+// /proc/meminfo); true when that figure cannot be read.
+bool FitsInMemory(const PopulationParams& params);
+
+// Gives every Individual of the current buffer a random initial program (GrowProgram with the
+// ratios of p.params and the block sizes of currentProblem); throws GrowthError when growth
+// cannot close under these settings.
+void FillInitialGeneration(Population& p);
+// Makes the bred buffer the current one.
+void SwapGenerations(Population& p);
+
+// Elite copies for these parameters: populationSize x eliteFraction, truncated, within
+// 0 .. populationSize.
+std::int32_t EliteCount(const PopulationParams& params);
+
+// The operator a bred slot gets for the draw r: the rates are widened and summed in double and
+// every test is strict, so reproduction takes r from crossover + mutation + onePoint up.
+enum class BreedOperation { Crossover, Mutation, OnePoint, Reproduction };
+BreedOperation ChooseOperation(float r, const PopulationParams& params);
+
+// Second-parent draws before breeding gives up on the selection and takes the next slot.
+inline constexpr int kMaxSecondParentDraws = 1000;
+// Nodes of the random subtree that mutation grows during breeding.
+inline constexpr std::int32_t kMutationSubtreeLimit = 30;
+
+// Writes the next generation into the other buffer: elite copies, then one operator per slot.
+// The current buffer must be evaluated and sorted best first, and currentPopulation must be p
+// (mutation draws its Nodes with p's ratios). g is not used.
+void Breed(Population& p, std::int32_t g);
+
+// A slot of the current buffer chosen by p.params.selectionMethod (slot 0 for an unknown one).
+std::int32_t SelectParent(const Population& p);
+// Roulette wheel over normalizedFitness; slot 0 when the running sum never exceeds the draw.
+std::int32_t SelectProportional(const Population& p);
+// Best of tournamentSize uniform draws (at least one), the earliest drawn among equals.
+std::int32_t SelectTournament(const Population& p);
+// One uniform draw.
+std::int32_t SelectRandom(const Population& p);
 
 }  // namespace vobrix

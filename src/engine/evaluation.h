@@ -1,0 +1,31 @@
+// Evaluating, ranking and summarising one generation of a population.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/gp_pop.h"
+
+namespace vobrix {
+
+// Raw, adjusted and normalized fitness of every Individual of the current buffer, in three
+// passes over the slots in order.
+void EvaluateGeneration(Population& p);
+// The first pass: rawFitness = TrainingFitness of each program on currentProblem.
+void ComputeRawFitness(Population& p);
+
+// Orders the current buffer's references best first (highest normalizedFitness).
+void SortGeneration(Population& p);
+// Over two Individual* records: -1 when a's normalizedFitness is greater, +1 when smaller,
+// 0 when equal or either is NaN.
+int CompareNormalizedFitness(const void* a, const void* b);
+
+// Mean length of the current buffer; the caller truncates it.
+double AverageLength(const Population& p);
+
+// Stores entry g of the three histories (the run passes the generation's best raw fitness as
+// the scale too, which is what the fitness chart's axis is sized from); throws std::out_of_range
+// for g outside them.
+void RecordGeneration(Population& p, std::int32_t g, float scale, float best,
+                      std::int32_t averageLength);
+
+}  // namespace vobrix

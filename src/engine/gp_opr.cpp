@@ -1,0 +1,160 @@
+#include "engine/gp_opr.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "engine/init.h"
+#include "engine/misc.h"
+#include "engine/problem_record.h"
+
+namespace vobrix {
+namespace {
+
+std::int32_t Arity(Node node) {
+  return currentProblem->nodeTable[node].arityCode;
+}
+
+struct Cut {
+  std::int32_t start;
+  std::int32_t end;
+};
+
+// First draw Rand31 mod length, every redraw RandomBelow(length); only a malformed program has
+// a start without an end.
+Cut DrawSubtree(const Individual& p) {
+  std::int32_t s = Rand31() % p.length;
+  std::optional<std::int32_t> e = SubtreeEnd(p.genes, p.length, s);
+  while (!e) {
+    s = RandomBelow(p.length);
+    e = SubtreeEnd(p.genes, p.length, s);
+  }
+  return {s, *e};
+}
+
+void ZeroTail(Individual& child, std::int32_t maxLength) {
+  std::fill(child.genes + child.length, child.genes + maxLength, Node{0});
+}
+
+// Sum of arityCode over genes[0 .. last].
+std::int32_t OpenCount(const Node* genes, std::int32_t last) {
+  std::int32_t open = 0;
+  for (std::int32_t k = 0; k <= last; ++k) open += Arity(genes[k]);
+  return open;
+}
+
+}  // namespace
+
+void SpliceCrossover(Individual& child, const Individual& receiver, std::int32_t s1,
+                     std::int32_t e1, const Individual& donor, std::int32_t s2, std::int32_t e2,
+                     std::int32_t maxLength) {
+  Node* out = std::copy(receiver.genes, receiver.genes + s1, child.genes);
+  out = std::copy(donor.genes + s2, donor.genes + e2 + 1, out);
+  out = std::copy(receiver.genes + e1 + 1, receiver.genes + receiver.length, out);
+  child.length = static_cast<std::int32_t>(out - child.genes);
+  ZeroTail(child, maxLength);
+}
+
+void SpliceMutation(Individual& child, const Individual& parent, std::int32_t s, std::int32_t e,
+                    const Node* replacement, std::int32_t count, std::int32_t maxLength) {
+  Node* out = std::copy(parent.genes, parent.genes + s, child.genes);
+  out = std::copy(replacement, replacement + count, out);
+  out = std::copy(parent.genes + e + 1, parent.genes + parent.length, out);
+  child.length = static_cast<std::int32_t>(out - child.genes);
+  ZeroTail(child, maxLength);
+}
+
+void SpliceOnePoint(Individual& child, const Individual& first, std::int32_t i,
+                    const Individual& second, std::int32_t j, std::int32_t maxLength) {
+  Node* out = std::copy(first.genes, first.genes + i + 1, child.genes);
+  out = std::copy(second.genes + j + 1, second.genes + second.length, out);
+  child.length = static_cast<std::int32_t>(out - child.genes);
+  ZeroTail(child, maxLength);
+}
+
+std::int32_t DrawCutPosition(std::int32_t length) {
+  // One Rand15 draw covers 2^15 values; a program longer than that needs two (30 bits).
+  const bool wide = length > 32768;
+  const std::int64_t range = wide ? (std::int64_t{1} << 30) : (std::int64_t{1} << 15);
+  const std::int64_t accepted = range - range % length;
+  for (;;) {
+    std::int64_t v = Rand15();
+    if (wide) v = (v << 15) | Rand15();
+    if (v < accepted) return static_cast<std::int32_t>(v % length);
+  }
+}
+
+void SubtreeCrossover(Individual& child, const Individual& receiver, const Individual& donor,
+                      std::int32_t maxLength) {
+  // A terminal of the donor in place of any subtree never lengthens the receiver, so a fitting
+  // pair exists and is drawn with a probability of at least one half per attempt.
+  for (;;) {
+    const Cut a = DrawSubtree(receiver);
+    const Cut b = DrawSubtree(donor);
+    const std::int64_t length =
+        std::int64_t{receiver.length} - (a.end - a.start + 1) + (b.end - b.start + 1);
+    if (length <= maxLength) {
+      SpliceCrossover(child, receiver, a.start, a.end, donor, b.start, b.end, maxLength);
+      return;
+    }
+  }
+}
+
+void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t maxLength,
+                     std::int32_t limit) {
+  if (limit < 1 || limit > kMaxMutationLimit) {
+    throw std::invalid_argument("subtree limit " + std::to_string(limit) + " is outside 1 to " +
+                                std::to_string(kMaxMutationLimit));
+  }
+  std::array<Node, kMaxMutationLimit> scratch;
+  const Cut cut = DrawSubtree(parent);
+  const std::int32_t rest = parent.length - (cut.end - cut.start + 1);
+  std::int32_t m = 0;
+  std::int32_t open = 0;
+  std::int64_t restarts = 0;
+  for (;;) {
+    if (rest + m >= maxLength || m >= limit) {
+      // The cut point stays fixed, so with a function share that leaves no terminal the
+      // regrowth would restart for ever; give up after a bound far beyond sensible settings.
+      if (++restarts > kMaxMutationRestarts) {
+        throw GrowthError("Subtree mutation could not grow a closed subtree of at most " +
+                          std::to_string(std::min(limit, maxLength - rest)) + " Nodes in " +
+                          std::to_string(kMaxMutationRestarts) +
+                          " attempts; lower the \"Function\" share of the initial node ratios.");
+      }
+      m = 0;
+      open = 0;
+    }
+    scratch[m] = DrawNode(NodeKindRequest::Any);
+    open += Arity(scratch[m]);
+    if (open == -1) break;
+    ++m;
+  }
+  SpliceMutation(child, parent, cut.start, cut.end, scratch.data(), m + 1, maxLength);
+}
+
+void OnePointMutation(Individual& child, const Individual& first, const Individual& second,
+                      std::int32_t maxLength) {
+  // Cuts at both last positions always match and fit, so the loop ends.
+  for (;;) {
+    const std::int32_t i = DrawCutPosition(first.length);
+    const std::int32_t j = DrawCutPosition(second.length);
+    if (OpenCount(first.genes, i) != OpenCount(second.genes, j)) continue;
+    if (std::int64_t{second.length} + i - j > maxLength) continue;
+    SpliceOnePoint(child, first, i, second, j, maxLength);
+    return;
+  }
+}
+
+void Reproduce(Individual& child, const Individual& parent, std::int32_t maxLength) {
+  std::copy(parent.genes, parent.genes + parent.length, child.genes);
+  child.length = parent.length;
+  child.rawFitness = parent.rawFitness;
+  child.adjustedFitness = parent.adjustedFitness;
+  child.normalizedFitness = parent.normalizedFitness;
+  ZeroTail(child, maxLength);
+}
+
+}  // namespace vobrix

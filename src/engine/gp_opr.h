@@ -1,0 +1,50 @@
+// The genetic operators: each writes one well-formed child of at most maxLength Nodes into a
+// record of the other buffer and zeroes the child's genes from its length on.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/functions.h"
+#include "engine/gp_pop.h"
+
+namespace vobrix {
+
+// Regrowth attempts of one subtree mutation before it is declared impossible. Sensible ratios
+// close within a few hundred; a function share of 1 closes only on the rare draw of 1.0 and
+// runs into this bound.
+inline constexpr std::int64_t kMaxMutationRestarts = 10000;
+// Largest subtree limit SubtreeMutation accepts (its scratch array lives on the stack).
+inline constexpr std::int32_t kMaxMutationLimit = 64;
+
+// Replaces a random subtree of receiver by a random subtree of donor, drawing both again until
+// the child fits in maxLength.
+void SubtreeCrossover(Individual& child, const Individual& receiver, const Individual& donor,
+                      std::int32_t maxLength);
+// Replaces a random subtree of parent by a newly grown one of at most limit Nodes (1 to
+// kMaxMutationLimit). Throws GrowthError when the regrowth keeps failing to close.
+void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t maxLength,
+                     std::int32_t limit);
+// Joins the front of first up to a random cut with the back of second after a random cut of
+// the same open count. first and second must be different records.
+void OnePointMutation(Individual& child, const Individual& first, const Individual& second,
+                      std::int32_t maxLength);
+// Copies genes, length and the three fitness values.
+void Reproduce(Individual& child, const Individual& parent, std::int32_t maxLength);
+
+// The splices with the cut points given, as the operators above make them after their draws.
+// Crossover: receiver[0, s1) + donor[s2, e2] + receiver(e1, end).
+void SpliceCrossover(Individual& child, const Individual& receiver, std::int32_t s1,
+                     std::int32_t e1, const Individual& donor, std::int32_t s2, std::int32_t e2,
+                     std::int32_t maxLength);
+// Mutation: parent[0, s) + replacement[0, count) + parent(e, end).
+void SpliceMutation(Individual& child, const Individual& parent, std::int32_t s, std::int32_t e,
+                    const Node* replacement, std::int32_t count, std::int32_t maxLength);
+// One-point: first[0, i] + second(j, end).
+void SpliceOnePoint(Individual& child, const Individual& first, std::int32_t i,
+                    const Individual& second, std::int32_t j, std::int32_t maxLength);
+
+// A one-point cut position in 0 .. length - 1 from Rand15 draws, every position exactly
+// equally likely: draws outside the largest multiple of length are rejected and drawn again.
+std::int32_t DrawCutPosition(std::int32_t length);
+
+}  // namespace vobrix

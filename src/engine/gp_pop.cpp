@@ -1,0 +1,234 @@
+#include "engine/gp_pop.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <limits>
+#include <new>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "engine/gp_opr.h"
+#include "engine/init.h"
+#include "engine/misc.h"
+#include "engine/problem_record.h"
+
+namespace vobrix {
+
+namespace {
+
+// a x b, or nothing when it overflows a size_t.
+bool MultiplySize(std::size_t a, std::size_t b, std::size_t& out) {
+  if (a != 0 && b > std::numeric_limits<std::size_t>::max() / a) return false;
+  out = a * b;
+  return true;
+}
+
+bool AddSize(std::size_t a, std::size_t b, std::size_t& out) {
+  if (b > std::numeric_limits<std::size_t>::max() - a) return false;
+  out = a + b;
+  return true;
+}
+
+// MemAvailable of /proc/meminfo in bytes, or 0 when it cannot be read.
+std::size_t AvailableMemory() {
+  std::ifstream in("/proc/meminfo");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind("MemAvailable:", 0) != 0) continue;
+    std::istringstream fields(line.substr(13));
+    unsigned long long kib = 0;
+    std::string unit;
+    if (!(fields >> kib >> unit) || unit != "kB") return 0;
+    std::size_t bytes = 0;
+    return MultiplySize(static_cast<std::size_t>(kib), 1024, bytes)
+               ? bytes
+               : std::numeric_limits<std::size_t>::max();
+  }
+  return 0;
+}
+
+// Second parent for crossover and one-point mutation, different from p1, or -1 when the
+// population has no other slot. A selection that can only return p1 (slot 0 for an unknown
+// method, proportional over NaN fitness) would otherwise be drawn again for ever, so after a
+// bounded number of draws the next slot is taken.
+std::int32_t SelectSecondParent(const Population& p, std::int32_t p1) {
+  if (p.params.populationSize < 2) return -1;
+  for (int attempt = 0; attempt < kMaxSecondParentDraws; ++attempt) {
+    const std::int32_t p2 = SelectParent(p);
+    if (p2 != p1) return p2;
+  }
+  return (p1 + 1) % p.params.populationSize;
+}
+
+}  // namespace
+
+std::size_t PopulationBytes(const PopulationParams& params) {
+  constexpr std::size_t kOverflow = std::numeric_limits<std::size_t>::max();
+  const auto count = [](std::int32_t v) { return static_cast<std::size_t>(std::max(v, 0)); };
+  const std::size_t records = 2 * count(params.populationSize);
+  std::size_t histories = 0, buffers = 0, individuals = 0, genes = 0, total = 0;
+  if (!MultiplySize(count(params.generations), 2 * sizeof(float) + sizeof(std::int32_t),
+                    histories) ||
+      !MultiplySize(records, sizeof(Individual*), buffers) ||
+      !MultiplySize(records, sizeof(Individual), individuals) ||
+      !MultiplySize(records, count(params.maxLength), genes) ||
+      !MultiplySize(genes, sizeof(Node), genes) || !AddSize(histories, buffers, total) ||
+      !AddSize(total, individuals, total) || !AddSize(total, genes, total)) {
+    return kOverflow;
+  }
+  return total;
+}
+
+bool FitsInMemory(const PopulationParams& params) {
+  const std::size_t available = AvailableMemory();
+  return available == 0 || PopulationBytes(params) <= available;
+}
+
+Population::Population(const PopulationParams& parameters) : params(parameters) {
+  if (params.populationSize < 0 || params.maxLength < 0 || params.generations < 0) {
+    throw std::invalid_argument(
+        "population size, maximum length and generations must not be "
+        "negative");
+  }
+  // The vectors below are zero-filled at once, so storage beyond the available memory would
+  // get the process killed half way instead of failing here.
+  if (PopulationBytes(params) == std::numeric_limits<std::size_t>::max() || !FitsInMemory(params)) {
+    throw std::bad_alloc();
+  }
+  const auto generations = static_cast<std::size_t>(params.generations);
+  const auto size = static_cast<std::size_t>(params.populationSize);
+  const auto length = static_cast<std::size_t>(params.maxLength);
+  fitnessScaleHistory.assign(generations, 0.0f);
+  bestFitnessHistory.assign(generations, 0.0f);
+  averageLengthHistory.assign(generations, 0);
+  buffers[0].assign(size, nullptr);
+  buffers[1].assign(size, nullptr);
+  records_.assign(2 * size, Individual{});
+  geneStore_.assign(2 * size * length, Node{0});
+  for (std::size_t r = 0; r < records_.size(); ++r) {
+    records_[r].genes = geneStore_.data() + r * length;
+    buffers[r / size][r % size] = &records_[r];
+  }
+  current = 0;
+}
+
+void FillInitialGeneration(Population& p) {
+  const PopulationParams& params = p.params;
+  NodeDrawSetup setup;
+  setup.functionCount = currentProblem->functionCount;
+  setup.variableCount = currentProblem->variableCount;
+  setup.constantCount = currentProblem->constantCount;
+  setup.functionRatio = params.functionRatio;
+  setup.variableRatio = params.variableRatio;
+  // Restarting below the array's capacity keeps every initial program inside its gene array.
+  constexpr std::int32_t kRestartAt = 70;
+  const std::int32_t restartAt = std::min(kRestartAt, params.maxLength);
+  std::array<Node, kRestartAt> scratch{};
+  Individual** slots = p.Current();
+  for (std::int32_t i = 0; i < params.populationSize; ++i) {
+    const std::int32_t n = GrowProgram(scratch.data(), params.maxInitialDepth, restartAt, setup);
+    Individual& ind = *slots[i];
+    std::copy(scratch.begin(), scratch.begin() + n, ind.genes);
+    std::fill(ind.genes + n, ind.genes + params.maxLength, Node{0});
+    ind.length = n;
+  }
+}
+
+void SwapGenerations(Population& p) {
+  p.current = p.current == 0 ? 1 : 0;
+}
+
+std::int32_t EliteCount(const PopulationParams& params) {
+  const double k =
+      static_cast<double>(params.populationSize) * static_cast<double>(params.eliteFraction);
+  if (!(k >= 1.0)) return 0;  // also NaN and negative fractions
+  if (k >= static_cast<double>(params.populationSize)) return params.populationSize;
+  return static_cast<std::int32_t>(k);
+}
+
+std::int32_t SelectProportional(const Population& p) {
+  const float u = static_cast<float>(RandomUnit());
+  Individual* const* slots = p.Current();
+  double s = 0.0;
+  for (std::int32_t i = 0; i < p.params.populationSize; ++i) {
+    s += slots[i]->normalizedFitness;
+    if (s > u) return i;
+  }
+  return 0;
+}
+
+std::int32_t SelectTournament(const Population& p) {
+  // Candidates are compared in the order they are drawn, so no candidate array is needed;
+  // a size below 1 holds one candidate rather than none.
+  Individual* const* slots = p.Current();
+  const std::int32_t size = std::max(p.params.tournamentSize, 1);
+  std::int32_t best = RandomBelow(p.params.populationSize);
+  for (std::int32_t j = 1; j < size; ++j) {
+    const std::int32_t candidate = RandomBelow(p.params.populationSize);
+    if (!(slots[best]->normalizedFitness >= slots[candidate]->normalizedFitness)) {
+      best = candidate;
+    }
+  }
+  return best;
+}
+
+std::int32_t SelectRandom(const Population& p) {
+  return RandomBelow(p.params.populationSize);
+}
+
+std::int32_t SelectParent(const Population& p) {
+  switch (p.params.selectionMethod) {
+    case kProportional:
+      return SelectProportional(p);
+    case kTournament:
+      return SelectTournament(p);
+    case kRandom:
+      return SelectRandom(p);
+    default:
+      return 0;
+  }
+}
+
+BreedOperation ChooseOperation(float r, const PopulationParams& params) {
+  const double crossover = params.crossoverRate;
+  const double mutation = crossover + static_cast<double>(params.mutationRate);
+  const double onePoint = mutation + static_cast<double>(params.onePointRate);
+  if (r < crossover) return BreedOperation::Crossover;
+  if (r < mutation) return BreedOperation::Mutation;
+  if (r < onePoint) return BreedOperation::OnePoint;
+  return BreedOperation::Reproduction;
+}
+
+void Breed(Population& p, std::int32_t /*g*/) {
+  const PopulationParams& params = p.params;
+  Individual* const* parents = p.Current();
+  Individual** children = p.Next();
+  const std::int32_t elite = EliteCount(params);
+  for (std::int32_t i = 0; i < elite; ++i) {
+    Reproduce(*children[i], *parents[i], params.maxLength);
+  }
+  for (std::int32_t i = elite; i < params.populationSize; ++i) {
+    Individual& child = *children[i];
+    const float r = static_cast<float>(RandomUnit());
+    const std::int32_t p1 = SelectParent(p);
+    const Individual& first = *parents[p1];
+    const BreedOperation operation = ChooseOperation(r, params);
+    if (operation == BreedOperation::Mutation) {
+      SubtreeMutation(child, first, params.maxLength, kMutationSubtreeLimit);
+      continue;
+    }
+    const std::int32_t p2 =
+        operation == BreedOperation::Reproduction ? -1 : SelectSecondParent(p, p1);
+    if (p2 < 0) {
+      Reproduce(child, first, params.maxLength);
+    } else if (operation == BreedOperation::Crossover) {
+      SubtreeCrossover(child, first, *parents[p2], params.maxLength);
+    } else {
+      OnePointMutation(child, first, *parents[p2], params.maxLength);
+    }
+  }
+}
+
+}  // namespace vobrix

@@ -1,0 +1,83 @@
+#include "problem/population_settings.h"
+
+#include <cmath>
+#include <limits>
+
+#include "problem/textconv.h"
+
+namespace vobrix {
+namespace {
+
+// Narrowing a double beyond the float range is undefined; it becomes an infinity here, which
+// the validation then refuses.
+float NarrowToFloat(long double value) {
+  constexpr long double kMax = std::numeric_limits<float>::max();
+  if (value > kMax) return std::numeric_limits<float>::infinity();
+  if (value < -kMax) return -std::numeric_limits<float>::infinity();
+  return static_cast<float>(value);
+}
+
+float ReadRate(const std::string& text) {
+  return NarrowToFloat(TextToFloat(text));
+}
+
+[[noreturn]] void Refuse(const char* field, int populationNumber, const std::string& demand) {
+  throw SettingsError("\"" + std::string(field) + "\" of population " +
+                      std::to_string(populationNumber) + " must be " + demand + ".");
+}
+
+void RequireAtLeast(std::int32_t value, std::int32_t least, const char* field,
+                    int populationNumber) {
+  if (value < least) Refuse(field, populationNumber, "at least " + std::to_string(least));
+}
+
+void RequireShare(float value, const char* field, int populationNumber) {
+  if (!std::isfinite(value) || value < 0.0f) {
+    Refuse(field, populationNumber, "a finite number of at least 0");
+  }
+}
+
+}  // namespace
+
+PopulationParams ReadPopulationParams(const PanelTexts& texts) {
+  PopulationParams params;
+  params.populationSize = TextToInt(texts.populationSize);
+  params.generations = TextToInt(texts.generations);
+  params.selectionMethod = texts.selectionIndex;
+  if (texts.selectionIndex == kTournament) params.tournamentSize = TextToInt(texts.tournamentSize);
+  params.crossoverRate = ReadRate(texts.crossover);
+  params.mutationRate = ReadRate(texts.mutation);
+  params.onePointRate = ReadRate(texts.onePoint);
+  params.eliteFraction =
+      texts.eliteChecked ? NarrowToFloat(static_cast<long double>(TextToFloat(texts.elite)) * 0.01L)
+                         : 0.0f;
+  params.breakEvery = texts.breakChecked ? TextToInt(texts.breakEvery) : 0;
+  params.maxLength = TextToInt(texts.maxLength);
+  params.maxInitialDepth = TextToInt(texts.maxInitialDepth);
+  params.functionRatio = ReadRate(texts.functionRatio);
+  params.variableRatio = ReadRate(texts.variableRatio);
+  return params;
+}
+
+void ValidatePopulationParams(const PopulationParams& params, int populationNumber) {
+  RequireAtLeast(params.populationSize, 1, "Population Size", populationNumber);
+  RequireAtLeast(params.generations, 0, "Generation", populationNumber);
+  if (params.selectionMethod < kProportional || params.selectionMethod > kRandom) {
+    Refuse("Selection Method", populationNumber, "\"Proportional\", \"Tournament\" or \"Random\"");
+  }
+  if (params.selectionMethod == kTournament) {
+    RequireAtLeast(params.tournamentSize, 1, "Tournament Size", populationNumber);
+  }
+  RequireShare(params.crossoverRate, "Crossover", populationNumber);
+  RequireShare(params.mutationRate, "Mutation", populationNumber);
+  RequireShare(params.onePointRate, "One-point Mutation", populationNumber);
+  RequireShare(params.eliteFraction, "Elite Strategy", populationNumber);
+  RequireAtLeast(params.breakEvery, 0, "Break Point", populationNumber);
+  // The root is always a function, so the smallest program of two-argument functions needs 3.
+  RequireAtLeast(params.maxLength, 3, "Maximum Length", populationNumber);
+  RequireAtLeast(params.maxInitialDepth, 0, "Maximum Initial Depth", populationNumber);
+  RequireShare(params.functionRatio, "Function", populationNumber);
+  RequireShare(params.variableRatio, "Variable", populationNumber);
+}
+
+}  // namespace vobrix
