@@ -87,6 +87,9 @@ class Chart {
   virtual std::vector<ChartPoint> Points(int series) const = 0;
   // Refused (ignored) below the axis minimum 0 and for values that are not finite.
   virtual void SetLeftAxisMaximum(double maximum) = 0;
+  // Returns the vertical axis to its automatic range, so that a new run does not inherit the
+  // maximum that an earlier run fixed. A chart that fixes a maximum must override this.
+  virtual void SetLeftAxisAutomatic() {}
   virtual void UndoZoom() = 0;
 };
 

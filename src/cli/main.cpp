@@ -1,0 +1,242 @@
+// vobrix-cli: the headless program. It loads the data files into in-memory grids exactly as
+// the window's Load does and runs the window's run code on in-memory controls, printing one CSV
+// row per population step.
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "cli/output.h"
+#include "engine/functions.h"
+#include "engine/gp_pop.h"
+#include "problem/datafile.h"
+#include "problem/normalize.h"
+#include "problem/population_settings.h"
+#include "problem/problem.h"
+#include "problem/textconv.h"
+#include "run/gp.h"
+#include "run/grid_rows.h"
+#include "run/memory_display.h"
+#include "run/prediction.h"
+
+namespace vobrix::cli {
+namespace {
+
+constexpr int kExitBadInput = 2;
+constexpr int kExitMemory = 1;
+
+// Ends the program with one line on standard error.
+class Exit {
+ public:
+  Exit(int status, std::string message) : status_(status), message_(std::move(message)) {}
+  int status() const { return status_; }
+  const std::string& message() const { return message_; }
+
+ private:
+  int status_;
+  std::string message_;
+};
+
+[[noreturn]] void Fail(const std::string& message) {
+  throw Exit(kExitBadInput, message);
+}
+[[noreturn]] void FailMemory() {
+  throw Exit(kExitMemory, "Memory Allocation Error");
+}
+
+std::string InPopulation(int populations, std::size_t p) {
+  return populations > 1 ? "population " + std::to_string(p + 1) + ": " : "";
+}
+
+// The remainder that the panel's label shows, judged as Start judges it: by the shown text.
+bool RemainderBelowZero(double remainder) {
+  return TextToFloat(FormatRemainder(remainder)) < 0.0;
+}
+
+std::vector<PopulationParams> ReadAllParams(const CliOptions& options) {
+  std::vector<PopulationParams> all;
+  for (std::size_t p = 0; p < static_cast<std::size_t>(options.populations); ++p) {
+    const PanelTexts& panel = options.panels[p];
+    PopulationParams params;
+    try {
+      params = ReadPopulationParams(panel);
+      ValidatePopulationParams(params, static_cast<int>(p) + 1);
+    } catch (const ConversionError& e) {
+      const auto option = OptionHoldingText(panel, e.text());
+      Fail(InPopulation(options.populations, p) + (option ? *option + ": " : "") + "\"" + e.text() +
+           "\" is not a valid number");
+    } catch (const SettingsError& e) {
+      Fail(e.what());
+    }
+    const double rates = 1.0 - static_cast<double>(params.crossoverRate) -
+                         static_cast<double>(params.mutationRate) -
+                         static_cast<double>(params.onePointRate);
+    if (RemainderBelowZero(rates)) {
+      Fail(InPopulation(options.populations, p) +
+           "The sum of operation rate must be 1.0 (--crossover + --mutation + --one-point "
+           "exceeds 1)");
+    }
+    const double ratios =
+        1.0 - static_cast<double>(params.functionRatio) - static_cast<double>(params.variableRatio);
+    if (RemainderBelowZero(ratios)) {
+      Fail(InPopulation(options.populations, p) +
+           "The sum of initial node ratio must be 1.0 (--function-ratio + --variable-ratio "
+           "exceeds 1)");
+    }
+    all.push_back(params);
+  }
+  return all;
+}
+
+std::vector<CellRow> ReadData(const std::string& path) {
+  try {
+    return ReadDataFile(path);
+  } catch (const DataFileError& e) {
+    Fail(e.what());
+  }
+}
+
+void CheckValidation(const CliOptions& options, const toolkit::Grid& training,
+                     const toolkit::Grid& validation) {
+  const auto fault = CheckValidationData(training, validation);
+  if (!fault) return;
+  const std::string file = "'" + *options.validationPath + "'";
+  const std::string line = std::to_string(fault->row + 1);
+  using Kind = ValidationFault::Kind;
+  switch (fault->kind) {
+    case Kind::Empty:
+      Fail("the validation file " + file + " holds no data");
+    case Kind::NotNumber:
+      Fail("line " + line + " of " + file + ": X \"" + validation.Cell(0, fault->row) +
+           "\" is not an integer (the validation X must continue the training X one per row)");
+    case Kind::TrainingXNotInteger:
+      Fail("the last X of '" + options.trainPath + "' (line " + line + ", \"" +
+           training.Cell(0, fault->row) +
+           "\") is not an integer, so no validation data can continue it");
+    case Kind::XDoesNotContinue:
+      Fail("line " + line + " of " + file + ": X is " + validation.Cell(0, fault->row) +
+           ", expected " + std::to_string(fault->expectedX) +
+           " (the validation X must continue the training X one per row)");
+  }
+  Fail(fault->message);
+}
+
+std::unique_ptr<Problem> BuildProblem(const CliOptions& options,
+                                      const std::vector<CellRow>& training) {
+  try {
+    return MakeProblem(options.problem, training, *functionTable).problem;
+  } catch (const ConversionError& e) {
+    const ProblemSettings& s = options.problem;
+    std::string option = e.text() == s.windowSizeText                           ? "--window: "
+                         : e.text() == s.constantCountText                      ? "--constants: "
+                         : (e.text() == s.lowerText || e.text() == s.upperText) ? "--range: "
+                                                                                : "";
+    Fail(option + "\"" + e.text() + "\" is not a valid number");
+  } catch (const ProblemError& e) {
+    Fail(e.what());
+  }
+}
+
+int RunProgram(const std::vector<std::string>& args) {
+  const CliOptions options = ParseOptions(args);
+  if (options.help) {
+    std::fputs(HelpText().c_str(), stdout);
+    return 0;
+  }
+  const std::vector<PopulationParams> params = ReadAllParams(options);
+
+  std::vector<CellRow> training = ReadData(options.trainPath);
+  std::vector<CellRow> validation;
+  if (options.validationPath) validation = ReadData(*options.validationPath);
+  if (options.normalize) {
+    try {
+      NormalizedData normalized = Normalize(training, validation);
+      training = std::move(normalized.training);
+      validation = std::move(normalized.validation);
+    } catch (const NormalizationError& e) {
+      Fail(std::string("--normalize: ") + e.what());
+    }
+  }
+
+  MemoryRunDisplay controls;
+  FillGrid(controls.StringGrid1, training);
+  FillGrid(controls.StringGrid3, validation);
+  if (options.validationPath) CheckValidation(options, controls.StringGrid1, controls.StringGrid3);
+
+  static const FunctionTable table = BuildFunctionTable();
+  functionTable = &table;
+
+  RunSession session;
+  session.problem = BuildProblem(options, training);
+  session.lastPopIndex = options.populations - 1;
+  session.hasValidation = options.validationPath.has_value();
+  if (options.seed) {
+    const std::uint32_t seed = *options.seed;
+    session.seedSource = [seed] { return seed; };
+  }
+  for (std::size_t p = 0; p < params.size(); ++p) {
+    if (!FitsInMemory(params[p])) FailMemory();
+    try {
+      session.populations[p] = std::make_unique<Population>(params[p]);
+    } catch (const std::bad_alloc&) {
+      FailMemory();
+    } catch (const std::invalid_argument& e) {
+      Fail(InPopulation(options.populations, p) + e.what());
+    }
+  }
+
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> dump(nullptr, std::fclose);
+  if (options.dumpInitial) {
+    dump.reset(std::fopen(options.dumpInitial->c_str(), "w"));
+    if (!dump) Fail("--dump-initial: cannot write '" + *options.dumpInitial + "'");
+    session.observer.afterInitialEvaluation = [&dump](std::int32_t i, Population& population) {
+      std::fputs(DumpGeneration(i, population).c_str(), dump.get());
+    };
+  }
+  const bool progress = !options.quiet && isatty(fileno(stderr)) != 0;
+  session.observer.afterStep = [progress](const StepReport& report) {
+    std::fputs(CsvRow(report).c_str(), stdout);
+    if (progress) {
+      std::fputs(ProgressLine(report.progressCount, report.progressMaximum).c_str(), stderr);
+    }
+  };
+
+  std::fputs(CsvHeader().c_str(), stdout);
+  const RunResult result = RunEvolution(session, controls.View());
+  if (progress) std::fputs("\n", stderr);
+  if (result.outcome == RunOutcome::Failed) {
+    throw Exit(result.outOfMemory ? kExitMemory : kExitBadInput, result.message);
+  }
+  if (dump && std::fflush(dump.get()) != 0) {
+    Fail("--dump-initial: cannot write '" + *options.dumpInitial + "'");
+  }
+  if (std::fflush(stdout) != 0) Fail("cannot write the standard output");
+  return 0;
+}
+
+}  // namespace
+}  // namespace vobrix::cli
+
+int main(int argc, char** argv) {
+  using namespace vobrix::cli;
+  try {
+    return RunProgram(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "vobrix-cli: %s\n", e.what());
+    return kExitBadInput;
+  } catch (const Exit& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "vobrix-cli: %s\n", e.message().c_str());
+    return e.status();
+  } catch (const std::bad_alloc&) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "vobrix-cli: Memory Allocation Error\n");
+    return kExitMemory;
+  }
+}

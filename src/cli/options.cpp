@@ -1,0 +1,260 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+#include <map>
+#include <string_view>
+
+#include "engine/functions.h"
+
+namespace vobrix::cli {
+
+namespace {
+
+// The function symbols of --functions, in check-list order.
+constexpr std::array<std::string_view, kFunctionTableSize> kFunctionSymbols{
+    "+", "-", "*", "/", "sin", "cos", "tan", "ln", "log10", "sqrt"};
+
+std::vector<std::string> SplitCommas(const std::string& text) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t comma = text.find(',', start);
+    parts.push_back(text.substr(start, comma - start));
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return parts;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+// How one per-population option writes its value into a panel.
+using PanelSetter = std::function<void(PanelTexts&, const std::string&)>;
+
+void SetSelection(PanelTexts& panel, const std::string& value) {
+  const std::string name = Lower(value);
+  if (name == "proportional") {
+    panel.selectionIndex = 0;
+  } else if (name == "tournament") {
+    panel.selectionIndex = 1;
+  } else if (name == "random") {
+    panel.selectionIndex = 2;
+  } else {
+    throw UsageError("--selection: \"" + value +
+                     "\" is not one of proportional, tournament, random");
+  }
+}
+
+void SetElite(PanelTexts& panel, const std::string& value) {
+  if (Lower(value) == "off") {
+    panel.eliteChecked = false;
+  } else {
+    panel.eliteChecked = true;
+    panel.elite = value;
+  }
+}
+
+const std::map<std::string, PanelSetter, std::less<>>& PanelOptions() {
+  static const std::map<std::string, PanelSetter, std::less<>> options{
+      {"--pop-size", [](PanelTexts& p, const std::string& v) { p.populationSize = v; }},
+      {"--generations", [](PanelTexts& p, const std::string& v) { p.generations = v; }},
+      {"--selection", SetSelection},
+      {"--tournament-size", [](PanelTexts& p, const std::string& v) { p.tournamentSize = v; }},
+      {"--crossover", [](PanelTexts& p, const std::string& v) { p.crossover = v; }},
+      {"--mutation", [](PanelTexts& p, const std::string& v) { p.mutation = v; }},
+      {"--one-point", [](PanelTexts& p, const std::string& v) { p.onePoint = v; }},
+      {"--elite", SetElite},
+      {"--max-length", [](PanelTexts& p, const std::string& v) { p.maxLength = v; }},
+      {"--max-depth", [](PanelTexts& p, const std::string& v) { p.maxInitialDepth = v; }},
+      {"--function-ratio", [](PanelTexts& p, const std::string& v) { p.functionRatio = v; }},
+      {"--variable-ratio", [](PanelTexts& p, const std::string& v) { p.variableRatio = v; }},
+  };
+  return options;
+}
+
+std::array<bool, kFunctionTableSize> ParseFunctions(const std::string& list) {
+  std::array<bool, kFunctionTableSize> ticked{};
+  for (const std::string& symbol : SplitCommas(list)) {
+    const auto found = std::find(kFunctionSymbols.begin(), kFunctionSymbols.end(), symbol);
+    if (found == kFunctionSymbols.end()) {
+      throw UsageError("--functions: \"" + symbol +
+                       "\" is not one of + - * / sin cos tan ln log10 sqrt");
+    }
+    ticked[static_cast<std::size_t>(found - kFunctionSymbols.begin())] = true;
+  }
+  return ticked;
+}
+
+std::uint32_t ParseSeed(const std::string& text) {
+  const bool digits =
+      !text.empty() && text.size() <= 10 &&
+      std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+  const unsigned long long value = digits ? std::stoull(text) : 0;
+  if (!digits || value > 0xFFFFFFFFull) {
+    throw UsageError("--seed: \"" + text + "\" is not a whole number from 0 to 4294967295");
+  }
+  return static_cast<std::uint32_t>(value);
+}
+
+int ParsePopulationCount(const std::string& text) {
+  if (text.size() != 1 || text[0] < '1' || text[0] > '4') {
+    throw UsageError("--populations: \"" + text + "\" is not a number from 1 to 4");
+  }
+  return text[0] - '0';
+}
+
+}  // namespace
+
+CliOptions ParseOptions(const std::vector<std::string>& args) {
+  CliOptions options;
+  std::vector<std::pair<std::string, std::string>> panelValues;  // applied once K is known
+  bool sawTrain = false;
+
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    std::string name = args[k];
+    std::optional<std::string> inlineValue;
+    if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+      inlineValue = name.substr(eq + 1);
+      name.resize(eq);
+    }
+    auto value = [&]() -> std::string {
+      if (inlineValue) return *inlineValue;
+      if (k + 1 >= args.size()) throw UsageError(name + ": a value is missing");
+      return args[++k];
+    };
+    auto noValue = [&] {
+      if (inlineValue) throw UsageError(name + " takes no value");
+    };
+
+    if (name == "--help" || name == "-h") {
+      noValue();
+      options.help = true;
+    } else if (name == "--train") {
+      options.trainPath = value();
+      sawTrain = true;
+    } else if (name == "--validation") {
+      options.validationPath = value();
+    } else if (name == "--window") {
+      options.problem.windowSizeText = value();
+    } else if (name == "--functions") {
+      options.problem.ticked = ParseFunctions(value());
+    } else if (name == "--constants") {
+      options.problem.constantCountText = value();
+    } else if (name == "--range") {
+      if (inlineValue) throw UsageError("--range takes two values: --range LO HI");
+      if (k + 2 >= args.size()) throw UsageError("--range: two values are needed: --range LO HI");
+      options.problem.lowerText = args[++k];
+      options.problem.upperText = args[++k];
+    } else if (name == "--normalize") {
+      noValue();
+      options.normalize = true;
+    } else if (name == "--populations") {
+      options.populations = ParsePopulationCount(value());
+    } else if (name == "--seed") {
+      options.seed = ParseSeed(value());
+    } else if (name == "--dump-initial") {
+      options.dumpInitial = value();
+    } else if (name == "--quiet" || name == "-q") {
+      noValue();
+      options.quiet = true;
+    } else if (PanelOptions().contains(name)) {
+      panelValues.emplace_back(name, value());
+    } else {
+      throw UsageError("unknown option \"" + args[k] + "\" (see --help)");
+    }
+  }
+  if (options.help) return options;
+  if (!sawTrain || options.trainPath.empty()) throw UsageError("--train FILE is required");
+
+  const auto count = static_cast<std::size_t>(options.populations);
+  for (const auto& [name, text] : panelValues) {
+    const std::vector<std::string> parts = SplitCommas(text);
+    if (parts.size() != 1 && parts.size() != count) {
+      throw UsageError(name + ": give one value, or " + std::to_string(count) +
+                       " comma-separated values (one per population)");
+    }
+    const PanelSetter& set = PanelOptions().find(name)->second;
+    for (std::size_t p = 0; p < count; ++p)
+      set(options.panels[p], parts[parts.size() == 1 ? 0 : p]);
+  }
+  return options;
+}
+
+std::optional<std::string> OptionHoldingText(const PanelTexts& panel, const std::string& text) {
+  const std::pair<const std::string*, const char*> fields[] = {
+      {&panel.populationSize, "--pop-size"},
+      {&panel.generations, "--generations"},
+      {&panel.tournamentSize, "--tournament-size"},
+      {&panel.crossover, "--crossover"},
+      {&panel.mutation, "--mutation"},
+      {&panel.onePoint, "--one-point"},
+      {&panel.elite, "--elite"},
+      {&panel.maxLength, "--max-length"},
+      {&panel.maxInitialDepth, "--max-depth"},
+      {&panel.functionRatio, "--function-ratio"},
+      {&panel.variableRatio, "--variable-ratio"},
+  };
+  for (const auto& [field, option] : fields) {
+    if (*field == text) return option;
+  }
+  return std::nullopt;
+}
+
+std::string HelpText() {
+  return R"(Usage: vobrix-cli --train FILE [--validation FILE] [options]
+
+Evolves formulas by genetic programming to predict a time series one step ahead, with the
+same engine and the same run code as the desktop program, and writes one CSV row per
+population step to standard output.
+
+Data:
+  --train FILE            training data: lines of "X<tab>Y" (required)
+  --validation FILE       validation data; their X must continue the training X one per row
+  --normalize             rescale Y by the training range, as the Normalization button does
+
+Problem:
+  --window N              window size: variables X0 .. X(N-1)           (default 5)
+  --functions LIST        comma-separated from + - * / sin cos tan ln log10 sqrt
+                                                                         (default +,-,*,/)
+  --constants N           number of constants                            (default 1000)
+  --range LO HI           range of the constants                         (default -10 10)
+
+Populations:
+  --populations K         number of populations, 1 to 4                  (default 1)
+  Each option below takes one value for every population or K comma-separated values:
+  --pop-size N            population size                                (default 1000)
+  --generations N         generations                                    (default 50)
+  --selection NAME        proportional, tournament or random             (default proportional)
+  --tournament-size N     tournament size                                (default 6)
+  --crossover R           crossover rate                                 (default 0.70)
+  --mutation R            mutation rate                                  (default 0.20)
+  --one-point R           one-point mutation rate                        (default 0.00)
+  --elite P               elite strategy, a percent, or "off"            (default 10)
+  --max-length N          maximum length                                 (default 100)
+  --max-depth N           maximum initial depth                          (default 5)
+  --function-ratio R      initial ratio of function nodes                (default 0.50)
+  --variable-ratio R      initial ratio of variable nodes                (default 0.20)
+
+Run:
+  --seed S                seed every population with S instead of the calendar time
+  --dump-initial FILE     write generation 0 of every population, evaluated and unsorted:
+                          "population slot length rawFitness genes..." per individual
+  --quiet, -q             no progress bar on standard error
+  --help, -h              this text
+
+Output: CSV with the header
+  generation,population,best_fitness,validation_error,average_length,best_length,best_program
+numbers as %.17g ("inf" for an infinite error), validation_error empty without
+--validation, average_length truncated as the charts show it, best_program quoted.
+
+Exit status: 0 success, 2 bad usage or bad input, 1 memory allocation failure.
+)";
+}
+
+}  // namespace vobrix::cli

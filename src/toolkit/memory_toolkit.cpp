@@ -1,0 +1,107 @@
+#include "toolkit/memory_toolkit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+
+namespace vobrix::toolkit {
+
+MemoryGrid::MemoryGrid(int cols, int rows) {
+  SetColCount(cols);
+  SetRowCount(rows);
+}
+
+void MemoryGrid::SetRowCount(int rows) {
+  rows_ = std::max(rows, 1);
+  for (auto& column : cells_) column.resize(static_cast<std::size_t>(rows_));
+}
+
+void MemoryGrid::SetColCount(int cols) {
+  cells_.resize(static_cast<std::size_t>(std::max(cols, 1)));
+  for (auto& column : cells_) column.resize(static_cast<std::size_t>(rows_));
+}
+
+std::string MemoryGrid::Cell(int col, int row) const {
+  if (col < 0 || row < 0 || col >= ColCount() || row >= rows_) return {};
+  return cells_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)];
+}
+
+void MemoryGrid::SetCell(int col, int row, const std::string& text) {
+  if (col < 0 || row < 0 || col >= ColCount() || row >= rows_) return;
+  cells_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)] = text;
+}
+
+void MemoryGrid::SetColumn(int col, int firstRow, const std::vector<std::string>& texts) {
+  if (col < 0 || col >= ColCount() || firstRow < 0) return;
+  auto& column = cells_[static_cast<std::size_t>(col)];
+  const std::size_t first = static_cast<std::size_t>(firstRow);
+  for (std::size_t k = 0; k < texts.size() && first + k < column.size(); ++k) {
+    column[first + k] = texts[k];
+  }
+}
+
+void MemoryProgressBar::SetRange(int minimum, int maximum) {
+  minimum_ = minimum;
+  maximum_ = maximum;
+}
+
+MemoryChart::MemoryChart(int seriesCount)
+    : series_(static_cast<std::size_t>(seriesCount)),
+      updates_(static_cast<std::size_t>(seriesCount), 0) {}
+
+std::vector<ChartPoint>& MemoryChart::At(int series) {
+  if (series < 0 || series >= SeriesCount()) throw std::out_of_range("no such chart series");
+  return series_[static_cast<std::size_t>(series)];
+}
+
+const std::vector<ChartPoint>& MemoryChart::At(int series) const {
+  if (series < 0 || series >= SeriesCount()) throw std::out_of_range("no such chart series");
+  return series_[static_cast<std::size_t>(series)];
+}
+
+void MemoryChart::ClearSeries(int series) {
+  At(series).clear();
+}
+
+void MemoryChart::AddPoints(int series, const std::vector<ChartPoint>& points) {
+  auto& target = At(series);
+  std::copy_if(points.begin(), points.end(), std::back_inserter(target),
+               [](const ChartPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
+  ++updates_[static_cast<std::size_t>(series)];
+}
+
+void MemoryChart::ReplaceSeries(int series, const std::vector<ChartPoint>& points) {
+  At(series).clear();
+  AddPoints(series, points);
+}
+
+int MemoryChart::PointCount(int series) const {
+  return static_cast<int>(At(series).size());
+}
+
+std::vector<ChartPoint> MemoryChart::Points(int series) const {
+  return At(series);
+}
+
+void MemoryChart::SetLeftAxisMaximum(double maximum) {
+  if (!std::isfinite(maximum) || maximum < 0.0) return;
+  leftAxisMaximum_ = maximum;
+}
+
+int MemoryChart::UpdateCount(int series) const {
+  At(series);
+  return updates_[static_cast<std::size_t>(series)];
+}
+
+void MemoryApplication::ProcessMessages() {
+  ++processCount_;
+  if (messageHook) messageHook();
+}
+
+void MemoryApplication::WaitForMessages() {
+  ++waitCount_;
+  if (!messageHook) throw std::logic_error("waiting for a message that can never come");
+  messageHook();
+}
+
+}  // namespace vobrix::toolkit
