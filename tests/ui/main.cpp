@@ -1,0 +1,44 @@
+// The window tests run without a display and without the user's settings: the native store
+// is pointed at a temporary folder before anything reads it, and every modal box goes through
+// the recording seam.
+#include <gtest/gtest.h>
+
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "fake_seam.h"
+#include "ui/qt_toolkit.h"
+
+namespace vobrix::ui::testing {
+FakeSeam& fakeSeam() {
+  static FakeSeam seam;
+  return seam;
+}
+
+std::unique_ptr<TForm1> MakeShownForm() {
+  fakeSeam().Clear();
+  auto form = std::make_unique<TForm1>();
+  fakeSeam().Clear();
+  form->show();
+  QApplication::setActiveWindow(form.get());
+  if (!QTest::qWaitForWindowActive(form.get())) ADD_FAILURE() << "main window not active";
+  return form;
+}
+}  // namespace vobrix::ui::testing
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QTemporaryDir store;
+  if (!store.isValid()) return 2;
+  qputenv("XDG_CONFIG_HOME", store.path().toLocal8Bit());
+  QStandardPaths::setTestModeEnabled(true);
+  vobrix::ui::VobrixApplication application(argc, argv);
+  QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, store.path());
+  vobrix::ui::SetSeam(&vobrix::ui::testing::fakeSeam());
+  const int result = RUN_ALL_TESTS();
+  vobrix::ui::SetSeam(nullptr);
+  return result;
+}
