@@ -176,6 +176,7 @@ int RunProgram(const std::vector<std::string>& args) {
   session.problem = BuildProblem(options, training);
   session.lastPopIndex = options.populations - 1;
   session.hasValidation = options.validationPath.has_value();
+  session.threads = options.threads;
   if (options.seed) {
     const std::uint32_t seed = *options.seed;
     session.seedSource = [seed] { return seed; };

@@ -102,6 +102,17 @@ std::uint32_t ParseSeed(const std::string& text) {
   return static_cast<std::uint32_t>(value);
 }
 
+int ParseThreads(const std::string& text) {
+  const bool digits =
+      !text.empty() && text.size() <= 4 &&
+      std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
+  const int value = digits ? std::stoi(text) : 0;
+  if (value < 1 || value > 1024) {
+    throw UsageError("--threads: \"" + text + "\" is not a whole number from 1 to 1024");
+  }
+  return value;
+}
+
 int ParsePopulationCount(const std::string& text) {
   if (text.size() != 1 || text[0] < '1' || text[0] > '4') {
     throw UsageError("--populations: \"" + text + "\" is not a number from 1 to 4");
@@ -158,6 +169,8 @@ CliOptions ParseOptions(const std::vector<std::string>& args) {
       options.populations = ParsePopulationCount(value());
     } else if (name == "--seed") {
       options.seed = ParseSeed(value());
+    } else if (name == "--threads") {
+      options.threads = ParseThreads(value());
     } else if (name == "--dump-initial") {
       options.dumpInitial = value();
     } else if (name == "--quiet" || name == "-q") {
@@ -245,6 +258,8 @@ Run:
   --seed S                seed every population with S instead of the calendar time
   --dump-initial FILE     write generation 0 of every population, evaluated and unsorted:
                           "population slot length rawFitness genes..." per individual
+  --threads N             threads that evaluate a generation (default: one per core);
+                          the output is the same for every count
   --quiet, -q             no progress bar on standard error
   --help, -h              this text
 

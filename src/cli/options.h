@@ -31,6 +31,7 @@ struct CliOptions {
   std::optional<std::uint32_t> seed;
   std::optional<std::string> dumpInitial;
   bool quiet = false;
+  int threads = 0;  // 0: one per processor core
 };
 
 // Parses the arguments after the program name. Throws UsageError. With --help nothing else is

@@ -5,6 +5,7 @@
 
 #include "engine/fitness.h"
 #include "engine/misc.h"
+#include "engine/parallel_eval.h"
 
 namespace vobrix {
 
@@ -15,8 +16,12 @@ void ComputeRawFitness(Population& p) {
   }
 }
 
-void EvaluateGeneration(Population& p) {
-  ComputeRawFitness(p);
+void EvaluateGeneration(Population& p, GenerationEvaluator* evaluator) {
+  if (evaluator) {
+    evaluator->ComputeRawFitness(p);
+  } else {
+    ComputeRawFitness(p);
+  }
   Individual** slots = p.Current();
   const std::int32_t size = p.params.populationSize;
   double sum = 0.0;

@@ -7,9 +7,12 @@
 
 namespace vobrix {
 
+class GenerationEvaluator;
+
 // Raw, adjusted and normalized fitness of every Individual of the current buffer, in three
-// passes over the slots in order.
-void EvaluateGeneration(Population& p);
+// passes over the slots in order. The raw fitness comes from the fast evaluator when one is
+// given (the same bits, on all its threads), else from the interpreter.
+void EvaluateGeneration(Population& p, GenerationEvaluator* evaluator = nullptr);
 // The first pass: rawFitness = TrainingFitness of each program on currentProblem.
 void ComputeRawFitness(Population& p);
 

@@ -80,7 +80,9 @@ double MagnitudeLog10(double a) {
   return m == 0.0 ? 0.0 : std::log10(m);
 }
 
-double MagnitudeSqrt(double a) { return std::sqrt(TruncatedMagnitude(a)); }
+double MagnitudeSqrt(double a) {
+  return std::sqrt(TruncatedMagnitude(a));
+}
 
 double EvaluateNode(const Node* genes, std::int32_t& position) {
   return currentProblem->nodeTable[genes[position]].evaluate(genes, position);
@@ -100,22 +102,22 @@ double EvalConstant(const Node* genes, std::int32_t& position) {
 
 // The first argument is always evaluated before the second: both share the counter, so the
 // order is part of the encoding.
-#define VOBRIX_BINARY(name, expression)                        \
-  double name(const Node* genes, std::int32_t& position) {     \
-    ++position;                                                \
-    const double a = EvaluateNode(genes, position);            \
-    const double b = EvaluateNode(genes, position);            \
-    return expression;                                         \
+#define VOBRIX_BINARY(name, expression)                    \
+  double name(const Node* genes, std::int32_t& position) { \
+    ++position;                                            \
+    const double a = EvaluateNode(genes, position);        \
+    const double b = EvaluateNode(genes, position);        \
+    return expression;                                     \
   }
-#define VOBRIX_UNARY(name, function)                           \
-  double name(const Node* genes, std::int32_t& position) {     \
-    ++position;                                                \
-    return function(EvaluateNode(genes, position));            \
+#define VOBRIX_UNARY(name, function)                       \
+  double name(const Node* genes, std::int32_t& position) { \
+    ++position;                                            \
+    return function(EvaluateNode(genes, position));        \
   }
 
 VOBRIX_BINARY(EvalAdd, a + b)
 VOBRIX_BINARY(EvalSubtract, a - b)
-VOBRIX_BINARY(EvalMultiply, a * b)
+VOBRIX_BINARY(EvalMultiply, a* b)
 VOBRIX_BINARY(EvalDivide, ProtectedDivide(a, b))
 VOBRIX_UNARY(EvalSin, GuardedSin)
 VOBRIX_UNARY(EvalCos, GuardedCos)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <fstream>
 #include <limits>
 #include <new>
@@ -68,14 +69,16 @@ std::size_t PopulationBytes(const PopulationParams& params) {
   constexpr std::size_t kOverflow = std::numeric_limits<std::size_t>::max();
   const auto count = [](std::int32_t v) { return static_cast<std::size_t>(std::max(v, 0)); };
   const std::size_t records = 2 * count(params.populationSize);
-  std::size_t histories = 0, buffers = 0, individuals = 0, genes = 0, total = 0;
+  std::size_t histories = 0, buffers = 0, individuals = 0, genes = 0, sums = 0, total = 0;
   if (!MultiplySize(count(params.generations), 2 * sizeof(float) + sizeof(std::int32_t),
                     histories) ||
       !MultiplySize(records, sizeof(Individual*), buffers) ||
+      !MultiplySize(count(params.populationSize), sizeof(double), sums) ||
       !MultiplySize(records, sizeof(Individual), individuals) ||
       !MultiplySize(records, count(params.maxLength), genes) ||
       !MultiplySize(genes, sizeof(Node), genes) || !AddSize(histories, buffers, total) ||
-      !AddSize(total, individuals, total) || !AddSize(total, genes, total)) {
+      !AddSize(total, individuals, total) || !AddSize(total, genes, total) ||
+      !AddSize(total, sums, total)) {
     return kOverflow;
   }
   return total;
@@ -106,6 +109,7 @@ Population::Population(const PopulationParams& parameters) : params(parameters) 
   buffers[0].assign(size, nullptr);
   buffers[1].assign(size, nullptr);
   records_.assign(2 * size, Individual{});
+  cumulativeFitness.assign(size, 0.0);
   geneStore_.assign(2 * size * length, Node{0});
   for (std::size_t r = 0; r < records_.size(); ++r) {
     records_[r].genes = geneStore_.data() + r * length;
@@ -148,8 +152,7 @@ std::int32_t EliteCount(const PopulationParams& params) {
   return static_cast<std::int32_t>(k);
 }
 
-std::int32_t SelectProportional(const Population& p) {
-  const float u = static_cast<float>(RandomUnit());
+std::int32_t ProportionalSlotByScan(const Population& p, float u) {
   Individual* const* slots = p.Current();
   double s = 0.0;
   for (std::int32_t i = 0; i < p.params.populationSize; ++i) {
@@ -157,6 +160,31 @@ std::int32_t SelectProportional(const Population& p) {
     if (s > u) return i;
   }
   return 0;
+}
+
+void PrepareProportionalSelection(Population& p) {
+  Individual* const* slots = p.Current();
+  double s = 0.0;
+  std::int32_t count = 0;
+  for (std::int32_t i = 0; i < p.params.populationSize; ++i) {
+    s += slots[i]->normalizedFitness;
+    p.cumulativeFitness[i] = s;
+    // From a NaN on the scan never returns, and the sums are no longer ordered.
+    if (std::isnan(s)) break;
+    count = i + 1;
+  }
+  p.cumulativeCount = count;
+}
+
+std::int32_t SelectProportional(const Population& p) {
+  const float u = static_cast<float>(RandomUnit());
+  if (p.cumulativeCount < 0) return ProportionalSlotByScan(p, u);
+  // The shares are never negative, so the sums never decrease: the first sum above u is where
+  // the scan would have stopped.
+  const double* begin = p.cumulativeFitness.data();
+  const double* end = begin + p.cumulativeCount;
+  const double* found = std::upper_bound(begin, end, static_cast<double>(u));
+  return found == end ? 0 : static_cast<std::int32_t>(found - begin);
 }
 
 std::int32_t SelectTournament(const Population& p) {
@@ -206,6 +234,7 @@ void Breed(Population& p, std::int32_t /*g*/) {
   Individual* const* parents = p.Current();
   Individual** children = p.Next();
   const std::int32_t elite = EliteCount(params);
+  if (params.selectionMethod == kProportional) PrepareProportionalSelection(p);
   for (std::int32_t i = 0; i < elite; ++i) {
     Reproduce(*children[i], *parents[i], params.maxLength);
   }
@@ -229,6 +258,7 @@ void Breed(Population& p, std::int32_t /*g*/) {
       OnePointMutation(child, first, *parents[p2], params.maxLength);
     }
   }
+  p.cumulativeCount = -1;  // the sums belong to this generation only
 }
 
 }  // namespace vobrix

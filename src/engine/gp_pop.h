@@ -43,6 +43,12 @@ struct Population {
   std::vector<float> bestFitnessHistory;
   std::vector<std::int32_t> averageLengthHistory;
   std::array<std::vector<Individual*>, 2> buffers;
+  // Running sums of normalizedFitness over the sorted current buffer, formed in slot order as
+  // the roulette wheel forms them, so that a draw is a binary search instead of a scan. Valid
+  // for the first cumulativeCount slots (the sums turn NaN after a NaN share); -1 while no
+  // breeding has prepared them.
+  std::vector<double> cumulativeFitness;
+  std::int32_t cumulativeCount = -1;
 
   // Allocates everything the population will ever use, genes zeroed; throws std::bad_alloc
   // when it cannot or when the storage would not fit in the machine's available memory, and
@@ -100,7 +106,13 @@ void Breed(Population& p, std::int32_t g);
 // A slot of the current buffer chosen by p.params.selectionMethod (slot 0 for an unknown one).
 std::int32_t SelectParent(const Population& p);
 // Roulette wheel over normalizedFitness; slot 0 when the running sum never exceeds the draw.
+// Uses the running sums when breeding has prepared them, else scans the slots.
 std::int32_t SelectProportional(const Population& p);
+// The first slot whose running sum exceeds u, by scanning (0 when none does).
+std::int32_t ProportionalSlotByScan(const Population& p, float u);
+// Forms p.cumulativeFitness over the current buffer; Breed calls it for proportional
+// selection.
+void PrepareProportionalSelection(Population& p);
 // Best of tournamentSize uniform draws (at least one), the earliest drawn among equals.
 std::int32_t SelectTournament(const Population& p);
 // One uniform draw.

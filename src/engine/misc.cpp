@@ -39,9 +39,13 @@ std::int32_t RandomBelow(std::int32_t n) {
   return Rand31() % n;
 }
 
-std::uint64_t RandomState() { return state; }
+std::uint64_t RandomState() {
+  return state;
+}
 
-void SetRandomState(std::uint64_t newState) { state = newState; }
+void SetRandomState(std::uint64_t newState) {
+  state = newState;
+}
 
 std::string FormatProgram(const Node* genes, std::int32_t& position) {
   const NodeEntry& entry = currentProblem->nodeTable[genes[position]];
@@ -60,8 +64,7 @@ std::string FormatProgram(const Node* genes, std::int32_t& position) {
   return entry.symbol;
 }
 
-std::optional<std::int32_t> SubtreeEnd(const Node* genes, std::int32_t length,
-                                       std::int32_t start) {
+std::optional<std::int32_t> SubtreeEnd(const Node* genes, std::int32_t length, std::int32_t start) {
   std::int32_t open = 0;
   for (std::int32_t p = start; p < length; ++p) {
     open += currentProblem->nodeTable[genes[p]].arityCode;

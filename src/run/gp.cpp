@@ -86,6 +86,7 @@ void ReportValidation(const RunDisplay& display, std::int32_t generation, std::i
 // Ends a run whatever its outcome: the objects released, the buttons restored, the counters
 // reset.
 void EndRun(RunSession& session, const RunDisplay& display) {
+  session.evaluator.reset();  // it reads the problem, so it goes first
   for (auto& population : session.populations) population.reset();
   currentPopulation = nullptr;
   if (currentProblem == session.problem.get()) currentProblem = nullptr;
@@ -196,7 +197,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
   display.statusLabels[static_cast<std::size_t>(i)]->SetCaption(
       StatusCaption(i, generation, population.params.generations));
 
-  EvaluateGeneration(population);
+  EvaluateGeneration(population, session.evaluator.get());
   if (generation == 0 && session.observer.afterInitialEvaluation) {
     session.observer.afterInitialEvaluation(i, population);
   }
@@ -265,6 +266,7 @@ RunResult RunEvolution(RunSession& session, const RunDisplay& display) {
     session.problem->paused = false;
     currentProblem = session.problem.get();
     CheckRunInputs(session, display);
+    session.evaluator = std::make_unique<GenerationEvaluator>(*session.problem, session.threads);
 
     PrepareOutputGrids(session, display);
     for (std::int32_t i = 0; i <= session.lastPopIndex; ++i) {

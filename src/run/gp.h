@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/gp_pop.h"
+#include "engine/parallel_eval.h"
 #include "engine/problem_record.h"
 #include "toolkit/toolkit.h"
 
@@ -71,6 +72,11 @@ struct RunSession {
   // line program may run without).
   bool hasValidation = true;
   std::function<std::uint32_t()> seedSource = CalendarSeed;
+  // Threads that evaluate a generation; below 1, one per processor core. The results are the
+  // same for every count.
+  int threads = 0;
+  // The fast evaluator of this run's problem, made when the run starts.
+  std::unique_ptr<GenerationEvaluator> evaluator;
   RunObserver observer;
   // Set to end the run between two steps (the main window closing mid-run).
   bool cancelRequested = false;

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/functions.h"
+#include "engine/parallel_eval.h"
 #include "problem/textconv.h"
 
 namespace vobrix {
@@ -174,9 +176,15 @@ void ShowPredictions(RunSession& session, const RunDisplay& display, Population&
   std::vector<std::string> xs(trainingRows);
   std::vector<std::string> predictions(trainingRows);
   std::vector<toolkit::ChartPoint> trainingPoints(trainingRows);
+  // The training windows in one pass of the fast evaluator: the same values, bit for bit, as
+  // loading each window and evaluating the program on it.
+  std::optional<GenerationEvaluator> ownEvaluator;
+  if (!session.evaluator) ownEvaluator.emplace(problem, 1);
+  BatchEvaluator& batch =
+      session.evaluator ? session.evaluator->evaluator() : ownEvaluator->evaluator();
+  const double* trainingPredictions = batch.Predict(best.genes, best.length);
   for (int k = 0; k < nT - w; ++k) {
-    problem.LoadWindow(k);
-    const double p = EvaluateBest(best);
+    const double p = trainingPredictions[k];
     const double x = w + k;
     const std::size_t row = static_cast<std::size_t>(k);
     xs[row] = FormatGeneral(x, 15);

@@ -1,6 +1,7 @@
 // vobrix-cli end to end: the built program on small data files.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -126,6 +127,20 @@ TEST_F(Cli, SameSeedSameOutputOneRowPerStep) {
   EXPECT_EQ(RunSmall(args + " --quiet").out, first.out);
 }
 
+TEST_F(Cli, EveryThreadCountGivesTheSameOutput) {
+  // Two populations of different selection methods, so that evaluation, selection and
+  // breeding all take part.
+  const std::string args = "--validation '" + Path("valid.txt") +
+                           "' --seed 11 --populations 2 --selection proportional,tournament "
+                           "--pop-size 300 --generations 6";
+  const Outcome one = RunSmall(args + " --threads 1");
+  ASSERT_EQ(one.status, 0) << one.err;
+  EXPECT_EQ(Lines(one.out).size(), 13u);
+  for (const char* threads : {" --threads 2", " --threads 5", ""}) {
+    EXPECT_EQ(RunSmall(args + threads).out, one.out) << threads;
+  }
+}
+
 TEST_F(Cli, PopulationsInterleaveAndNoValidationColumnWithoutValidation) {
   const Outcome o = Run("--train '" + Path("train.txt") +
                         "' --populations 2 --pop-size 30,20 --generations 2,3 --seed 1");
@@ -222,7 +237,7 @@ TEST_F(Cli, HelpListsEveryOption) {
         "--range",     "--normalize",       "--populations", "--pop-size",       "--generations",
         "--selection", "--tournament-size", "--crossover",   "--mutation",       "--one-point",
         "--elite",     "--max-length",      "--max-depth",   "--function-ratio", "--variable-ratio",
-        "--seed",      "--dump-initial",    "--quiet"}) {
+        "--seed",      "--dump-initial",    "--quiet",       "--threads"}) {
     EXPECT_NE(o.out.find(option), std::string::npos) << option;
   }
 }

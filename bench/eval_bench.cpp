@@ -1,0 +1,125 @@
+// Node evaluations per second of the recursive interpreter and of the batch evaluator, side by
+// side, over programs of a given length and function set and series of a given length.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/batch_eval.h"
+#include "engine/fitness.h"
+#include "engine/init.h"
+#include "engine/misc.h"
+#include "engine/problem_record.h"
+
+namespace vobrix {
+namespace {
+
+constexpr int kWindow = 5;
+
+struct Workload {
+  Problem problem;
+  std::vector<std::vector<Node>> programs;
+  std::int64_t nodes = 0;  // summed length of the programs
+};
+
+// A problem over a smooth series of `windows` + 5 points, and 64 programs whose lengths lie
+// within 10% of `length`.
+std::unique_ptr<Workload> MakeWorkload(bool trigonometric, int length, int windows) {
+  auto work = std::make_unique<Workload>();
+  Problem& p = work->problem;
+  static const FunctionTable table = BuildFunctionTable();
+  const std::vector<int> functions = trigonometric
+                                         ? std::vector<int>{kAdd, kMultiply, kSin, kCos, kLn}
+                                         : std::vector<int>{kAdd, kSubtract, kMultiply, kDivide};
+  for (int f : functions) p.nodeTable.push_back(table[f]);
+  p.functionCount = static_cast<int>(functions.size());
+  p.variableCount = p.windowSize = kWindow;
+  p.window.assign(kWindow, 0.0);
+  for (int k = 0; k < kWindow; ++k) p.nodeTable.push_back({-1, "X", EvalVariable, k});
+  p.constantCount = 100;
+  for (int k = 0; k < 100; ++k) {
+    p.constants.push_back(-10.0 + 0.2 * k);
+    p.nodeTable.push_back({-1, "c", EvalConstant, k});
+  }
+  p.trainingCount = windows + kWindow;
+  for (int i = 0; i < p.trainingCount; ++i) p.trainingY.push_back(std::sin(0.05 * i) + 0.01 * i);
+  p.trainingX.assign(p.trainingCount, 0.0);
+  currentProblem = &p;
+
+  const int capacity = length + length / 10 + 1;
+  const NodeDrawSetup setup{p.functionCount, kWindow, 100, 0.5f, 0.3f};
+  std::vector<Node> scratch(capacity);
+  SeedRandom(static_cast<std::uint32_t>(length));
+  while (work->programs.size() < 64) {
+    const int depth = 2 + RandomBelow(9);
+    const std::int32_t n = GrowProgram(scratch.data(), depth, capacity, setup);
+    if (n < length - length / 10 || n > capacity - 1) continue;
+    work->programs.emplace_back(scratch.begin(), scratch.begin() + n);
+    work->nodes += n;
+  }
+  return work;
+}
+
+void Report(benchmark::State& state, const Workload& work) {
+  const double nodeRows = static_cast<double>(work.nodes) * (work.problem.trainingCount - kWindow);
+  state.counters["node_rows_per_s"] = benchmark::Counter(
+      nodeRows * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void BM_Reference(benchmark::State& state) {
+  auto work = MakeWorkload(state.range(0) != 0, static_cast<int>(state.range(1)),
+                           static_cast<int>(state.range(2)));
+  currentProblem = &work->problem;
+  for (auto _ : state) {
+    for (const auto& program : work->programs) {
+      benchmark::DoNotOptimize(TrainingFitness(program.data()));
+    }
+  }
+  Report(state, *work);
+}
+
+void BM_Batch(benchmark::State& state) {
+  auto work = MakeWorkload(state.range(0) != 0, static_cast<int>(state.range(1)),
+                           static_cast<int>(state.range(2)));
+  BatchEvaluator batch(work->problem);
+  for (auto _ : state) {
+    for (const auto& program : work->programs) {
+      benchmark::DoNotOptimize(
+          batch.Fitness(program.data(), static_cast<std::int32_t>(program.size())));
+    }
+  }
+  Report(state, *work);
+}
+
+// The scalar math library alone: one sin, cos or log per element, the floor that programs
+// with these functions cannot beat.
+void BM_ScalarLibm(benchmark::State& state) {
+  std::vector<double> in(1000), out(1000);
+  for (int i = 0; i < 1000; ++i) in[i] = 0.01 * i - 3.0;
+  for (auto _ : state) {
+    for (int i = 0; i < 1000; ++i) out[i] = std::sin(in[i]);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.counters["values_per_s"] = benchmark::Counter(
+      1000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+void EvalArgs(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"trig", "length", "windows"});
+  for (int trig : {0, 1}) {
+    for (int length : {10, 50, 100}) {
+      for (int windows : {95, 1000, 10000}) b->Args({trig, length, windows});
+    }
+  }
+}
+
+BENCHMARK(BM_Reference)->Apply(EvalArgs)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Batch)->Apply(EvalArgs)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ScalarLibm);
+
+}  // namespace
+}  // namespace vobrix
+
+BENCHMARK_MAIN();

@@ -1,0 +1,114 @@
+// A whole generation (evaluate, sort, breed) at population 1,000 and 100,000, the thread
+// scaling of evaluation, and a whole default command-line run.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "engine/evaluation.h"
+#include "engine/gp_pop.h"
+#include "engine/misc.h"
+#include "engine/parallel_eval.h"
+#include "problem/problem.h"
+#include "problem/textconv.h"
+
+namespace vobrix {
+namespace {
+
+std::unique_ptr<Problem> SmoothProblem(int points) {
+  static const FunctionTable table = BuildFunctionTable();
+  std::vector<CellRow> rows;
+  for (int i = 0; i < points; ++i) {
+    rows.push_back({std::to_string(i), FormatGeneral(std::sin(0.07 * i) * 5 + 0.01 * i, 6)});
+  }
+  auto problem = MakeProblem(ProblemSettings{}, rows, table).problem;
+  currentProblem = problem.get();
+  return problem;
+}
+
+std::unique_ptr<Population> FilledPopulation(std::int32_t size) {
+  PopulationParams params;
+  params.populationSize = size;
+  params.generations = 1000;
+  auto population = std::make_unique<Population>(params);
+  currentPopulation = population.get();
+  SeedRandom(7);
+  FillInitialGeneration(*population);
+  return population;
+}
+
+// Default settings, 100 training points; state.range(0) individuals, state.range(1) threads.
+void BM_Generation(benchmark::State& state) {
+  auto problem = SmoothProblem(100);
+  auto population = FilledPopulation(static_cast<std::int32_t>(state.range(0)));
+  GenerationEvaluator evaluator(*problem, static_cast<int>(state.range(1)));
+  for (auto _ : state) {
+    EvaluateGeneration(*population, &evaluator);
+    SortGeneration(*population);
+    Breed(*population, 0);
+    SwapGenerations(*population);
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_Generation)
+    ->ArgNames({"population", "threads"})
+    ->Args({1000, 1})
+    ->Args({100000, 1})
+    ->Args({100000, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Evaluation alone on 10,000 individuals over 1,000 points, for the thread scaling.
+void BM_EvaluateOnly(benchmark::State& state) {
+  auto problem = SmoothProblem(1000);
+  auto population = FilledPopulation(10000);
+  GenerationEvaluator evaluator(*problem, static_cast<int>(state.range(0)));
+  for (auto _ : state) EvaluateGeneration(*population, &evaluator);
+  state.SetItemsProcessed(state.iterations() * 10000);
+}
+BENCHMARK(BM_EvaluateOnly)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Breeding alone at 100,000, to compare the selection cost with the evaluation cost.
+void BM_BreedOnly(benchmark::State& state) {
+  auto problem = SmoothProblem(100);
+  auto population = FilledPopulation(100000);
+  GenerationEvaluator evaluator(*problem, 1);
+  EvaluateGeneration(*population, &evaluator);
+  SortGeneration(*population);
+  for (auto _ : state) Breed(*population, 0);
+}
+BENCHMARK(BM_BreedOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The whole default run of the command-line program, start-up and output included, on a
+// 100-point training series and 20 validation points.
+void BM_DefaultCliRun(benchmark::State& state) {
+  const std::string dir = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+  const std::string train = dir + "/vobrix_bench_train.txt";
+  const std::string valid = dir + "/vobrix_bench_valid.txt";
+  FILE* t = std::fopen(train.c_str(), "w");
+  FILE* v = std::fopen(valid.c_str(), "w");
+  for (int i = 0; i < 120; ++i) {
+    std::fprintf(i < 100 ? t : v, "%d\t%g\n", i, std::sin(0.07 * i) * 5 + 0.01 * i);
+  }
+  std::fclose(t);
+  std::fclose(v);
+  const std::string command = std::string("'") + VOBRIX_CLI + "' --train " + train +
+                              " --validation " + valid + " --seed 7 >/dev/null";
+  for (auto _ : state) {
+    if (std::system(command.c_str()) != 0) state.SkipWithError("vobrix-cli failed");
+  }
+}
+BENCHMARK(BM_DefaultCliRun)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+}  // namespace
+}  // namespace vobrix
+
+BENCHMARK_MAIN();

@@ -1,0 +1,48 @@
+// The fast evaluator: a program is evaluated once over all training windows, node by node over
+// whole rows. Window i of the training series is y[i .. i+w-1], so variable Xk over all
+// windows is the contiguous slice y[k .. k+n-w-1] and needs no copying. Every row goes through
+// the same operations as the recursive interpreter and the squared errors are summed in window
+// order, so the results are the same bits.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/functions.h"
+#include "engine/problem_record.h"
+
+namespace vobrix {
+
+class BatchEvaluator {
+ public:
+  // Reads the problem's node table, constants and training series; they must outlive it.
+  explicit BatchEvaluator(const Problem& problem);
+
+  // The program's prediction for every training window (rows() values), valid until the next
+  // call.
+  const double* Predict(const Node* genes, std::int32_t length);
+  // The raw fitness, equal to TrainingFitness of the same program.
+  double Fitness(const Node* genes, std::int32_t length);
+
+  std::int32_t rows() const { return rows_; }
+
+ private:
+  struct Operand {
+    const double* data = nullptr;  // a row of values, or nullptr for a scalar
+    double scalar = 0.0;
+    double* owned = nullptr;  // the buffer behind data when it is one of ours
+  };
+
+  double* TakeBuffer();
+  void Release(double* buffer);
+
+  const Problem& problem_;
+  std::int32_t rows_ = 0;
+  std::vector<std::int8_t> opcodes_;  // per node-table entry
+  std::vector<Operand> stack_;
+  std::vector<std::vector<double>> buffers_;  // grows to the deepest program seen, then reused
+  std::vector<double*> free_;
+  std::vector<double> result_;
+};
+
+}  // namespace vobrix

@@ -1,0 +1,47 @@
+#include "engine/parallel_eval.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+namespace vobrix {
+
+namespace {
+
+// Individuals a thread takes at a time: small enough to balance programs of uneven length,
+// large enough that the shared counter is touched rarely.
+constexpr std::int32_t kChunk = 32;
+
+}  // namespace
+
+int GenerationEvaluator::DefaultThreads() {
+  return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+GenerationEvaluator::GenerationEvaluator(const Problem& problem, int threads) {
+  const int count = threads < 1 ? DefaultThreads() : threads;
+  for (int t = 0; t < count; ++t) evaluators_.push_back(std::make_unique<BatchEvaluator>(problem));
+}
+
+void GenerationEvaluator::ComputeRawFitness(Population& p) {
+  Individual** slots = p.Current();
+  const std::int32_t size = p.params.populationSize;
+  std::atomic<std::int32_t> next{0};
+  auto work = [&](BatchEvaluator& batch) {
+    for (;;) {
+      const std::int32_t begin = next.fetch_add(kChunk, std::memory_order_relaxed);
+      if (begin >= size) return;
+      const std::int32_t end = std::min(size, begin + kChunk);
+      for (std::int32_t i = begin; i < end; ++i) {
+        slots[i]->rawFitness = batch.Fitness(slots[i]->genes, slots[i]->length);
+      }
+    }
+  };
+  const int helpers = std::min<int>(threads() - 1, (size - 1) / kChunk);
+  std::vector<std::jthread> pool;
+  pool.reserve(helpers);
+  for (int t = 1; t <= helpers; ++t) pool.emplace_back(work, std::ref(*evaluators_[t]));
+  work(*evaluators_.front());
+}
+
+}  // namespace vobrix

@@ -1,0 +1,34 @@
+// Raw fitness of a whole generation on several threads. Each program's fitness is computed by
+// one thread from start to end with the batch evaluator, so the values, and everything the
+// run does with them, are the same for every thread count.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "engine/batch_eval.h"
+#include "engine/gp_pop.h"
+#include "engine/problem_record.h"
+
+namespace vobrix {
+
+class GenerationEvaluator {
+ public:
+  // threads below 1 means one per processor core.
+  GenerationEvaluator(const Problem& problem, int threads);
+
+  // Writes rawFitness of every Individual of p's current buffer.
+  void ComputeRawFitness(Population& p);
+
+  // The evaluator of the calling thread, for the best program's predictions.
+  BatchEvaluator& evaluator() { return *evaluators_.front(); }
+  int threads() const { return static_cast<int>(evaluators_.size()); }
+
+  static int DefaultThreads();
+
+ private:
+  std::vector<std::unique_ptr<BatchEvaluator>> evaluators_;  // one per thread, buffers kept
+};
+
+}  // namespace vobrix

@@ -1,0 +1,114 @@
+#include "engine/batch_eval.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "engine/fitness.h"
+#include "engine/init.h"
+#include "engine/misc.h"
+#include "fixture.h"
+
+namespace vobrix {
+namespace {
+
+using test::TestProblem;
+
+// A series that drives programs into every corner: zeros for the protected division, values
+// near and beyond 2^53 for the trigonometric guard, huge values that overflow, negatives and
+// fractions for the magnitude functions.
+std::vector<double> NastySeries(int n, std::uint32_t seed) {
+  const double specials[] = {
+      0.0,          -0.0,   1e16, -9007199254740992.0, 9007199254740991.0, 1e300, -1e300, 0.5, -2.9,
+      2147483648.5, 1e-310, 7.0};
+  SeedRandom(seed);
+  std::vector<double> y(n);
+  for (int i = 0; i < n; ++i) {
+    const int pick = RandomBelow(24);
+    y[i] = pick < 12 ? specials[pick] : (RandomUnit() - 0.5) * std::pow(10.0, RandomBelow(7) - 3);
+  }
+  return y;
+}
+
+bool SameValue(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+  return std::memcmp(&a, &b, sizeof a) == 0;  // also tells 0.0 from -0.0
+}
+
+struct FunctionSet {
+  std::initializer_list<int> functions;
+  const char* name;
+};
+
+TEST(BatchEvaluatorTest, SameBitsAsTheInterpreterOverManyRandomPrograms) {
+  const FunctionSet sets[] = {
+      {{kAdd, kSubtract, kMultiply, kDivide}, "arithmetic"},
+      {{kAdd, kMultiply, kSin, kCos, kTan}, "trigonometric"},
+      {{kSubtract, kDivide, kLn, kLog10, kSqrt}, "magnitude"},
+      {{kAdd, kSubtract, kMultiply, kDivide, kSin, kCos, kTan, kLn, kLog10, kSqrt}, "all"},
+  };
+  int programs = 0;
+  int nonFinite = 0;
+  for (const FunctionSet& set : sets) {
+    for (int variant = 0; variant < 5; ++variant) {
+      const int window = 1 + variant;
+      const std::vector<double> series =
+          variant % 2 ? NastySeries(40, 17 + variant) : std::vector<double>(40, 0.0);
+      std::vector<double> constants = {0.0, -0.0, 3.0, 1e200, -2.5, 1e16, 0.7};
+      TestProblem p(set.functions, window, constants, series);
+      if (variant % 2 == 0) {
+        // Smooth data: most programs stay finite, so the sums themselves get compared.
+        for (int i = 0; i < 40; ++i) p.get().trainingY[i] = std::sin(0.3 * i) * (1 + i % 4);
+      }
+      BatchEvaluator batch(p.get());
+      std::vector<Node> genes(70);
+      const NodeDrawSetup setup{p.get().functionCount, window, 7, 0.5f, 0.3f};
+      SeedRandom(1000 + variant);
+      for (int k = 0; k < 5000; ++k) {
+        const std::int32_t length = GrowProgram(genes.data(), 1 + k % 6, 70, setup);
+        const double expected = TrainingFitness(genes.data());
+        const double actual = batch.Fitness(genes.data(), length);
+        ASSERT_TRUE(SameValue(expected, actual)) << set.name << " window " << window << " program "
+                                                 << k << ": " << expected << " vs " << actual;
+        nonFinite += std::isinf(expected) ? 1 : 0;
+        ++programs;
+        if (k % 50 == 0) {
+          const double* rows = batch.Predict(genes.data(), length);
+          for (int i = 0; i < batch.rows(); ++i) {
+            p.get().LoadWindow(i);
+            std::int32_t position = 0;
+            ASSERT_TRUE(SameValue(EvaluateNode(genes.data(), position), rows[i]))
+                << set.name << " program " << k << " row " << i;
+          }
+        }
+      }
+    }
+  }
+  EXPECT_EQ(programs, 100000);
+  EXPECT_GT(nonFinite, 1000);   // the corners were reached...
+  EXPECT_LT(nonFinite, 90000);  // ...and so were finite sums
+}
+
+TEST(BatchEvaluatorTest, TerminalProgramsAndReuseOfBuffers) {
+  TestProblem p({kAdd, kMultiply}, 2, {2.0}, {1, 2, 3, 4, 5, 6});
+  BatchEvaluator batch(p.get());
+  ASSERT_EQ(batch.rows(), 4);
+  const std::vector<Node> x1 = {p.var(1)};
+  const double* rows = batch.Predict(x1.data(), 1);
+  EXPECT_EQ(std::vector<double>(rows, rows + 4), (std::vector<double>{2, 3, 4, 5}));
+  const std::vector<Node> c = {p.constant(0)};
+  EXPECT_EQ(batch.Fitness(c.data(), 1), TrainingFitness(c.data()));
+  // (X0 + X1) * (X1 * 2): three row buffers at most, reused from call to call.
+  const std::vector<Node> deep = {p.fn(1), p.fn(0),  p.var(0),     p.var(1),
+                                  p.fn(1), p.var(1), p.constant(0)};
+  for (int repeat = 0; repeat < 3; ++repeat) {
+    rows = batch.Predict(deep.data(), 7);
+    EXPECT_EQ(rows[0], (1 + 2) * (2 * 2.0));
+    EXPECT_EQ(rows[3], (4 + 5) * (5 * 2.0));
+  }
+}
+
+}  // namespace
+}  // namespace vobrix
