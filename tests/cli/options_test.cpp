@@ -15,70 +15,32 @@ CliOptions Parse(std::vector<std::string> args) {
   return ParseOptions(args);
 }
 
-TEST(CliOptions, DefaultsAreTheWindowDefaults) {
-  const CliOptions o = Parse({});
-  EXPECT_EQ(o.trainPath, "t.txt");
-  EXPECT_FALSE(o.validationPath);
-  EXPECT_EQ(o.populations, 1);
-  EXPECT_EQ(o.problem.windowSizeText, "5");
-  EXPECT_EQ(o.problem.ticked, (std::array<bool, 10>{true, true, true, true}));
-  const PanelTexts defaults;
-  EXPECT_EQ(o.panels[0].populationSize, defaults.populationSize);
-  EXPECT_EQ(o.panels[0].crossover, "0.70");
-  EXPECT_TRUE(o.panels[0].eliteChecked);
-  EXPECT_FALSE(o.seed);
-  EXPECT_FALSE(o.quiet);
-}
-
-TEST(CliOptions, PerPopulationValuesOneForAllOrOneEach) {
+TEST(CliOptions, PerPopulationValuesOneForAllOrOneEachAndProblemOptions) {
   const CliOptions o = Parse({"--generations", "100,50,70", "--populations", "3", "--pop-size",
                               "200", "--selection=random,tournament,proportional", "--elite",
-                              "off,5,off", "--tournament-size", "3"});
+                              "off,5,off", "--functions", "sin,sqrt,+", "--range", "-1", "1"});
   EXPECT_EQ(o.populations, 3);
-  EXPECT_EQ(o.panels[0].generations, "100");
-  EXPECT_EQ(o.panels[2].generations, "70");
   for (int p = 0; p < 3; ++p) EXPECT_EQ(o.panels[p].populationSize, "200");
+  EXPECT_EQ(o.panels[2].generations, "70");
+  EXPECT_EQ(o.panels[3].generations, "50");  // unused panels keep the defaults
   EXPECT_EQ(o.panels[0].selectionIndex, 2);
   EXPECT_EQ(o.panels[1].selectionIndex, 1);
-  EXPECT_EQ(o.panels[1].tournamentSize, "3");
   EXPECT_FALSE(o.panels[0].eliteChecked);
-  EXPECT_TRUE(o.panels[1].eliteChecked);
   EXPECT_EQ(o.panels[1].elite, "5");
-  EXPECT_EQ(o.panels[3].generations, "50");  // unused panels keep the defaults
-}
-
-TEST(CliOptions, ProblemOptionsAndFlags) {
-  const CliOptions o = Parse({"--functions", "sin,sqrt,+", "--range", "-1", "1", "--window", "3",
-                              "--constants", "7", "--normalize", "--seed", "4294967295", "--quiet",
-                              "--dump-initial", "d.txt", "--validation", "v.txt"});
   EXPECT_EQ(o.problem.ticked, (std::array<bool, 10>{true, false, false, false, true, false, false,
                                                     false, false, true}));
-  EXPECT_EQ(o.problem.lowerText, "-1");
-  EXPECT_EQ(o.problem.upperText, "1");
-  EXPECT_EQ(o.problem.windowSizeText, "3");
-  EXPECT_EQ(o.problem.constantCountText, "7");
-  EXPECT_TRUE(o.normalize);
-  EXPECT_EQ(o.seed, 4294967295u);
-  EXPECT_TRUE(o.quiet);
-  EXPECT_EQ(o.dumpInitial, "d.txt");
-  EXPECT_EQ(o.validationPath, "v.txt");
+  EXPECT_EQ(o.problem.lowerText + " " + o.problem.upperText, "-1 1");
 }
 
 TEST(CliOptions, BadUsageIsRefusedWithTheOptionNamed) {
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases{
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
       {{"--bogus"}, "unknown option \"--bogus\""},
       {{"--populations", "5"}, "--populations"},
-      {{"--populations", "0"}, "--populations"},
       {{"--populations", "2", "--mutation", "0.1,0.2,0.3"}, "--mutation: give one value, or 2"},
-      {{"--selection", "best"}, "--selection"},
       {{"--functions", "+,exp"}, "\"exp\""},
-      {{"--functions", ""}, "--functions"},
-      {{"--seed", "-1"}, "--seed"},
       {{"--seed", "4294967296"}, "--seed"},
-      {{"--range", "1"}, "--range"},
       {{"--window"}, "--window: a value is missing"},
-      {{"--quiet=yes"}, "--quiet takes no value"},
-  };
+      {{"--quiet=yes"}, "--quiet takes no value"}};
   for (const auto& [args, part] : cases) {
     try {
       Parse(args);
@@ -87,13 +49,10 @@ TEST(CliOptions, BadUsageIsRefusedWithTheOptionNamed) {
       EXPECT_NE(std::string(e.what()).find(part), std::string::npos) << e.what();
     }
   }
-  EXPECT_THROW(ParseOptions({"--seed", "1"}), UsageError);  // no --train
-  EXPECT_TRUE(ParseOptions({"--help"}).help);
 }
 
 TEST(CliOutput, NumbersQuotesAndRows) {
   EXPECT_EQ(FormatNumber(0.1), "0.10000000000000001");
-  EXPECT_EQ(FormatNumber(12), "12");
   EXPECT_EQ(FormatNumber(std::numeric_limits<double>::infinity()), "inf");
   EXPECT_EQ(FormatNumber(-std::numeric_limits<double>::infinity()), "-inf");
   EXPECT_EQ(FormatNumber(-std::numeric_limits<double>::quiet_NaN()), "nan");

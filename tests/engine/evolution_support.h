@@ -13,9 +13,6 @@ namespace vobrix::test {
 
 // Clears currentPopulation when the test that pointed it at a local population ends.
 struct ResetCurrentPopulation {
-  ResetCurrentPopulation() = default;
-  ResetCurrentPopulation(const ResetCurrentPopulation&) = delete;
-  ResetCurrentPopulation& operator=(const ResetCurrentPopulation&) = delete;
   ~ResetCurrentPopulation() { currentPopulation = nullptr; }
 };
 

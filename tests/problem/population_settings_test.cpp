@@ -2,71 +2,46 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <array>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "problem/textconv.h"
 
 namespace vobrix {
 namespace {
 
-TEST(ReadPopulationParamsTest, WindowDefaultsGiveTheDefaultParameters) {
-  const PopulationParams params = ReadPopulationParams(PanelTexts{});
-  EXPECT_EQ(params.populationSize, 1000);
-  EXPECT_EQ(params.generations, 50);
-  EXPECT_EQ(params.selectionMethod, kProportional);
-  EXPECT_EQ(params.crossoverRate, 0.7f);
-  EXPECT_EQ(params.mutationRate, 0.2f);
-  EXPECT_EQ(params.onePointRate, 0.0f);
-  EXPECT_EQ(params.eliteFraction, 0.1f);
-  EXPECT_EQ(params.breakEvery, 0);
-  EXPECT_EQ(params.maxLength, 100);
-  EXPECT_EQ(params.maxInitialDepth, 5);
-  EXPECT_EQ(params.functionRatio, 0.5f);
-  EXPECT_EQ(params.variableRatio, 0.2f);
-  EXPECT_EQ(EliteCount(params), 100);
-  EXPECT_NO_THROW(ValidatePopulationParams(params, 1));
-}
-
-TEST(ReadPopulationParamsTest, ElitePercentIsNarrowedAfterAnExtendedHundredth) {
-  PopulationParams params = ReadPopulationParams({.populationSize = "100", .elite = "29"});
-  EXPECT_EQ(params.eliteFraction, 0.29f);
-  EXPECT_EQ(EliteCount(params), 28);
-
-  params = ReadPopulationParams({.elite = "1"});
-  EXPECT_EQ(params.eliteFraction, 0.01f);
-  EXPECT_EQ(EliteCount(params), 9);
-
-  params = ReadPopulationParams({.crossover = "0.29", .elite = "250"});
-  EXPECT_EQ(params.crossoverRate, 0.29f);
-  EXPECT_EQ(EliteCount(params), 1000);  // above 100 percent: the whole population
-  EXPECT_NO_THROW(ValidatePopulationParams(params, 1));
+TEST(ReadPopulationParamsTest, WindowDefaultsAndTheElitePercent) {
+  const PopulationParams d = ReadPopulationParams(PanelTexts{});
+  EXPECT_EQ((std::array{d.populationSize, d.generations, d.selectionMethod, d.breakEvery,
+                        d.maxLength, d.maxInitialDepth}),
+            (std::array{1000, 50, 0, 0, 100, 5}));
+  EXPECT_EQ((std::array{d.crossoverRate, d.mutationRate, d.onePointRate, d.eliteFraction,
+                        d.functionRatio, d.variableRatio}),
+            (std::array{0.7f, 0.2f, 0.0f, 0.1f, 0.5f, 0.2f}));
+  EXPECT_EQ(EliteCount(d), 100);
+  // The percent is narrowed to single precision after an extended-precision hundredth.
+  const PopulationParams p = ReadPopulationParams({.populationSize = "100", .elite = "29"});
+  EXPECT_EQ(p.eliteFraction, 0.29f);
+  EXPECT_EQ(EliteCount(p), 28);
+  EXPECT_EQ(EliteCount(ReadPopulationParams({.elite = "1"})), 9);
 }
 
 TEST(ReadPopulationParamsTest, EditsBehindAClearBoxOrAnotherMethodAreNotRead) {
-  for (int method : {0, 1, 2}) {
-    const PanelTexts texts{.selectionIndex = method,
-                           .tournamentSize = "six",
-                           .eliteChecked = false,
-                           .elite = "ten",
-                           .breakEvery = "never"};
-    if (method == kTournament) {
-      EXPECT_THROW(ReadPopulationParams(texts), ConversionError);
-      continue;
-    }
-    const PopulationParams params = ReadPopulationParams(texts);
-    EXPECT_EQ(params.eliteFraction, 0.0f);
-    EXPECT_EQ(params.breakEvery, 0);
-    EXPECT_EQ(params.selectionMethod, method);
-    EXPECT_EQ(EliteCount(params), 0);
+  PanelTexts texts{
+      .tournamentSize = "six", .eliteChecked = false, .elite = "ten", .breakEvery = "never"};
+  for (int method : {0, 2}) {
+    texts.selectionIndex = method;
+    const PopulationParams p = ReadPopulationParams(texts);
+    EXPECT_EQ((std::tuple{p.selectionMethod, p.eliteFraction, p.breakEvery, EliteCount(p)}),
+              (std::tuple{method, 0.0f, 0, 0}));
   }
-
-  const PopulationParams params = ReadPopulationParams(
+  texts.selectionIndex = 1;
+  EXPECT_THROW(ReadPopulationParams(texts), ConversionError);
+  const PopulationParams p = ReadPopulationParams(
       {.selectionIndex = 1, .tournamentSize = " 8 ", .breakChecked = true, .breakEvery = "3"});
-  EXPECT_EQ(params.selectionMethod, kTournament);
-  EXPECT_EQ(params.tournamentSize, 8);
-  EXPECT_EQ(params.breakEvery, 3);
+  EXPECT_EQ((std::array{p.selectionMethod, p.tournamentSize, p.breakEvery}), (std::array{1, 8, 3}));
 }
 
 // The first text in the panel's order that is not a number is the one reported: spoiling the
@@ -109,34 +84,28 @@ std::string Refusal(const PopulationParams& params, int population) {
 }
 
 TEST(ValidatePopulationParamsTest, CountsAtTheirLowestAndOneBelow) {
-  PopulationParams params;
-  params.populationSize = 1;
-  params.generations = 0;
-  params.maxLength = 3;
-  params.maxInitialDepth = 0;
-  params.selectionMethod = kTournament;
-  params.tournamentSize = 1;
-  EXPECT_EQ(Refusal(params, 1), "");
-
-  PopulationParams bad = params;
-  bad.populationSize = 0;
-  EXPECT_EQ(Refusal(bad, 2), "\"Population Size\" of population 2 must be at least 1.");
-  bad = params;
-  bad.generations = -1;
-  EXPECT_EQ(Refusal(bad, 1), "\"Generation\" of population 1 must be at least 0.");
-  bad = params;
-  bad.maxLength = 2;
-  EXPECT_EQ(Refusal(bad, 3), "\"Maximum Length\" of population 3 must be at least 3.");
-  bad = params;
-  bad.maxInitialDepth = -1;
-  EXPECT_EQ(Refusal(bad, 4), "\"Maximum Initial Depth\" of population 4 must be at least 0.");
-  bad = params;
-  bad.tournamentSize = 0;
-  EXPECT_EQ(Refusal(bad, 1), "\"Tournament Size\" of population 1 must be at least 1.");
-  bad.selectionMethod = kRandom;  // the size is not used then
-  EXPECT_EQ(Refusal(bad, 1), "");
-  bad.selectionMethod = 3;
-  EXPECT_NE(Refusal(bad, 1).find("\"Selection Method\""), std::string::npos);
+  PopulationParams lowest;
+  lowest.populationSize = lowest.tournamentSize = 1;
+  lowest.generations = lowest.maxInitialDepth = 0;
+  lowest.maxLength = 3;
+  lowest.selectionMethod = kTournament;
+  EXPECT_EQ(Refusal(lowest, 1), "");
+  const std::tuple<std::int32_t PopulationParams::*, const char*, int> counts[] = {
+      {&PopulationParams::populationSize, "\"Population Size\"", 1},
+      {&PopulationParams::generations, "\"Generation\"", 0},
+      {&PopulationParams::maxLength, "\"Maximum Length\"", 3},
+      {&PopulationParams::maxInitialDepth, "\"Maximum Initial Depth\"", 0},
+      {&PopulationParams::tournamentSize, "\"Tournament Size\"", 1}};
+  for (const auto& [field, name, least] : counts) {
+    PopulationParams bad = lowest;
+    bad.*field = least - 1;
+    EXPECT_EQ(Refusal(bad, 2), std::string(name) + " of population 2 must be at least " +
+                                   std::to_string(least) + ".");
+  }
+  PopulationParams random = lowest;
+  random.tournamentSize = 0;
+  random.selectionMethod = kRandom;  // the size is not used then
+  EXPECT_EQ(Refusal(random, 1), "");
 }
 
 TEST(ValidatePopulationParamsTest, RatesAndRatiosMustBeFiniteAndNotNegative) {

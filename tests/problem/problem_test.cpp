@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <string>
+#include <utility>
+
 #include "problem/textconv.h"
 
 namespace vobrix {
@@ -13,13 +17,6 @@ std::vector<CellRow> Series(int rows) {
   return cells;
 }
 
-ProblemSettings Ticked(std::initializer_list<int> functions) {
-  ProblemSettings settings;
-  settings.ticked.fill(false);
-  for (int f : functions) settings.ticked[f] = true;
-  return settings;
-}
-
 const FunctionTable& Functions() {
   static const FunctionTable table = BuildFunctionTable();
   return table;
@@ -29,91 +26,58 @@ TEST(MakeProblemTest, DefaultsGiveTheFullTableInThreeBlocks) {
   const ProblemBuild build = MakeProblem(ProblemSettings{}, Series(20), Functions());
   const Problem& p = *build.problem;
   EXPECT_FALSE(build.functionForced);
-  EXPECT_EQ(p.functionCount, 4);
-  EXPECT_EQ(p.variableCount, 5);
-  EXPECT_EQ(p.windowSize, 5);
-  EXPECT_EQ(p.constantCount, 1000);
+  EXPECT_EQ((std::array{p.functionCount, p.variableCount, p.windowSize, p.constantCount}),
+            (std::array{4, 5, 5, 1000}));
   ASSERT_EQ(p.nodeTable.size(), 1009u);
-  EXPECT_EQ(p.nodeTable[3].symbol, "/");
-  EXPECT_EQ(p.nodeTable[4].symbol, "X0");
-  EXPECT_EQ(p.nodeTable[8].symbol, "X4");
+  const std::pair<int, const char*> symbols[] = {
+      {3, "/"}, {4, "X0"}, {8, "X4"}, {9, "-10.000"}, {1008, "10.000"}};  // 9.98, two digits
+  for (const auto& [node, symbol] : symbols) EXPECT_EQ(p.nodeTable[node].symbol, symbol);
   EXPECT_EQ(p.nodeTable[8].slot, 4);
   EXPECT_EQ(p.nodeTable[9].slot, 0);
-  EXPECT_EQ(p.nodeTable[9].symbol, "-10.000");
-  EXPECT_EQ(p.nodeTable[1008].symbol, "10.000");  // 9.98 to two significant digits
-  EXPECT_EQ(p.constants.front(), -10.0);
-  EXPECT_EQ(p.constants[1], -9.98);
-  EXPECT_EQ(p.constants[500], 0.0);
-  EXPECT_EQ(p.constants.back(), 9.98);
+  EXPECT_EQ((std::array{p.constants[0], p.constants[1], p.constants[500], p.constants[999]}),
+            (std::array{-10.0, -9.98, 0.0, 9.98}));
   EXPECT_EQ(p.trainingY[7], 49.0);
-  EXPECT_EQ(p.window.size(), 5u);
-  EXPECT_FALSE(p.paused);
 }
 
-TEST(MakeProblemTest, TickedFunctionsKeepCheckListOrder) {
-  ProblemSettings settings = Ticked({kSqrt, kSin});
-  settings.windowSizeText = "3";
-  settings.constantCountText = "2";
-  const ProblemBuild build = MakeProblem(settings, Series(10), Functions());
-  const Problem& p = *build.problem;
+TEST(MakeProblemTest, TickedFunctionsInCheckListOrderAndConstantsFromSinglePrecisionEnds) {
+  ProblemSettings settings{
+      .windowSizeText = "3", .constantCountText = "2", .lowerText = "0.1", .upperText = "0.3"};
+  settings.ticked.fill(false);
+  settings.ticked[kSqrt] = settings.ticked[kSin] = true;
+  const Problem p = std::move(*MakeProblem(settings, Series(10), Functions()).problem);
   ASSERT_EQ(p.nodeTable.size(), 7u);
   EXPECT_EQ(p.nodeTable[0].symbol, "sin");
-  EXPECT_EQ(p.nodeTable[1].symbol, "sqrt");
-  EXPECT_EQ(p.nodeTable[0].evaluate, &EvalSin);
-  const int arity[] = {0, 0, -1, -1, -1, -1, -1};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(p.nodeTable[i].arityCode, arity[i]) << i;
+  EXPECT_EQ(p.nodeTable[1].evaluate, &EvalSqrt);
+  EXPECT_EQ(p.nodeTable[1].arityCode, 0);
+  EXPECT_EQ(p.nodeTable[2].arityCode, -1);
   EXPECT_EQ(p.nodeTable[5].evaluate, &EvalConstant);
+  const long double lo = 0.1f, hi = 0.3f;
+  EXPECT_EQ(p.constants, (std::vector<double>{static_cast<double>(lo),
+                                              static_cast<double>(lo + (hi - lo) / 2)}));
+
+  settings.ticked.fill(false);  // nothing ticked runs with "+" alone
+  const ProblemBuild forced = MakeProblem(settings, Series(10), Functions());
+  EXPECT_TRUE(forced.functionForced);
+  EXPECT_EQ(forced.problem->functionCount, 1);
+  EXPECT_EQ(forced.problem->nodeTable[0].symbol, "+");
 }
 
-TEST(MakeProblemTest, ConstantsAreEvenlySpacedFromSinglePrecisionEnds) {
+TEST(MakeProblemTest, RefusalsAndTextsThatAreNotNumbers) {
+  const std::pair<std::string ProblemSettings::*, const char*> refused[] = {
+      {&ProblemSettings::windowSizeText, "0"},
+      {&ProblemSettings::windowSizeText, "10"},  // 10 rows need a window below 10
+      {&ProblemSettings::constantCountText, "-3"},
+      {&ProblemSettings::upperText, "1e39"}};  // beyond single precision
+  for (const auto& [field, text] : refused) {
+    ProblemSettings settings;
+    settings.*field = text;
+    EXPECT_THROW(MakeProblem(settings, Series(10), Functions()), ProblemError) << text;
+  }
   ProblemSettings settings;
-  settings.lowerText = "0";
-  settings.upperText = "1";
-  settings.constantCountText = "4";
-  const Problem p = std::move(*MakeProblem(settings, Series(10), Functions()).problem);
-  EXPECT_EQ(p.constants, (std::vector<double>{0, 0.25, 0.5, 0.75}));
-  EXPECT_EQ(p.nodeTable[9].symbol, "0.000");
-  EXPECT_EQ(p.nodeTable[10].symbol, "0.250");
-  EXPECT_EQ(p.nodeTable[12].symbol, "0.750");
-
-  settings.lowerText = "0.1";
-  settings.upperText = "0.3";
-  settings.constantCountText = "2";
-  const Problem q = std::move(*MakeProblem(settings, Series(10), Functions()).problem);
-  const long double lo = 0.1f;
-  const long double hi = 0.3f;
-  EXPECT_EQ(q.constants[0], static_cast<double>(lo));
-  EXPECT_EQ(q.constants[1], static_cast<double>(lo + (hi - lo) / 2));
-  EXPECT_NE(q.constants[0], 0.1);  // the single-precision end, not the decimal one
-}
-
-TEST(MakeProblemTest, NothingTickedRunsWithPlusAlone) {
-  const ProblemBuild build = MakeProblem(Ticked({}), Series(10), Functions());
-  EXPECT_TRUE(build.functionForced);
-  EXPECT_EQ(build.problem->functionCount, 1);
-  EXPECT_EQ(build.problem->nodeTable[0].symbol, "+");
-}
-
-TEST(MakeProblemTest, RefusesSettingsUnderWhichNoRunCanExist) {
-  ProblemSettings settings;
-  settings.windowSizeText = "0";
-  EXPECT_THROW(MakeProblem(settings, Series(10), Functions()), ProblemError);
-  settings = {};
-  settings.constantCountText = "-3";
-  EXPECT_THROW(MakeProblem(settings, Series(10), Functions()), ProblemError);
-  settings = {};
   settings.windowSizeText = "10";
-  EXPECT_THROW(MakeProblem(settings, Series(10), Functions()), ProblemError);  // n <= w
   EXPECT_NO_THROW(MakeProblem(settings, Series(11), Functions()));
-  settings = {};
-  settings.upperText = "1e39";  // beyond single precision
-  EXPECT_THROW(MakeProblem(settings, Series(10), Functions()), ProblemError);
-}
-
-TEST(MakeProblemTest, TextsThatAreNotNumbersRaiseConversionErrors) {
-  ProblemSettings settings;
   settings.constantCountText = "1,000";
-  EXPECT_THROW(MakeProblem(settings, Series(10), Functions()), ConversionError);
+  EXPECT_THROW(MakeProblem(settings, Series(11), Functions()), ConversionError);
   std::vector<CellRow> cells = Series(10);
   cells[4].y = "";
   EXPECT_THROW(MakeProblem(ProblemSettings{}, cells, Functions()), ConversionError);

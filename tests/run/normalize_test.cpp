@@ -21,40 +21,25 @@ std::vector<std::string> Ys(const std::vector<CellRow>& rows) {
   return ys;
 }
 
-TEST(Normalize, UsesTheTrainingRangeForBothAndLeavesXAlone) {
-  const auto training = Rows(0, {"10", "20", "30"});
-  const auto validation = Rows(3, {"40"});
-  const NormalizedData data = Normalize(training, validation);
-  EXPECT_EQ(Ys(data.training), (std::vector<std::string>{"0", "0.5", "1"}));
-  EXPECT_EQ(Ys(data.validation), (std::vector<std::string>{"1.5"}));
-  EXPECT_EQ(data.training[2].x, "2");
-  EXPECT_EQ(data.validation[0].x, "3");
-  EXPECT_EQ(data.low, 10.0);
-  EXPECT_EQ(data.high, 30.0);
-}
-
-TEST(Normalize, RangeStartsAtFiftyThousandAndZero) {
-  // All negative: high stays 0.
-  auto data = Normalize(Rows(0, {"-8", "-5", "-2"}), {});
-  EXPECT_EQ(Ys(data.training), (std::vector<std::string>{"0", "0.375", "0.75"}));
-  // All above 50000: low stays 50000.
-  data = Normalize(Rows(0, {"60000", "70000"}), Rows(2, {"40000"}));
-  EXPECT_EQ(Ys(data.training), (std::vector<std::string>{"0.5", "1"}));
-  EXPECT_EQ(Ys(data.validation), (std::vector<std::string>{"-0.5"}));
-}
-
-TEST(Normalize, LongTextsAreShortenedBeforeTheDivision) {
-  // (y - 0) is first written with 15 digits, 1.13436424411240, then divided by 3; dividing the
-  // full 17-digit value would give ...134 instead.
-  const auto data = Normalize(Rows(0, {"0", "3", "1.1343642441124011"}), {});
-  EXPECT_EQ(data.training[2].y, "0.378121414704133");
-}
-
-TEST(Normalize, EmptyValidationGridIsLeftAsItIs) {
-  const std::vector<CellRow> validation(100);
-  const auto data = Normalize(Rows(0, {"1", "2"}), validation);
-  EXPECT_EQ(data.validation.size(), 100u);
-  EXPECT_EQ(data.validation[0].y, "");
+TEST(Normalize, StatedExamples) {
+  struct Case {
+    std::vector<std::string> training, validation, trainingOut, validationOut;
+  };
+  const Case cases[] = {
+      {{"10", "20", "30"}, {"40"}, {"0", "0.5", "1"}, {"1.5"}},  // the training range for both
+      {{"-8", "-5", "-2"}, {}, {"0", "0.375", "0.75"}, {}},      // all negative: high stays 0
+      {{"60000", "70000"}, {"40000"}, {"0.5", "1"}, {"-0.5"}},   // low starts at 50000
+      // (y - 0) is first written with 15 digits, 1.13436424411240, then divided by 3; the full
+      // 17-digit value would give ...134.
+      {{"0", "3", "1.1343642441124011"}, {}, {"0", "1", "0.378121414704133"}, {}}};
+  for (const Case& c : cases) {
+    const NormalizedData data = Normalize(Rows(0, c.training), Rows(7, c.validation));
+    EXPECT_EQ(Ys(data.training), c.trainingOut);
+    EXPECT_EQ(Ys(data.validation), c.validationOut);
+    EXPECT_EQ(data.training[1].x, "1");  // X is left alone
+  }
+  const std::vector<CellRow> empty(100);  // an empty validation grid stays as it is
+  EXPECT_EQ(Normalize(Rows(0, {"1", "2"}), empty).validation.size(), 100u);
 }
 
 TEST(Normalize, RefusesWithAMessageNamingTheRow) {

@@ -1,0 +1,309 @@
+// The genetic operators, populations, selection, breeding and the evaluation of a generation.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <new>
+#include <tuple>
+#include <vector>
+
+#include "engine/evaluation.h"
+#include "engine/gp_opr.h"
+#include "engine/gp_pop.h"
+#include "engine/init.h"
+#include "engine/misc.h"
+#include "evolution_support.h"
+#include "fixture.h"
+
+namespace vobrix {
+namespace {
+
+using test::IsSoundChild;
+using test::OwnedIndividual;
+using test::ProgramOf;
+using test::TestProblem;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+PopulationParams SmallParams(std::int32_t size, std::int32_t maxLength = 20) {
+  PopulationParams params;
+  params.populationSize = size;
+  params.maxLength = maxLength;
+  params.generations = 3;
+  return params;
+}
+
+// A population whose current buffer holds the given normalized fitness values.
+std::unique_ptr<Population> WithFitness(const std::vector<double>& fitness,
+                                        std::int32_t method = kProportional) {
+  PopulationParams params = SmallParams(static_cast<std::int32_t>(fitness.size()));
+  params.selectionMethod = method;
+  auto p = std::make_unique<Population>(params);
+  for (std::size_t i = 0; i < fitness.size(); ++i) p->Current()[i]->normalizedFitness = fitness[i];
+  return p;
+}
+
+TEST(OperatorTest, SplicesAndReproductionByExample) {
+  TestProblem problem({kAdd, kSubtract, kMultiply, kSin}, 4, {0.5, 1.5});
+  const Node kPlus = 0, kTimes = 2, kSine = 3, kX0 = 4, kX1 = 5, kX2 = 6, kX3 = 7;
+  OwnedIndividual a({kPlus, kX0, kX1}, 10), b({kSine, kX2}, 10), times({kTimes, kX2, kX3}, 10);
+  OwnedIndividual child({}, 10, 7);
+  const Node x3[] = {kX3};
+  const auto expect = [&](const std::vector<Node>& program) {
+    EXPECT_EQ(child.Program(), program);
+    EXPECT_TRUE(IsSoundChild(child.ind, 10));  // the old Nodes and the 7s are gone
+  };
+  SpliceCrossover(child.ind, a.ind, 1, 1, b.ind, 0, 1, 10);
+  expect({kPlus, kSine, kX2, kX1});
+  SpliceCrossover(child.ind, a.ind, 0, 2, b.ind, 1, 1, 10);
+  expect({kX2});
+  SpliceOnePoint(child.ind, a.ind, 0, times.ind, 0, 10);
+  expect({kPlus, kX2, kX3});
+  SpliceOnePoint(child.ind, a.ind, 1, times.ind, 1, 10);
+  expect({kPlus, kX0, kX3});
+  SpliceOnePoint(child.ind, a.ind, 2, times.ind, 2, 10);  // both last positions: a copy of A
+  expect(a.Program());
+  SpliceMutation(child.ind, a.ind, 2, 2, x3, 1, 10);
+  expect({kPlus, kX0, kX3});
+
+  a.ind.rawFitness = 2.5;
+  a.ind.adjustedFitness = 0.25;
+  a.ind.normalizedFitness = 0.125;
+  OwnedIndividual longer({kPlus, kTimes, kX0, kX1, kSine, kX2, kX3}, 10);
+  Reproduce(longer.ind, a.ind, 10);
+  EXPECT_EQ(longer.Program(), a.Program());
+  EXPECT_TRUE(IsSoundChild(longer.ind, 10));
+  EXPECT_EQ(
+      (std::array{longer.ind.rawFitness, longer.ind.adjustedFitness, longer.ind.normalizedFitness}),
+      (std::array{2.5, 0.25, 0.125}));
+}
+
+TEST(PopulationTest, StorageBeyondMemoryIsRefusedBeforeAnythingIsAllocated) {
+  EXPECT_TRUE(FitsInMemory(PopulationParams{}));
+  const std::int32_t max = std::numeric_limits<std::int32_t>::max();
+  PopulationParams huge = SmallParams(max, max);
+  EXPECT_FALSE(FitsInMemory(huge));  // 2^65 bytes, beyond any machine and any size_t
+  EXPECT_THROW(Population{huge}, std::bad_alloc);
+  huge.populationSize = 1'000'000'000;
+  huge.maxLength = 1'000'000;
+  EXPECT_THROW(Population{huge}, std::bad_alloc);
+}
+
+TEST(BreedingRulesTest, EliteCountsAndRateBoundariesInSinglePrecision) {
+  const std::tuple<std::int32_t, float, std::int32_t> elites[] = {
+      {1000, 0.1f, 100}, {100, 0.29f, 28}, {1000, 0.01f, 9},
+      {100, 1.5f, 100},  {100, -0.5f, 0},  {100, std::numeric_limits<float>::quiet_NaN(), 0}};
+  for (const auto& [size, fraction, count] : elites) {
+    PopulationParams params;
+    params.populationSize = size;
+    params.eliteFraction = fraction;
+    EXPECT_EQ(EliteCount(params), count) << size << " x " << fraction;
+  }
+
+  using enum BreedOperation;
+  PopulationParams params;  // 0.70, 0.20, 0.00
+  EXPECT_EQ(ChooseOperation(std::nextafter(0.7f, 0.0f), params), Crossover);
+  EXPECT_EQ(ChooseOperation(0.7f, params), Mutation);
+  // 0.7f + 0.2f is 0.89999999105930... in double; the float 0.9f lies below it, while a float
+  // sum would round to 0.9f itself and give reproduction here.
+  EXPECT_EQ(ChooseOperation(0.9f, params), Mutation);
+  EXPECT_EQ(ChooseOperation(std::nextafter(0.9f, 1.0f), params), Reproduction);
+  params.onePointRate = 0.1f;  // the three add up to 0.99999999254941... in double
+  EXPECT_EQ(ChooseOperation(0.95f, params), OnePoint);
+  EXPECT_EQ(ChooseOperation(1.0f, params), Reproduction);
+  params.onePointRate = 0.2f;
+  EXPECT_EQ(ChooseOperation(1.0f, params), OnePoint);  // rates above 1 in all
+}
+
+TEST(SelectionTest, ProportionalFallsBackToSlotZeroAndTournamentFavoursTheFitter) {
+  const auto positionBefore = [](int value) {  // the next Rand15 draw will be value
+    SeedRandom(47);
+    std::uint64_t state = RandomState();
+    while (Rand15() != value) state = RandomState();
+    SetRandomState(state);
+  };
+  auto quarters = WithFitness({0.25, 0.25, 0.25, 0.25});
+  positionBefore(32767);  // u = 1 exactly: the sum never exceeds it
+  EXPECT_EQ(SelectProportional(*quarters), 0);
+  positionBefore(32766);
+  EXPECT_EQ(SelectProportional(*quarters), 3);
+  auto nan = WithFitness({kNaN, kNaN, kNaN});
+  auto zero = WithFitness({0.0, 0.0, 0.0});
+  for (int k = 0; k < 50; ++k) {
+    EXPECT_EQ(SelectProportional(*nan), 0);
+    EXPECT_EQ(SelectProportional(*zero), 0);
+  }
+
+  std::vector<double> rising(100);
+  for (int i = 0; i < 100; ++i) rising[i] = (i + 1) / 5050.0;
+  auto p = WithFitness(rising, kTournament);  // tournaments of six
+  int fitterQuarter = 0;
+  for (int k = 0; k < 20000; ++k) fitterQuarter += SelectParent(*p) >= 75;
+  // The best of six uniform draws is in the top quarter with probability 1 - 0.75^6 = 0.822.
+  EXPECT_NEAR(fitterQuarter / 20000.0, 0.822, 0.02);
+}
+
+// A population of random programs on a series that rewards products, so programs grow.
+class BreedTest : public ::testing::Test {
+ protected:
+  static std::vector<double> Logistic() {
+    std::vector<double> series;
+    double x = 0.3;
+    for (int i = 0; i < 30; ++i) series.push_back(x = 3.9 * x * (1 - x));
+    return series;
+  }
+  std::unique_ptr<Population> Filled(const PopulationParams& params, std::uint32_t seed) {
+    auto p = std::make_unique<Population>(params);
+    currentPopulation = p.get();
+    SeedRandom(seed);
+    FillInitialGeneration(*p);
+    return p;
+  }
+  test::ResetCurrentPopulation reset_;
+  TestProblem problem_{
+      {kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, Logistic()};
+};
+
+// Grown parents with room to grow or none, and children written over older children: every
+// operator's child is well formed, within maxLength and zero after its end, and the crossover
+// child is the splice at the first drawn subtrees whenever that one fits.
+TEST_F(BreedTest, OperatorChildrenNeverExceedMaxLengthAndEndInZeros) {
+  PopulationParams params = SmallParams(300, 70);
+  params.functionRatio = 0.6f;
+  params.variableRatio = 0.3f;
+  params.maxInitialDepth = 4;
+  auto p = Filled(params, 11);
+  Individual &crossed = *p->Next()[0], &mutated = *p->Next()[1], &joined = *p->Next()[2];
+  int exact = 0;
+  for (int trial = 0; trial < 299; ++trial) {
+    const Individual &a = *p->Current()[trial], &b = *p->Current()[trial + 1];
+    const std::int32_t maxLength = trial % 2 ? a.length : 70;  // no room to grow, or plenty
+    const std::uint64_t state = RandomState();
+    const std::int32_t s1 = Rand31() % a.length, s2 = Rand31() % b.length;
+    const std::int32_t e1 = *SubtreeEnd(a.genes, a.length, s1),
+                       e2 = *SubtreeEnd(b.genes, b.length, s2);
+    SetRandomState(state);
+    SubtreeCrossover(crossed, a, b, maxLength);
+    SubtreeMutation(mutated, a, maxLength, kMutationSubtreeLimit);
+    OnePointMutation(joined, a, b, maxLength);
+    for (const Individual* child : {&crossed, &mutated, &joined}) {
+      ASSERT_TRUE(IsSoundChild(*child, maxLength)) << "trial " << trial;
+    }
+    if (a.length - (e1 - s1) + (e2 - s2) <= maxLength) {
+      SpliceCrossover(*p->Next()[3], a, s1, e1, b, s2, e2, maxLength);
+      EXPECT_EQ(ProgramOf(crossed), ProgramOf(*p->Next()[3]));
+      ++exact;
+    }
+  }
+  EXPECT_GT(exact, 150);
+  EXPECT_LT(exact, 299);  // some trials really had to draw again
+}
+
+TEST_F(BreedTest, InvariantsHoldOverManySeededGenerations) {
+  const std::int32_t methods[] = {kProportional, kTournament, kRandom};
+  for (std::uint32_t seed = 1; seed <= 3; ++seed) {
+    PopulationParams params = SmallParams(60, 40);
+    params.selectionMethod = methods[seed - 1];
+    params.tournamentSize = 4;
+    params.crossoverRate = 0.6f;
+    params.onePointRate = 0.1f;
+    params.eliteFraction = 0.05f;  // 3 copies
+    params.maxInitialDepth = 3;
+    auto p = Filled(params, seed);
+    double previousBest = kInf;
+    std::int32_t longest = 0;
+    for (std::int32_t g = 0; g < 25; ++g) {
+      EvaluateGeneration(*p);
+      SortGeneration(*p);
+      EXPECT_LE(p->Current()[0]->rawFitness, previousBest) << "seed " << seed << " gen " << g;
+      previousBest = p->Current()[0]->rawFitness;
+      Breed(*p, g);
+      for (std::int32_t i = 0; i < 60; ++i) {
+        ASSERT_TRUE(IsSoundChild(*p->Next()[i], 40)) << "seed " << seed << " slot " << i;
+        longest = std::max(longest, p->Next()[i]->length);
+        EXPECT_TRUE(i >= 3 || ProgramOf(*p->Next()[i]) == ProgramOf(*p->Current()[i])) << i;
+      }
+      SwapGenerations(*p);
+    }
+    EXPECT_TRUE(std::isfinite(previousBest));
+    EXPECT_GT(longest, 30);  // the length bound was really pressed
+  }
+}
+
+TEST_F(BreedTest, SecondParentLoopsEndWhenSelectionCanOnlyGiveSlotZero) {
+  PopulationParams one = SmallParams(1);  // a population of one can only reproduce
+  one.crossoverRate = one.onePointRate = 0.5f;
+  one.mutationRate = one.eliteFraction = 0.0f;
+  auto single = Filled(one, 79);
+  for (int g = 0; g < 20; ++g) {
+    Breed(*single, g);
+    EXPECT_EQ(ProgramOf(*single->Next()[0]), ProgramOf(*single->Current()[0]));
+  }
+  // An unknown method, and proportional selection over NaN shares (every error infinite).
+  for (std::int32_t method : {5, static_cast<std::int32_t>(kProportional)}) {
+    PopulationParams params = SmallParams(6);
+    params.selectionMethod = method;
+    params.crossoverRate = 1.0f;
+    params.mutationRate = params.eliteFraction = 0.0f;
+    auto p = Filled(params, 83);
+    for (std::int32_t i = 0; i < 6; ++i) p->Current()[i]->normalizedFitness = kNaN;
+    Breed(*p, 0);
+    for (std::int32_t i = 0; i < 6; ++i) EXPECT_TRUE(IsSoundChild(*p->Next()[i], 20)) << method;
+  }
+}
+
+// Series 1..6 with a window of 2: "+" and "-" at 0 and 1, X0 = 2, X1 = 3, the constants 1e200
+// at 4 and 7 at 5.
+class EvaluationTest : public ::testing::Test {
+ protected:
+  static constexpr Node kPlus = 0, kMinus = 1, kX0 = 2, kX1 = 3, kHuge = 4, kSeven = 5;
+
+  std::unique_ptr<Population> WithPrograms(const std::vector<std::vector<Node>>& programs) {
+    auto p = std::make_unique<Population>(SmallParams(static_cast<std::int32_t>(programs.size())));
+    for (std::size_t i = 0; i < programs.size(); ++i) {
+      std::copy(programs[i].begin(), programs[i].end(), p->Current()[i]->genes);
+      p->Current()[i]->length = static_cast<std::int32_t>(programs[i].size());
+    }
+    EvaluateGeneration(*p);
+    return p;
+  }
+  TestProblem problem_{{kAdd, kSubtract}, 2, {1e200, 7.0}, {1, 2, 3, 4, 5, 6}};
+};
+
+TEST_F(EvaluationTest, ThreePassesThenBestFirst) {
+  // X0 is off by 2 everywhere, X1 + (X1 - X0) predicts exactly, 1e200 overflows the square.
+  auto p = WithPrograms({{kX0}, {kPlus, kX1, kMinus, kX1, kX0}, {kHuge}});
+  Individual* const* slots = p->Current();
+  const double sum = 0.2 + 1.0;
+  const double expected[3][3] = {{4.0, 0.2, 0.2 / sum}, {0.0, 1.0, 1.0 / sum}, {kInf, 0.0, 0.0}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(slots[i]->rawFitness, expected[i][0]) << i;
+    EXPECT_EQ(slots[i]->adjustedFitness, expected[i][1]) << i;
+    EXPECT_EQ(slots[i]->normalizedFitness, expected[i][2]) << i;
+  }
+  SortGeneration(*p);
+  EXPECT_EQ(p->Current()[0]->rawFitness, 0.0);
+  EXPECT_EQ(p->Current()[1]->rawFitness, 4.0);
+  EXPECT_EQ(p->Current()[2]->rawFitness, kInf);
+
+  auto infinite = WithPrograms({{kHuge}, {kPlus, kHuge, kX0}});
+  for (int i = 0; i < 2; ++i) EXPECT_TRUE(std::isnan(infinite->Current()[i]->normalizedFitness));
+  auto same = WithPrograms({{kSeven}, {kSeven}, {kSeven}, {kSeven}});
+  for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(same->Current()[i]->normalizedFitness, 0.25);
+}
+
+TEST_F(EvaluationTest, AverageLengthSumsBeyond32Bits) {
+  auto p = WithPrograms({{kX0}, {kX1}, {kSeven}});
+  p->Current()[0]->length = 3;
+  p->Current()[1]->length = p->Current()[2]->length = 4;
+  EXPECT_DOUBLE_EQ(AverageLength(*p), 11.0 / 3.0);
+  for (int i = 0; i < 3; ++i) p->Current()[i]->length = 1 << 30;
+  EXPECT_EQ(AverageLength(*p), double(1 << 30));
+}
+
+}  // namespace
+}  // namespace vobrix
