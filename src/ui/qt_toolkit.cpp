@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLegend>
@@ -48,7 +49,10 @@ void Seam::Wait(int milliseconds) {
 }
 
 std::optional<QString> Seam::OpenFileName(QWidget* parent, const QString& initialDirectory) {
-  const QString file = QFileDialog::getOpenFileName(parent, QString(), initialDirectory);
+  // A remembered folder that does not exist here (the first start's "C:\") would be taken
+  // for a file name; the dialog then starts in the working directory.
+  const QString start = QFileInfo(initialDirectory).isDir() ? initialDirectory : QString();
+  const QString file = QFileDialog::getOpenFileName(parent, QString(), start);
   if (file.isEmpty()) return std::nullopt;
   return file;
 }
@@ -311,7 +315,8 @@ QtChart::QtChart(const std::vector<SeriesStyle>& series, const QString& bottomTi
   axisX_->setTitleText(bottomTitle);
   axisY_->setTitleText(leftTitle);
   for (QValueAxis* axis : {axisX_, axisY_}) {
-    axis->setLabelFormat(QStringLiteral("%g"));
+    // Three digits keep every tick label whole in the main window's small charts.
+    axis->setLabelFormat(QStringLiteral("%.3g"));
     axis->setLabelsFont(small);
     QFont title = small;
     title.setBold(false);
@@ -376,7 +381,8 @@ void QtChart::Changed(int series) {
   dirty_[static_cast<std::size_t>(series)] = true;
   if (flushQueued_) return;
   flushQueued_ = true;
-  QMetaObject::invokeMethod(this, &QtChart::Flush, Qt::QueuedConnection);
+  const qint64 sinceFlush = lastFlush_.isValid() ? lastFlush_.elapsed() : kFrameMs;
+  QTimer::singleShot(std::max<qint64>(kFrameMs - sinceFlush, 0), this, &QtChart::FlushIfShown);
 }
 
 void QtChart::Store(int series, const std::vector<toolkit::ChartPoint>& points) {
@@ -430,13 +436,32 @@ void QtChart::SetLeftAxisAutomatic() {
 }
 
 void QtChart::UndoZoom() {
+  // Unzoomed, the axes already follow the points at the next flush; flushing here would undo
+  // the once-a-frame pace, as the prediction chart's zoom is reset at every step.
+  if (!chart()->isZoomed()) return;
   Flush();
   chart()->zoomReset();
   Rescale();
 }
 
+void QtChart::FlushIfShown() {
+  // Qt Charts recomputes a series' whole outline on every change, which costs far more than
+  // the run's own report; a hidden chart keeps its points until it is shown.
+  if (isVisible()) {
+    Flush();
+  } else {
+    flushQueued_ = false;
+  }
+}
+
+void QtChart::showEvent(QShowEvent* event) {
+  QChartView::showEvent(event);
+  Flush();
+}
+
 void QtChart::Flush() {
   flushQueued_ = false;
+  lastFlush_.start();
   for (std::size_t i = 0; i < series_.size(); ++i) {
     if (!dirty_[i]) continue;
     dirty_[i] = false;
@@ -489,8 +514,11 @@ void QtApplicationOps::WaitForMessages() {
 
 void QtApplicationOps::RepaintMainWindow() {
   if (!mainWindow_) return;
-  for (QtChart* chart : mainWindow_->findChildren<QtChart*>()) chart->Flush();
-  mainWindow_->repaint();
+  // Paint now what changed, not the whole window: every control has already asked for its own
+  // update (the charts take their new points once a frame, when events are processed).
+  // Repainting every frame, tab and scroll bar of the window at each step would cost more than
+  // the step's own report. Only paint requests are sent: no handler runs here.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
 }
 
 void QtApplicationOps::Beep() {

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QChartView>
 #include <QColor>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineSeries>
@@ -207,14 +208,18 @@ class QtChart : public QChartView, public toolkit::Chart {
   QValueAxis* BottomAxis() const { return axisX_; }
   QValueAxis* LeftAxis() const { return axisY_; }
   // Hands the points added since the last call to the Qt series and fits the axes. Happens
-  // by itself when events are next processed, so that adding points one at a time stays cheap.
+  // by itself when events are processed, at most once a frame (kFrameMs), so that adding points
+  // one at a time or step after step stays cheap; a chart that is not shown waits until it is.
   void Flush();
+  void FlushIfShown();
+  static constexpr int kFrameMs = 40;
 
  signals:
   void doubleClicked();
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   struct Bounds {
@@ -232,6 +237,7 @@ class QtChart : public QChartView, public toolkit::Chart {
   std::vector<std::vector<toolkit::ChartPoint>> points_;  // with their label texts
   std::vector<bool> dirty_;
   bool flushQueued_ = false;
+  QElapsedTimer lastFlush_;
   Bounds bounds_;
   QValueAxis* axisX_ = nullptr;
   QValueAxis* axisY_ = nullptr;

@@ -236,6 +236,7 @@ QWidget* TForm1::BuildProblemPage() {
   connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
+  SetUpDataGrids();
   return page;
 }
 
@@ -561,6 +562,10 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (EndRunBeforeLeaving(false)) {
+    event->ignore();
+    return;
+  }
   RunHook(hooks.close);
   try {
     WriteInitialDirectory(CurrentDirectoryText());
@@ -573,6 +578,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::Exit1Click() {
+  if (EndRunBeforeLeaving(true)) return;
   try {
     WriteInitialDirectory(CurrentDirectoryText());
   } catch (const SettingsError& error) {
@@ -603,36 +609,8 @@ void TForm1::SetRunning(bool running) {
   ComboBox1->setEnabled(!running);
 }
 
-void TForm1::BitBtn2Click() {
-  // Never enter the run twice: Ctrl+S reaches here even while the button is disabled.
-  if (running_ || !BitBtn2->isEnabled()) return;
-  RunHook(hooks.start);
-}
-
-void TForm1::BitBtn1Click() {
-  RunHook(hooks.stop);
-}
-void TForm1::BitBtn3Click() {
-  RunHook(hooks.loadTraining);
-}
-void TForm1::BitBtn4Click() {
-  RunHook(hooks.loadValidation);
-}
-void TForm1::Button1Click() {
-  RunHook(hooks.clearTraining);
-}
-void TForm1::Button4Click() {
-  RunHook(hooks.loadValidation);
-}
-void TForm1::Button5Click() {
-  RunHook(hooks.clearValidation);
-}
-void TForm1::Button2Click() {
-  RunHook(hooks.normalization);
-}
-void TForm1::Button3Click() {
-  RunHook(hooks.reset);
-}
+// Start and Stop/Resume (BitBtn2Click, BitBtn1Click) are in unit1_run.cpp.
+// The data handlers (Load, Clear, Normalization, Reset) are in unit1_data.cpp.
 
 // ---- Secondary windows ---------------------------------------------------------------------
 

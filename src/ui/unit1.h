@@ -5,6 +5,7 @@
 
 #include <QMainWindow>
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +20,13 @@ class QFrame;
 class QListWidget;
 class QMenu;
 class QTabWidget;
+
+namespace vobrix {
+struct PopulationParams;
+struct ProblemBuild;
+struct RunDisplay;
+struct RunSession;
+}  // namespace vobrix
 
 namespace vobrix::ui {
 
@@ -67,23 +75,32 @@ class TForm1 : public QMainWindow {
   explicit TForm1(QWidget* parent = nullptr);
   ~TForm1() override;
 
-  // What the run and data code plug in. Each is optional; a missing hook does nothing.
+  // Replacements of the window's own handlers, for tests. A hook that is set runs instead.
   struct Hooks {
-    std::function<void()> start;            // BitBtn2Click, Ctrl+S
-    std::function<void()> stop;             // BitBtn1Click
-    std::function<void()> loadTraining;     // BitBtn3Click, Ctrl+T
-    std::function<void()> loadValidation;   // Button4Click, BitBtn4Click
-    std::function<void()> clearTraining;    // Button1Click
-    std::function<void()> clearValidation;  // Button5Click
-    std::function<void()> normalization;    // Button2Click
-    std::function<void()> reset;            // Button3Click
-    std::function<void()> close;            // before FormClose stores the setting
+    std::function<void()> start;  // BitBtn2Click, Ctrl+S: instead of starting a run
+    std::function<void()> stop;   // BitBtn1Click: instead of Stop/Resume
+    std::function<void()> close;  // before FormClose stores the setting
   };
   Hooks hooks;
 
   // Set by the run code for the length of a run: Start and the population count refuse.
   void SetRunning(bool running);
   bool Running() const { return running_; }
+  // The seed of each population's preparation; empty: the calendar time. Tests fix it.
+  std::function<std::uint32_t()> seedSource;
+  // The run in progress (paused or not), or nothing.
+  RunSession* Session() const { return session_; }
+  // True when every cell of the grid converts to a number (an empty cell does not).
+  static bool AllCellsNumeric(const toolkit::Grid& grid);
+
+  // Disables (false) or re-enables (true) every control that changes the data grids: the
+  // Load, Clear, Normalization and Reset buttons, the training-data menu entry and editing of
+  // the training grid. Re-enabling gives the buttons back the states of the normalization
+  // mode in effect: while normalized, Load and Clear stay disabled and Reset enabled.
+  void SetDataControlsEnabled(bool enabled);
+  bool DataControlsEnabled() const { return dataControlsEnabled_; }
+  // True between Normalization and Reset.
+  bool Normalized() const { return normalized_; }
 
   // Number of configured populations minus one, 0 to 3; written only by ComboBox1Change.
   int lastPopIndex = 0;
@@ -102,6 +119,10 @@ class TForm1 : public QMainWindow {
   // Shows OpenDialog1; a chosen file's folder becomes the working directory and the place
   // where the next dialog starts.
   std::optional<QString> ExecuteOpenDialog();
+
+  // Fills `grid` from a data file chosen in OpenDialog1. All or nothing: a file that cannot
+  // be opened or read leaves the grid exactly as it was and says why.
+  void LoadDataFile(QtGrid* grid);
 
   // Handlers, named after their control and event.
   void FormCreate();
@@ -236,11 +257,27 @@ class TForm1 : public QMainWindow {
   void RestoreComboText();
   void RunHook(const std::function<void()>& hook);
   void ShowConversionError(const ConversionError& error);
+  // The data handlers (unit1_data.cpp).
+  void ApplyDataControlStates();
+  void SetUpDataGrids();
+  // The run (unit1_run.cpp).
+  enum class LeaveAfterRun { Stay, Close, Exit };
+  void StartRun();
+  std::optional<ProblemBuild> BuildProblem();
+  std::optional<PopulationParams> ReadPanel(int index);
+  void ShowPopulationPanel(int index);
+  RunDisplay RunControls();
+  // During a run: asks the run to end, and closes (or exits) once it has; true if it did.
+  bool EndRunBeforeLeaving(bool exit);
 
   std::array<PopulationPanel, 4> panels_;
   FunctionTable functions_;
   QtApplicationOps applicationOps_;
   bool running_ = false;
+  bool normalized_ = false;
+  bool dataControlsEnabled_ = true;
+  RunSession* session_ = nullptr;
+  LeaveAfterRun leaveAfterRun_ = LeaveAfterRun::Stay;
   int pageIndex_ = 0;
   std::unique_ptr<TAboutBox> aboutBox_;
   std::unique_ptr<TForm5> form5_;

@@ -36,6 +36,7 @@ class FakeSeam : public Seam {
   QList<QUrl> urls;
   std::optional<QString> fileToChoose;
   QString lastInitialDirectory;
+  int dialogs = 0;  // open dialogs shown
   // Called while a message box would be up (to look at the window state at that moment).
   std::function<void()> duringMessage;
 
@@ -52,6 +53,7 @@ class FakeSeam : public Seam {
   }
   std::optional<QString> OpenFileName(QWidget*, const QString& initialDirectory) override {
     lastInitialDirectory = initialDirectory;
+    ++dialogs;
     return fileToChoose;
   }
   void OpenUrl(const QUrl& url) override { urls << url; }
@@ -61,6 +63,7 @@ class FakeSeam : public Seam {
     duringMessage = nullptr;
     duringWait = nullptr;
     fileToChoose.reset();
+    dialogs = 0;
     messages.clear();
     errors.clear();
     waits.clear();

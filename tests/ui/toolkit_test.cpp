@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTest>
 #include <cmath>
 #include <limits>
 
@@ -114,7 +115,12 @@ TEST(QtChartTest, PointsReachTheSeriesWhenEventsAreProcessed) {
   QtChart chart(TwoSeries(), "", "");
   for (int i = 0; i < 1000; ++i) chart.AddPoint(0, i, i * 0.5, std::to_string(i));
   QCoreApplication::processEvents();
+  EXPECT_EQ(chart.Series(0)->count(), 0);  // a hidden chart takes them when shown
+  chart.show();
   EXPECT_EQ(chart.Series(0)->count(), 1000);
+  chart.AddPoint(0, 1000, 500, "");
+  QTest::qWait(2 * QtChart::kFrameMs);  // at most once a frame
+  EXPECT_EQ(chart.Series(0)->count(), 1001);
   EXPECT_DOUBLE_EQ(chart.Series(0)->at(999).y(), 499.5);
 }
 
