@@ -45,6 +45,9 @@ TEST_F(GenerationReport, OnePopulationLabelsChartsMemoAndButtons) {
     EXPECT_EQ(controls.Chart3.Points(1)[g].y, steps[g].bestLength);
     EXPECT_EQ(controls.Chart2.Points(0)[g].y, steps[g].bestFitness);
   }
+  // The fitness axis is scaled from generation 0's best error, on both fitness charts.
+  EXPECT_EQ(controls.Chart2.LeftAxisMaximum(), 1.1 * steps.front().bestFitness);
+  EXPECT_EQ(controls.Form5Chart2.LeftAxisMaximum(), 1.1 * steps.front().bestFitness);
   EXPECT_EQ(controls.Memo1.Text(), "[Population No1]\r\n" + steps.back().bestProgram + kSeparator +
                                        kSeparator + kSeparator);
   EXPECT_EQ(controls.ProgressBar1.Position(), 50);

@@ -1,20 +1,32 @@
 // The seam the window tests install: message boxes, waits, dialogs, the browser and exit are
-// recorded instead of shown or done.
+// recorded instead of shown or done. Also the fixtures the window tests share.
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QString>
 #include <QStringList>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QUrl>
 #include <functional>
-#include <optional>
-#include <stdexcept>
-
 #include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "ui/qt_toolkit.h"
 #include "ui/unit1.h"
-
-#include <ostream>
 
 // Readable QStrings in failure messages.
 inline void PrintTo(const QString& text, std::ostream* os) {
@@ -30,23 +42,20 @@ struct ExitCalled {
 
 class FakeSeam : public Seam {
  public:
-  QStringList messages;
-  QStringList errors;
+  QStringList messages, errors;
   QList<int> waits;
   QList<QUrl> urls;
   std::optional<QString> fileToChoose;
   QString lastInitialDirectory;
   int dialogs = 0;  // open dialogs shown
-  // Called while a message box would be up (to look at the window state at that moment).
-  std::function<void()> duringMessage;
+  // Called while a message box or the splash wait would be up.
+  std::function<void()> duringMessage, duringWait;
 
   void MessageBox(QWidget*, const QString& text) override {
     messages << text;
     if (duringMessage) duringMessage();
   }
   void ErrorBox(QWidget*, const QString& text) override { errors << text; }
-  std::function<void()> duringWait;
-
   void Wait(int milliseconds) override {
     waits << milliseconds;
     if (duringWait) duringWait();
@@ -59,16 +68,7 @@ class FakeSeam : public Seam {
   void OpenUrl(const QUrl& url) override { urls << url; }
   [[noreturn]] void Exit(int status) override { throw ExitCalled{status}; }
 
-  void Clear() {
-    duringMessage = nullptr;
-    duringWait = nullptr;
-    fileToChoose.reset();
-    dialogs = 0;
-    messages.clear();
-    errors.clear();
-    waits.clear();
-    urls.clear();
-  }
+  void Clear() { *this = FakeSeam(); }
 };
 
 // The seam of the whole test program, installed by main().
@@ -76,5 +76,26 @@ FakeSeam& fakeSeam();
 
 // A fresh main window, built with a cleared seam, shown and active so that shortcuts fire.
 std::unique_ptr<TForm1> MakeShownForm();
+
+// The status `action` exits with, or -1 when it returns.
+inline int ExitStatus(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const ExitCalled& exit) {
+    return exit.status;
+  }
+  return -1;
+}
+
+// A fresh, hidden main window per test; the seam is cleared after its creation.
+class FormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fakeSeam().Clear();
+    form = std::make_unique<TForm1>();
+    fakeSeam().Clear();
+  }
+  std::unique_ptr<TForm1> form;
+};
 
 }  // namespace vobrix::ui::testing

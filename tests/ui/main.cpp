@@ -1,12 +1,9 @@
 // The window tests run without a display and without the user's settings: the native store
 // is pointed at a temporary folder before anything reads it, and every modal box goes through
 // the recording seam.
-#include <gtest/gtest.h>
 
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "fake_seam.h"
 #include "ui/qt_toolkit.h"

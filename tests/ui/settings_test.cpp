@@ -1,20 +1,14 @@
-// The remembered data directory: where it lives, reading, writing on exit and on close.
-#include <gtest/gtest.h>
+// The remembered data directory: reading, writing on exit and on close, the open dialog.
 
-#include <QCloseEvent>
 #include <QDir>
-#include <QListWidget>
 #include <QSettings>
-#include <QTemporaryDir>
 
 #include "fake_seam.h"
 #include "ui/settings.h"
-#include "ui/unit1.h"
 
 namespace vobrix::ui {
 namespace {
 
-using testing::ExitCalled;
 using testing::fakeSeam;
 
 QSettings Store() {
@@ -33,102 +27,47 @@ class SettingsTest : public ::testing::Test {
     Store().clear();
   }
   QString previous_;
+  QTemporaryDir work_;
 };
 
-TEST_F(SettingsTest, TheStoreIsTheTestsOwn) {
-  const QString home = QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME"));
-  ASSERT_FALSE(home.isEmpty());
-  EXPECT_TRUE(Store().fileName().startsWith(home)) << Store().fileName().toStdString();
-  EXPECT_TRUE(Store().fileName().contains("Vobrix"));
-}
-
-TEST_F(SettingsTest, MissingValuesGiveTheDefault) {
+TEST_F(SettingsTest, ValuesComeBackAsWrittenAndAMissingOneGivesTheDefault) {
+  // Never the user's own store.
+  EXPECT_TRUE(Store().fileName().startsWith(qEnvironmentVariable("XDG_CONFIG_HOME")));
+  Store().setValue("OTHER/INIT", "/elsewhere");  // a section, but not ours
   EXPECT_EQ(ReadInitialDirectory(), "C:\\");
-  {
-    QSettings store = Store();
-    store.setValue("OTHER/INIT", "/elsewhere");  // a section, but not ours
-  }
-  EXPECT_EQ(ReadInitialDirectory(), "C:\\");
-  fakeSeam().Clear();
-  TForm1 form;
-  EXPECT_EQ(form.OpenDialog1.initialDir, "C:\\");
-}
-
-TEST_F(SettingsTest, WrittenValuesComeBackAsTheyWere) {
-  for (const QString& path : {QStringLiteral("/home/user/data"), QStringLiteral("D:\\series"),
-                              QStringLiteral("/tmp/a,b; c=d"), QStringLiteral("@weird"),
-                              QStringLiteral("/données/série")}) {
+  EXPECT_EQ(TForm1().OpenDialog1.initialDir, "C:\\");
+  for (const QString& path :
+       {QStringLiteral("D:\\series"), QStringLiteral("/tmp/a,b; c=d"), QStringLiteral("@weird"),
+        QStringLiteral("/données/série"), QStringLiteral("")}) {
     WriteInitialDirectory(path);
     EXPECT_EQ(ReadInitialDirectory(), path);
   }
-  EXPECT_EQ(Store().value("DIRECTORY/INIT").toString(), "/données/série");
-}
+  EXPECT_TRUE(TForm1().OpenDialog1.initialDir.isEmpty());  // where the platform puts it
 
-TEST_F(SettingsTest, AStoredEmptyTextLeavesTheDialogWhereThePlatformPutsIt) {
-  WriteInitialDirectory("");
-  EXPECT_EQ(ReadInitialDirectory(), "");
-  TForm1 form;
-  EXPECT_TRUE(form.OpenDialog1.initialDir.isEmpty());
-  EXPECT_TRUE(form.FunctionTicked(0));  // the rest of creation went on
-}
-
-TEST_F(SettingsTest, AValueThatIsNotATextStopsCreationWithAnError) {
-  {
-    QSettings store = Store();
-    store.setValue("DIRECTORY/INIT", QStringList{"a", "b"});
-  }
-  EXPECT_THROW(ReadInitialDirectory(), SettingsError);
+  Store().setValue("DIRECTORY/INIT", QStringList{"a", "b"});  // not a text
+  fakeSeam().Clear();
   TForm1 form;
   EXPECT_EQ(fakeSeam().errors.size(), 1);
-  EXPECT_TRUE(fakeSeam().waits.isEmpty());  // no splash
-  for (int i = 0; i < 10; ++i) EXPECT_FALSE(form.FunctionTicked(i));
+  EXPECT_TRUE(fakeSeam().waits.isEmpty());  // creation stopped before the splash
 }
 
-TEST_F(SettingsTest, ExitStoresTheWorkingDirectoryAndEndsWithZero) {
-  QTemporaryDir work;
+TEST_F(SettingsTest, AChosenFilesDirectoryIsStoredOnExitAndOnClose) {
   TForm1 form;
-  QDir::setCurrent(work.path());
-  try {
-    form.Exit1->trigger();
-    ADD_FAILURE() << "Exit did not end the program";
-  } catch (const ExitCalled& exit) {
-    EXPECT_EQ(exit.status, 0);
-  }
-  EXPECT_EQ(ReadInitialDirectory(), QDir::toNativeSeparators(QDir(work.path()).canonicalPath()));
-
-  // The next start's dialog begins there.
-  TForm1 next;
-  EXPECT_EQ(next.OpenDialog1.initialDir, ReadInitialDirectory());
-}
-
-TEST_F(SettingsTest, ClosingTheWindowStoresItToo) {
-  QTemporaryDir work;
-  TForm1 form;
-  bool closeHook = false;
-  form.hooks.close = [&] { closeHook = true; };
-  form.show();
-  QDir::setCurrent(work.path());
-  EXPECT_TRUE(form.close());
-  EXPECT_TRUE(closeHook);
-  EXPECT_EQ(ReadInitialDirectory(), CurrentDirectoryText());
-}
-
-TEST_F(SettingsTest, ChoosingAFileMovesTheWorkingDirectory) {
-  QTemporaryDir data;
-  TForm1 form;
-  form.OpenDialog1.initialDir = "C:\\";
-  fakeSeam().fileToChoose.reset();
-  const QString before = QDir::currentPath();
-  EXPECT_FALSE(form.ExecuteOpenDialog());
-  EXPECT_EQ(QDir::currentPath(), before);
-  EXPECT_EQ(fakeSeam().lastInitialDirectory, "C:\\");
-
-  fakeSeam().fileToChoose = data.path() + "/train.txt";
-  EXPECT_EQ(form.ExecuteOpenDialog(), data.path() + "/train.txt");
-  EXPECT_EQ(QDir(QDir::currentPath()).canonicalPath(), QDir(data.path()).canonicalPath());
+  EXPECT_FALSE(form.ExecuteOpenDialog());  // cancelled: the working directory stays
+  EXPECT_EQ(QDir::currentPath(), previous_);
+  fakeSeam().fileToChoose = work_.path() + "/train.txt";
+  EXPECT_EQ(form.ExecuteOpenDialog(), work_.path() + "/train.txt");
   fakeSeam().fileToChoose.reset();
   form.ExecuteOpenDialog();
-  EXPECT_EQ(fakeSeam().lastInitialDirectory, data.path());
+  EXPECT_EQ(fakeSeam().lastInitialDirectory, work_.path());
+
+  EXPECT_EQ(testing::ExitStatus([&] { form.Exit1->trigger(); }), 0);
+  EXPECT_EQ(ReadInitialDirectory(), QDir::toNativeSeparators(QDir(work_.path()).canonicalPath()));
+  EXPECT_EQ(TForm1().OpenDialog1.initialDir, ReadInitialDirectory());  // the next start's
+  Store().clear();
+  form.show();
+  EXPECT_TRUE(form.close());
+  EXPECT_EQ(ReadInitialDirectory(), CurrentDirectoryText());
 }
 
 }  // namespace
