@@ -87,6 +87,24 @@ void BM_BreedOnly(benchmark::State& state) {
 }
 BENCHMARK(BM_BreedOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Proportional selection alone at 100,000: the running sums and one draw per slot, as one
+// generation's breeding makes them.
+void BM_SelectOnly(benchmark::State& state) {
+  auto problem = SmoothProblem(100);
+  auto population = FilledPopulation(100000);
+  GenerationEvaluator evaluator(*problem, 1);
+  EvaluateGeneration(*population, &evaluator);
+  SortGeneration(*population);
+  for (auto _ : state) {
+    PrepareProportionalSelection(*population);
+    std::int64_t sum = 0;
+    for (int i = 0; i < 100000; ++i) sum += SelectProportional(*population);
+    benchmark::DoNotOptimize(sum);
+  }
+  population->cumulativeCount = -1;
+}
+BENCHMARK(BM_SelectOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The whole default run of the command-line program, start-up and output included, on a
 // 100-point training series and 20 validation points.
 void BM_DefaultCliRun(benchmark::State& state) {
