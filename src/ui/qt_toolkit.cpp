@@ -250,8 +250,11 @@ void QtGrid::SetColWidth(int col, int pixels) {
 QtLabel::QtLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
 
 QtMemo::QtMemo(QWidget* parent) : QPlainTextEdit(parent) {
+  // Long expressions wrap at the memo's width, so the vertical scroll bar reaches all of them.
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
 }
 
 std::string QtMemo::Text() const {

@@ -32,6 +32,10 @@ namespace vobrix::ui {
 
 namespace {
 
+// Widths of the data grids' columns.
+constexpr int kXColumn = 44;
+constexpr int kYColumn = 90;
+
 constexpr int kProblemPage = 0;
 constexpr int kPopulationsPage = 1;
 
@@ -138,17 +142,18 @@ QWidget* TForm1::BuildProblemPage() {
   Label20 = new QLabel(QStringLiteral("X"), GroupBox6);
   Label26 = new QLabel(QStringLiteral("Y"), GroupBox6);
   StringGrid1 = new QtGrid(2, 100, 24, true, GroupBox6);
-  StringGrid1->SetColWidth(0, 64);
-  StringGrid1->SetColWidth(1, 59);
-  StringGrid1->setFixedWidth(64 + 59 + 22);
+  // X holds short time indexes; Y gets the room, so that 6-digit values show whole.
+  StringGrid1->SetColWidth(0, kXColumn);
+  StringGrid1->SetColWidth(1, kYColumn);
+  StringGrid1->setFixedWidth(kXColumn + kYColumn + 22);
   BitBtn3 = new QPushButton(QStringLiteral("Load"), GroupBox6);
   Button1 = new QPushButton(QStringLiteral("Clear"), GroupBox6);
   {
     auto* box = new QVBoxLayout(GroupBox6);
     auto* heads = new QHBoxLayout();
-    Label20->setFixedWidth(64);
+    Label20->setFixedWidth(kXColumn);
     Label20->setAlignment(Qt::AlignCenter);
-    Label26->setFixedWidth(59);
+    Label26->setFixedWidth(kYColumn);
     Label26->setAlignment(Qt::AlignCenter);
     heads->addWidget(Label20);
     heads->addWidget(Label26);
@@ -164,7 +169,9 @@ QWidget* TForm1::BuildProblemPage() {
 
   GroupBox21 = new QGroupBox(QStringLiteral("Validation Data"), page);
   StringGrid3 = new QtGrid(2, 100, 24, false, GroupBox21);
-  StringGrid3->setFixedWidth(64 + 64 + 22);
+  StringGrid3->SetColWidth(0, kXColumn);
+  StringGrid3->SetColWidth(1, kYColumn);
+  StringGrid3->setFixedWidth(kXColumn + kYColumn + 22);
   Button4 = new QPushButton(QStringLiteral("Load"), GroupBox21);
   Button5 = new QPushButton(QStringLiteral("Clear"), GroupBox21);
   {
