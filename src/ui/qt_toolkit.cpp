@@ -632,6 +632,28 @@ QColor PopulationColour(int population, bool lime) {
   }
 }
 
+std::vector<SeriesStyle> PopulationPairs(const QString& first, const QString& second,
+                                         bool firstDotted, bool inWindow) {
+  std::vector<SeriesStyle> series;
+  for (int i = 0; i < 4; ++i) {
+    const QColor colour = PopulationColour(i, inWindow);
+    series.push_back({first.arg(i + 1), colour, firstDotted, inWindow});
+    series.push_back({second.arg(i + 1), colour, !firstDotted, inWindow});
+  }
+  return series;
+}
+
+std::vector<SeriesStyle> PredictionSeries(bool inWindow) {
+  std::vector<SeriesStyle> series{{QStringLiteral("data"), kBlack, false, inWindow}};
+  for (bool dotted : {false, true}) {
+    for (int i = 0; i < 4; ++i) {
+      series.push_back({dotted ? QStringLiteral("Prediction") : QStringLiteral("Training"),
+                        PopulationColour(i, inWindow), dotted, inWindow});
+    }
+  }
+  return series;
+}
+
 void SetEditEnabled(QLineEdit* edit, bool enabled) {
   edit->setEnabled(enabled);
   QPalette palette = edit->palette();

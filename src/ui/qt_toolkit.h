@@ -314,6 +314,15 @@ class ChartWindow : public QWidget {
 QColor PopulationColour(int population, bool lime);
 inline const QColor kBlack{0, 0, 0};
 
+// Two series per population in its colour, titled `first` and `second` with the population's
+// number in place of %1; the second is dotted, or the first when firstDotted. The large chart
+// windows (inWindow) use lime for population 3 and show every series in the legend; the main
+// window's charts keep them out of it.
+std::vector<SeriesStyle> PopulationPairs(const QString& first, const QString& second,
+                                         bool firstDotted, bool inWindow);
+// The data series, then the four populations' training and prediction series.
+std::vector<SeriesStyle> PredictionSeries(bool inWindow);
+
 // Enables an edit box with the window colour, or disables it with the button-face colour.
 void SetEditEnabled(QLineEdit* edit, bool enabled);
 

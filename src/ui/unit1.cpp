@@ -45,37 +45,23 @@ const char* const kFunctionItems[kFunctionTableSize] = {
 // Chart2: per population the training fitness (solid) and the validation error (dotted), left
 // out of the legend, then the two empty keys that explain the line styles.
 std::vector<SeriesStyle> FitnessSeries() {
-  std::vector<SeriesStyle> series;
-  for (int i = 0; i < 4; ++i) {
-    const QColor colour = PopulationColour(i, false);
-    series.push_back({QStringLiteral("Validation%1").arg(i + 1), colour, false, false});
-    series.push_back({QStringLiteral("Training%1").arg(i + 1), colour, true, false});
-  }
+  std::vector<SeriesStyle> series =
+      PopulationPairs(QStringLiteral("Validation%1"), QStringLiteral("Training%1"), false, false);
   series.push_back({QStringLiteral("Traning"), kBlack, false, true});
   series.push_back({QStringLiteral("Validation"), kBlack, true, true});
   return series;
 }
 
 std::vector<SeriesStyle> LengthSeries() {
-  std::vector<SeriesStyle> series;
-  for (int i = 0; i < 4; ++i) {
-    const QColor colour = PopulationColour(i, false);
-    series.push_back({QStringLiteral("Best indv. %1").arg(i + 1), colour, false, false});
-    series.push_back({QStringLiteral("Average %1").arg(i + 1), colour, true, false});
-  }
+  std::vector<SeriesStyle> series =
+      PopulationPairs(QStringLiteral("Best indv. %1"), QStringLiteral("Average %1"), false, false);
   series.push_back({QStringLiteral("Best Indv."), kBlack, false, true});
   series.push_back({QStringLiteral("Average"), kBlack, true, true});
   return series;
 }
 
-std::vector<SeriesStyle> PredictionSeries() {
-  std::vector<SeriesStyle> series{{QStringLiteral("data"), kBlack, false, false}};
-  for (int i = 0; i < 4; ++i) {
-    series.push_back({QStringLiteral("Training"), PopulationColour(i, false), false, false});
-  }
-  for (int i = 0; i < 4; ++i) {
-    series.push_back({QStringLiteral("Prediction"), PopulationColour(i, false), true, false});
-  }
+std::vector<SeriesStyle> MainPredictionSeries() {
+  std::vector<SeriesStyle> series = PredictionSeries(false);
   series.push_back({QStringLiteral("Traning"), kBlack, false, true});
   series.push_back({QStringLiteral("Prediction"), kBlack, true, true});
   return series;
@@ -442,7 +428,7 @@ QWidget* TForm1::BuildResultsPage() {
                        QStringLiteral("Fitness of best indv."), page);
   Chart3 = new QtChart(LengthSeries(), QStringLiteral("Generation"),
                        QStringLiteral("Length of gene"), page);
-  Chart4 = new QtChart(PredictionSeries(), QString(), QString(), page);
+  Chart4 = new QtChart(MainPredictionSeries(), QString(), QString(), page);
   layout->addWidget(Chart2, 0, 0);
   layout->addWidget(Chart3, 0, 1);
   layout->addWidget(Chart4, 1, 0, 1, 2);
