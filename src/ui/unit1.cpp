@@ -20,6 +20,8 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <initializer_list>
+#include <utility>
 
 #include "problem/textconv.h"
 #include "ui/about.h"
@@ -65,6 +67,16 @@ std::vector<SeriesStyle> MainPredictionSeries() {
   series.push_back({QStringLiteral("Traning"), kBlack, false, true});
   series.push_back({QStringLiteral("Prediction"), kBlack, true, true});
   return series;
+}
+
+// Lays out a group box as rows of a caption and its control.
+void CaptionedRows(QWidget* box, std::initializer_list<std::pair<const char*, QWidget*>> rows) {
+  auto* grid = new QGridLayout(box);
+  int row = 0;
+  for (const auto& [caption, control] : rows) {
+    grid->addWidget(new QLabel(QString::fromUtf8(caption), box), row, 0);
+    grid->addWidget(control, row++, 1);
+  }
 }
 
 QLineEdit* NewEdit(const char* text, QWidget* parent, int width = 56) {
@@ -323,30 +335,18 @@ QWidget* TForm1::BuildPanel(int index) {
   auto* restrictions = new QGroupBox(QStringLiteral("Restrictions on Genes"), sheet);
   p.maxLength = NewEdit("100", restrictions);
   p.maxInitialDepth = NewEdit("5", restrictions);
-  {
-    auto* grid = new QGridLayout(restrictions);
-    grid->addWidget(new QLabel(QStringLiteral("Maximum Length"), restrictions), 0, 0);
-    grid->addWidget(p.maxLength, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Maximum Initial Depth"), restrictions), 1, 0);
-    grid->addWidget(p.maxInitialDepth, 1, 1);
-  }
+  CaptionedRows(restrictions,
+                {{"Maximum Length", p.maxLength}, {"Maximum Initial Depth", p.maxInitialDepth}});
   middle->addWidget(restrictions);
   auto* rates = new QGroupBox(QStringLiteral("Rate of GP Operations"), sheet);
   p.crossover = NewEdit("0.70", rates);
   p.mutation = NewEdit("0.20", rates);
   p.onePointMutation = NewEdit("0.00", rates);
   p.reproduction = new QtLabel(QStringLiteral("0.1"), rates);
-  {
-    auto* grid = new QGridLayout(rates);
-    grid->addWidget(new QLabel(QStringLiteral("Crossover"), rates), 0, 0);
-    grid->addWidget(p.crossover, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Mutation"), rates), 1, 0);
-    grid->addWidget(p.mutation, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("One-point Mutation"), rates), 2, 0);
-    grid->addWidget(p.onePointMutation, 2, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Reproduction"), rates), 3, 0);
-    grid->addWidget(p.reproduction, 3, 1);
-  }
+  CaptionedRows(rates, {{"Crossover", p.crossover},
+                        {"Mutation", p.mutation},
+                        {"One-point Mutation", p.onePointMutation},
+                        {"Reproduction", p.reproduction}});
   middle->addWidget(rates);
   middle->addStretch(1);
   columns->addLayout(middle);
@@ -360,15 +360,8 @@ QWidget* TForm1::BuildPanel(int index) {
     edit->setAttribute(Qt::WA_InputMethodEnabled, false);
   }
   p.constant = new QtLabel(QStringLiteral("0.3"), ratios);
-  {
-    auto* grid = new QGridLayout(ratios);
-    grid->addWidget(new QLabel(QStringLiteral("Function"), ratios), 0, 0);
-    grid->addWidget(p.function, 0, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Variable"), ratios), 1, 0);
-    grid->addWidget(p.variable, 1, 1);
-    grid->addWidget(new QLabel(QStringLiteral("Constant"), ratios), 2, 0);
-    grid->addWidget(p.constant, 2, 1);
-  }
+  CaptionedRows(ratios,
+                {{"Function", p.function}, {"Variable", p.variable}, {"Constant", p.constant}});
   right->addWidget(ratios);
   p.breakPoint = new QCheckBox(QStringLiteral("Break Point"), sheet);
   p.breakEvery = NewEdit("5", sheet, 40);
