@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -170,6 +171,18 @@ TEST_P(Golden, PredictionGridAfterEveryStep) {
   if (!Updating()) {
     EXPECT_EQ(csv, ReadText(kGoldenDir / c.name / "stdout.csv"));
     EXPECT_EQ(dump, ReadText(kGoldenDir / c.name / "initial.txt"));
+  }
+}
+
+// The cases are read when the tests are listed; an unreadable list would leave none to run.
+TEST(GoldenCases, AreListedWithASeedAndTheirFiles) {
+  const std::vector<GoldenCase> cases = ReadCases();
+  EXPECT_GE(cases.size(), 5u);
+  for (const GoldenCase& c : cases) {
+    EXPECT_NE(std::find(c.args.begin(), c.args.end(), "--seed"), c.args.end()) << c.name;
+    for (const char* file : {"stdout.csv", "initial.txt", "predictions.txt"}) {
+      EXPECT_TRUE(Updating() || fs::exists(kGoldenDir / c.name / file)) << c.name << "/" << file;
+    }
   }
 }
 
