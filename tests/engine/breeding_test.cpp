@@ -118,6 +118,16 @@ TEST(BreedingRulesTest, EliteCountsAndRateBoundariesInSinglePrecision) {
   EXPECT_EQ(ChooseOperation(1.0f, params), Reproduction);
   params.onePointRate = 0.2f;
   EXPECT_EQ(ChooseOperation(1.0f, params), OnePoint);  // rates above 1 in all
+
+  // Rates whose sums are exact: a draw equal to a cumulative rate belongs to the next branch.
+  params.crossoverRate = 0.5f;
+  params.mutationRate = 0.25f;
+  params.onePointRate = 0.125f;
+  const std::pair<float, BreedOperation> edges[] = {
+      {std::nextafter(0.5f, 0.0f), Crossover},  {0.5f, Mutation},
+      {std::nextafter(0.75f, 0.0f), Mutation},  {0.75f, OnePoint},
+      {std::nextafter(0.875f, 0.0f), OnePoint}, {0.875f, Reproduction}};
+  for (const auto& [r, operation] : edges) EXPECT_EQ(ChooseOperation(r, params), operation) << r;
 }
 
 TEST(SelectionTest, ProportionalFallsBackToSlotZero) {

@@ -108,8 +108,16 @@ float UnitOf(int k) {
   return static_cast<float>(k / 32767.0L);
 }
 
+// The first Rand15 value whose unit draw rounds up when narrowed to single precision.
+int FirstDrawRoundedUp() {
+  int k = 1;
+  while (static_cast<double>(UnitOf(k)) <= k / 32767.0) ++k;
+  return k;
+}
+
 TEST(DrawNodeTest, KindThresholdsIndexWithinBlockAndTwoDrawsPerRequest) {
   const float uHalf = UnitOf(16384);  // 0.50001525...
+  const int up = FirstDrawRoundedUp();
   const struct {
     NodeKindRequest request;
     int k;  // the Rand15 value of the unit draw
@@ -131,6 +139,10 @@ TEST(DrawNodeTest, KindThresholdsIndexWithinBlockAndTwoDrawsPerRequest) {
       {NodeKindRequest::Any, 16384, uHalf, 0.25f, kVariableBlock},
       {NodeKindRequest::Terminal, 16384, 0.0f, uHalf, kConstantBlock},
       {NodeKindRequest::Terminal, 16383, 0.0f, uHalf, kVariableBlock},
+      // The draw is compared in single precision: narrowed, it equals this share (no
+      // function), while its wider value lies below it.
+      {NodeKindRequest::Any, up, UnitOf(up), 0.0f, kConstantBlock},
+      {NodeKindRequest::Terminal, up, 0.0f, UnitOf(up), kConstantBlock},
       // A draw of exactly 1.0 is no function even with a function share of 1.
       {NodeKindRequest::Any, 32767, 1.0f, 0.0f, kConstantBlock},
       {NodeKindRequest::Any, 32766, 1.0f, 0.0f, kFunctionBlock},
