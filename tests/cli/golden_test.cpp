@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <ostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -37,6 +38,11 @@ struct GoldenCase {
   std::string name;
   std::vector<std::string> args;
 };
+
+// How test listings name a case.
+void PrintTo(const GoldenCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 std::string ReadText(const fs::path& path) {
   std::stringstream text;
