@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -187,6 +188,7 @@ TEST(BreedOrderTest, DrawsFollowRateThenParentsThenOperator) {
   params.onePointRate = 0.35f;
   params.eliteFraction = 0.0f;
   test::ResetCurrentPopulation reset;
+  std::array<int, 4> used{};  // slots bred by each operation
   for (std::uint32_t seed : {1u, 2u, 3u, 4u}) {
     Population p(params);
     currentPopulation = &p;
@@ -201,6 +203,7 @@ TEST(BreedOrderTest, DrawsFollowRateThenParentsThenOperator) {
       const std::int32_t p1 = ref.Below(12);
       const Individual& a = *parents[p1];
       const BreedOperation operation = ChooseOperation(r, params);
+      ++used[static_cast<std::size_t>(operation)];
       if (operation == BreedOperation::Reproduction) {
         expected.push_back(ProgramOf(a));
         continue;
@@ -208,8 +211,7 @@ TEST(BreedOrderTest, DrawsFollowRateThenParentsThenOperator) {
       std::int32_t p2 = p1;
       while (p2 == p1) p2 = ref.Below(12);
       const Individual& b = *parents[p2];
-      ReferenceRandom before = ref;  // the operator's draws, made by the operator itself
-      SetRandomState(before.state());
+      SetRandomState(ref.state());  // the operator's own draws, made by the operator itself
       if (operation == BreedOperation::Crossover) {
         SubtreeCrossover(scratch.ind, a, b, 30);
       } else {
@@ -218,7 +220,6 @@ TEST(BreedOrderTest, DrawsFollowRateThenParentsThenOperator) {
       expected.push_back(scratch.Program());
       ref = ReferenceRandom(RandomState());
     }
-    SetRandomState(ReferenceRandom(0).state());
     SeedRandom(seed);
     FillInitialGeneration(p);
     Breed(p, 0);
@@ -228,6 +229,8 @@ TEST(BreedOrderTest, DrawsFollowRateThenParentsThenOperator) {
     }
     EXPECT_EQ(RandomState(), ref.state()) << "seed " << seed;
   }
+  EXPECT_EQ(used[static_cast<std::size_t>(BreedOperation::Mutation)], 0);  // its rate is 0
+  EXPECT_GT(std::min({used[0], used[2], used[3]}), 5);
 }
 
 // Unary chains sin sin ... X0 make every cut position readable from the child's length.
