@@ -43,8 +43,12 @@ void SpliceMutation(Individual& child, const Individual& parent, std::int32_t s,
 void SpliceOnePoint(Individual& child, const Individual& first, std::int32_t i,
                     const Individual& second, std::int32_t j, std::int32_t maxLength);
 
-// A one-point cut position in 0 .. length - 1 from Rand15 draws, every position exactly
-// equally likely: draws outside the largest multiple of length are rejected and drawn again.
+// Programs up to this length get their one-point cut positions from one Rand15 draw each.
+inline constexpr std::int32_t kOneDrawCutLength = 32768;
+// A one-point cut position in 0 .. length - 1: Rand15() % length, one draw, for programs of up
+// to kOneDrawCutLength Nodes (the draw covers exactly 2^15 values, so lengths that divide 2^15
+// are exactly uniform and the others within length / 2^15); longer programs take two draws
+// joined to 30 bits, mod length. The number of draws depends on length alone.
 std::int32_t DrawCutPosition(std::int32_t length);
 
 }  // namespace vobrix

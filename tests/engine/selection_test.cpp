@@ -1,0 +1,324 @@
+// Selection, breeding order and the operators' cut points, judged by what they choose: the
+// distributions over many seeded draws, the tie and boundary rules, and the order of the draws
+// against an independent model of the generator.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+#include "engine/gp_opr.h"
+#include "engine/gp_pop.h"
+#include "engine/init.h"
+#include "engine/misc.h"
+#include "evolution_support.h"
+#include "fixture.h"
+#include "reference_random.h"
+
+namespace vobrix {
+namespace {
+
+using test::IsSoundChild;
+using test::OwnedIndividual;
+using test::PlaceBeforeRand15;
+using test::ProgramOf;
+using test::ReferenceRandom;
+using test::TestProblem;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Pearson's statistic of the counts against the probabilities.
+double ChiSquare(const std::vector<int>& counts, const std::vector<double>& probabilities) {
+  const double n = std::accumulate(counts.begin(), counts.end(), 0.0);
+  double chi = 0.0;
+  for (std::size_t k = 0; k < counts.size(); ++k) {
+    const double expected = n * probabilities[k];
+    chi += (counts[k] - expected) * (counts[k] - expected) / expected;
+  }
+  return chi;
+}
+
+// The statistic that a correct sampler exceeds once in 1000 runs (Wilson-Hilferty).
+double ChiSquareLimit(std::size_t categories) {
+  const double df = static_cast<double>(categories - 1);
+  const double a = 2.0 / (9.0 * df);
+  return df * std::pow(1.0 - a + 3.09 * std::sqrt(a), 3.0);
+}
+
+// A population whose current buffer holds one-Node programs with these normalized fitness
+// values, in slot order.
+std::unique_ptr<Population> WithFitness(const std::vector<double>& fitness,
+                                        std::int32_t method = kProportional,
+                                        std::int32_t tournamentSize = 6) {
+  PopulationParams params;
+  params.populationSize = static_cast<std::int32_t>(fitness.size());
+  params.maxLength = 10;
+  params.generations = 1;
+  params.selectionMethod = method;
+  params.tournamentSize = tournamentSize;
+  auto p = std::make_unique<Population>(params);
+  for (std::size_t i = 0; i < fitness.size(); ++i) {
+    p->Current()[i]->normalizedFitness = fitness[i];
+    p->Current()[i]->length = 1;
+  }
+  return p;
+}
+
+TEST(ProportionalSelectionTest, SlotsAreChosenInProportionToTheirNormalizedFitness) {
+  const std::vector<double> shares = {0.30, 0.20, 0.15, 0.12, 0.10, 0.08, 0.05};
+  for (bool prepared : {false, true}) {  // scanning, and the running sums breeding prepares
+    auto p = WithFitness(shares);
+    if (prepared) PrepareProportionalSelection(*p);
+    SeedRandom(2024);
+    std::vector<int> counts(shares.size(), 0);
+    for (int k = 0; k < 70000; ++k) ++counts[static_cast<std::size_t>(SelectProportional(*p))];
+    EXPECT_LT(ChiSquare(counts, shares), ChiSquareLimit(shares.size())) << prepared;
+  }
+  // Both ways give the very same slot for the same draw.
+  auto scanned = WithFitness(shares), summed = WithFitness(shares);
+  PrepareProportionalSelection(*summed);
+  for (int value = 0; value < 32768; value += 7) {
+    PlaceBeforeRand15(value);
+    const std::int32_t a = SelectProportional(*scanned);
+    PlaceBeforeRand15(value);
+    ASSERT_EQ(a, SelectProportional(*summed)) << value;
+  }
+}
+
+// The draw is narrowed to single precision and compared, strictly, with a running sum kept in
+// double: a share one double above the draw wins it, one equal to it does not.
+TEST(ProportionalSelectionTest, RunningSumInDoubleAgainstTheSinglePrecisionDraw) {
+  int k = 1;  // a draw whose single-precision value lies below its double value
+  while (static_cast<double>(static_cast<float>(k / 32767.0L)) >= k / 32767.0) ++k;
+  const double u = static_cast<float>(k / 32767.0L);
+  const double uDouble = k / 32767.0;
+  const struct {
+    double first;
+    std::int32_t slot;
+  } cases[] = {
+      {std::nextafter(u, 1.0), 0},  // rounds to u in single precision
+      {u, 1},                       // equal is not above
+      {(u + uDouble) / 2, 0},       // above the narrowed draw, below the wide one
+      {std::nextafter(u, 0.0), 1},
+  };
+  for (const auto& c : cases) {
+    for (bool prepared : {false, true}) {
+      auto p = WithFitness({c.first, 1.0 - c.first});
+      if (prepared) PrepareProportionalSelection(*p);
+      PlaceBeforeRand15(k);
+      EXPECT_EQ(SelectProportional(*p), c.slot) << c.first << (prepared ? " prepared" : "");
+    }
+  }
+  // Many small shares: a sum formed in single precision would drift from the double sum by
+  // more than one draw step.
+  std::vector<double> many(1000, 1.0 / 1000);
+  for (bool prepared : {false, true}) {
+    auto p = WithFitness(many);
+    if (prepared) PrepareProportionalSelection(*p);
+    for (int value = 1; value < 32767; value += 1) {
+      PlaceBeforeRand15(value);
+      const double draw = static_cast<float>(value / 32767.0L);
+      double s = 0.0;
+      std::int32_t expected = 0;
+      while ((s += 1.0 / 1000) <= draw) ++expected;
+      ASSERT_EQ(SelectProportional(*p), expected) << value << (prepared ? " prepared" : "");
+    }
+  }
+}
+
+TEST(TournamentSelectionTest, FavoursTheFitterAndTheEarliestDrawnWinsAmongEquals) {
+  std::vector<double> rising(100);
+  for (int i = 0; i < 100; ++i) rising[i] = (i + 1) / 5050.0;
+  // The best of t uniform draws lies in the top quarter with probability 1 - 0.75^t.
+  for (std::int32_t size : {1, 2, 6}) {
+    auto p = WithFitness(rising, kTournament, size);
+    SeedRandom(31);
+    int top = 0;
+    for (int k = 0; k < 20000; ++k) top += SelectParent(*p) >= 75;
+    EXPECT_NEAR(top / 20000.0, 1.0 - std::pow(0.75, size), 0.015) << size;
+  }
+
+  // Which candidate wins, for the candidates the generator will draw.
+  const struct {
+    const char* name;
+    std::vector<double> fitness;
+    std::int32_t (*winner)(const std::vector<std::int32_t>& drawn, const std::vector<double>& f);
+  } rules[] = {
+      {"equal", std::vector<double>(8, 0.125),
+       [](const std::vector<std::int32_t>& d, const std::vector<double>&) { return d.front(); }},
+      {"all NaN", std::vector<double>(8, kNaN),
+       [](const std::vector<std::int32_t>& d, const std::vector<double>&) { return d.back(); }},
+      {"pairs of equals",
+       {0.05, 0.05, 0.1, 0.1, 0.15, 0.15, 0.2, 0.2},
+       [](const std::vector<std::int32_t>& d, const std::vector<double>& f) {
+         std::int32_t best = d.front();
+         for (std::int32_t c : d) best = f[c] > f[best] ? c : best;
+         return best;
+       }},
+  };
+  for (const auto& rule : rules) {
+    auto p = WithFitness(rule.fitness, kTournament, 4);
+    SeedRandom(8);
+    ReferenceRandom ref = ReferenceRandom::Seeded(8);
+    for (int k = 0; k < 300; ++k) {
+      std::vector<std::int32_t> drawn(4);
+      for (std::int32_t& c : drawn) c = ref.Below(8);
+      ASSERT_EQ(SelectTournament(*p), rule.winner(drawn, rule.fitness)) << rule.name << " " << k;
+      ASSERT_EQ(RandomState(), ref.state()) << "one index draw per entrant";
+    }
+  }
+}
+
+// Breeding draws r, then the first parent, then the second parents until one differs, then
+// the operator's own draws; every bred slot follows this order whatever the operation.
+TEST(BreedOrderTest, DrawsFollowRateThenParentsThenOperator) {
+  TestProblem problem({kAdd, kMultiply, kSin}, 3, {0.5, 2.0}, {1, 2, 3, 5, 8, 13, 21});
+  PopulationParams params;
+  params.populationSize = 12;
+  params.maxLength = 30;
+  params.generations = 1;
+  params.maxInitialDepth = 3;
+  params.selectionMethod = kRandom;
+  params.crossoverRate = 0.4f;
+  params.mutationRate = 0.0f;
+  params.onePointRate = 0.35f;
+  params.eliteFraction = 0.0f;
+  test::ResetCurrentPopulation reset;
+  std::array<int, 4> used{};  // slots bred by each operation
+  for (std::uint32_t seed : {1u, 2u, 3u, 4u}) {
+    Population p(params);
+    currentPopulation = &p;
+    SeedRandom(seed);
+    FillInitialGeneration(p);
+    Individual* const* parents = p.Current();
+    ReferenceRandom ref(RandomState());
+    std::vector<std::vector<Node>> expected;
+    OwnedIndividual scratch({}, 30);
+    for (std::int32_t i = 0; i < 12; ++i) {
+      const float r = ref.UnitFloat();
+      const std::int32_t p1 = ref.Below(12);
+      const Individual& a = *parents[p1];
+      const BreedOperation operation = ChooseOperation(r, params);
+      ++used[static_cast<std::size_t>(operation)];
+      if (operation == BreedOperation::Reproduction) {
+        expected.push_back(ProgramOf(a));
+        continue;
+      }
+      std::int32_t p2 = p1;
+      while (p2 == p1) p2 = ref.Below(12);
+      const Individual& b = *parents[p2];
+      SetRandomState(ref.state());  // the operator's own draws, made by the operator itself
+      if (operation == BreedOperation::Crossover) {
+        SubtreeCrossover(scratch.ind, a, b, 30);
+      } else {
+        OnePointMutation(scratch.ind, a, b, 30);
+      }
+      expected.push_back(scratch.Program());
+      ref = ReferenceRandom(RandomState());
+    }
+    SeedRandom(seed);
+    FillInitialGeneration(p);
+    Breed(p, 0);
+    for (std::int32_t i = 0; i < 12; ++i) {
+      EXPECT_EQ(ProgramOf(*p.Next()[i]), expected[static_cast<std::size_t>(i)])
+          << "seed " << seed << " slot " << i;
+    }
+    EXPECT_EQ(RandomState(), ref.state()) << "seed " << seed;
+  }
+  EXPECT_EQ(used[static_cast<std::size_t>(BreedOperation::Mutation)], 0);  // its rate is 0
+  EXPECT_GT(std::min({used[0], used[2], used[3]}), 5);
+}
+
+// Unary chains sin sin ... X0 make every cut position readable from the child's length.
+class CutDistributionTest : public ::testing::Test {
+ protected:
+  std::vector<Node> Chain(Node function, std::int32_t length, Node terminal) {
+    std::vector<Node> genes(static_cast<std::size_t>(length - 1), function);
+    genes.push_back(terminal);
+    return genes;
+  }
+  TestProblem problem_{{kSin, kCos}, 2, {1.0}};
+  const Node kSine = 0, kCosine = 1, kX0 = 2, kX1 = 3;
+};
+
+TEST_F(CutDistributionTest, SubtreeCutsAreUniformOverEveryPosition) {
+  constexpr std::int32_t kLength = 25;
+  OwnedIndividual chain(Chain(kSine, kLength, kX0), 60), terminal({kX1}, 60), child({}, 60);
+  std::vector<int> counts(kLength, 0);
+  SeedRandom(17);
+  for (int k = 0; k < 50000; ++k) {
+    // The donor is one terminal, so the child is the chain cut at s followed by X1.
+    SubtreeCrossover(child.ind, chain.ind, terminal.ind, 60);
+    ++counts[static_cast<std::size_t>(child.ind.length - 1)];
+  }
+  EXPECT_LT(ChiSquare(counts, std::vector<double>(kLength, 1.0 / kLength)),
+            ChiSquareLimit(kLength));
+}
+
+// The cuts of A (sin chain) and B (cos chain) match when both are inside their chains or both
+// at the last Node; so an accepted pair is uniform over those pairs.
+TEST_F(CutDistributionTest, OnePointCutsAreUniformOverThePairsThatMatch) {
+  constexpr std::int32_t kA = 12, kB = 9;
+  OwnedIndividual a(Chain(kSine, kA, kX0), 40), b(Chain(kCosine, kB, kX1), 40), child({}, 40);
+  std::vector<int> firstCuts(kA, 0), secondCuts(kB, 0);
+  SeedRandom(23);
+  for (int k = 0; k < 60000; ++k) {
+    OnePointMutation(child.ind, a.ind, b.ind, 40);
+    const std::vector<Node> genes = child.Program();
+    const auto sines = std::count(genes.begin(), genes.end(), kSine);
+    const auto cosines = std::count(genes.begin(), genes.end(), kCosine);
+    const bool bothLast = genes.back() == kX0;
+    ++firstCuts[static_cast<std::size_t>(bothLast ? kA - 1 : sines - 1)];
+    ++secondCuts[static_cast<std::size_t>(bothLast ? kB - 1 : kB - 2 - cosines)];
+  }
+  // Pairs inside both chains: (kA - 1) x (kB - 1), plus the one pair of both last Nodes.
+  const double pairs = (kA - 1) * (kB - 1) + 1.0;
+  std::vector<double> pa(kA, (kB - 1) / pairs), pb(kB, (kA - 1) / pairs);
+  pa.back() = pb.back() = 1.0 / pairs;
+  EXPECT_LT(ChiSquare(firstCuts, pa), ChiSquareLimit(kA));
+  EXPECT_LT(ChiSquare(secondCuts, pb), ChiSquareLimit(kB));
+}
+
+// Mutation regrows its replacement from nothing whenever it would pass 30 Nodes or the
+// child would pass maxLength; it never cuts a replacement short.
+TEST(SubtreeMutationTest, ReplacementNeverOverTheLimitAndChildNeverOverMaxLength) {
+  TestProblem problem({kAdd, kMultiply, kSin, kCos}, 3, {0.5, 2.0});
+  PopulationParams params;
+  params.functionRatio = 0.6f;  // long replacements are common
+  params.variableRatio = 0.3f;
+  params.populationSize = 1;
+  params.generations = 1;
+  params.maxLength = 10;
+  Population holder(params);
+  test::ResetCurrentPopulation reset;
+  currentPopulation = &holder;
+  const std::vector<Node> parent = {0, 1, 4, 5, 2, 3, 6};  // + (* X0 X1) (sin (cos X2))
+  const std::int32_t n = static_cast<std::int32_t>(parent.size());
+  for (std::int32_t maxLength : {200, 40, 12, n}) {
+    OwnedIndividual p(parent, n), child({}, maxLength);
+    SeedRandom(static_cast<std::uint32_t>(maxLength));
+    std::int32_t longest = 0;
+    for (int k = 0; k < 3000; ++k) {
+      ReferenceRandom ref(RandomState());
+      const std::int32_t s = ref.Rand31() % n;
+      const std::int32_t e = *SubtreeEnd(parent.data(), n, s);
+      SubtreeMutation(child.ind, p.ind, maxLength, kMutationSubtreeLimit);
+      ASSERT_TRUE(IsSoundChild(child.ind, maxLength)) << maxLength;
+      const std::int32_t replacement = child.ind.length - (n - (e - s + 1));
+      ASSERT_LE(replacement, kMutationSubtreeLimit) << maxLength;
+      const std::vector<Node> genes = child.Program();
+      ASSERT_TRUE(std::equal(parent.begin(), parent.begin() + s, genes.begin()));
+      ASSERT_TRUE(std::equal(parent.begin() + e + 1, parent.end(), genes.end() - (n - e - 1)));
+      longest = std::max(longest, replacement);
+    }
+    // The bound that applies was really reached: 30 Nodes, or what maxLength leaves.
+    EXPECT_GE(longest, std::min(kMutationSubtreeLimit, maxLength - 1) - 2) << maxLength;
+  }
+}
+
+}  // namespace
+}  // namespace vobrix
