@@ -17,6 +17,9 @@ namespace vobrix {
 namespace {
 
 std::string ConversionMessage(const std::string& text, ConversionError::Kind kind) {
+  if (kind == ConversionError::Kind::kSingleRange) {
+    return "'" + text + "' is beyond the single-precision range";
+  }
   return "'" + text + "' is not a valid " +
          (kind == ConversionError::Kind::kInteger ? "integer" : "floating point") + " value";
 }
@@ -391,6 +394,30 @@ double TextToFloat(std::string_view text, bool acceptNonFinite) {
   double value = 0.0;
   if (!TryTextToFloat(text, value, acceptNonFinite)) {
     throw ConversionError(std::string(text));
+  }
+  return value;
+}
+
+float NarrowToFloat(long double value) {
+  constexpr long double kMax = std::numeric_limits<float>::max();
+  // FLT_MAX plus half its last place: from here on, round to nearest (ties to even) gives an
+  // infinity; below it, the largest float.
+  constexpr long double kRoundsToInfinity = 0x1.ffffffp127L;
+  if (std::fabs(value) >= kRoundsToInfinity) {
+    return std::signbit(value) ? -std::numeric_limits<float>::infinity()
+                               : std::numeric_limits<float>::infinity();
+  }
+  if (std::fabs(value) > kMax) {
+    return std::signbit(value) ? -std::numeric_limits<float>::max()
+                               : std::numeric_limits<float>::max();
+  }
+  return static_cast<float>(value);
+}
+
+float TextToSingle(std::string_view text) {
+  const float value = NarrowToFloat(TextToFloat(text));
+  if (std::isinf(value)) {
+    throw ConversionError(std::string(text), ConversionError::Kind::kSingleRange);
   }
   return value;
 }

@@ -114,6 +114,41 @@ TEST(TextToInt, AcceptsDecimalIntegersThatFit) {
   }
 }
 
+// Narrowing rounds to nearest as the hardware does; only what would round to an infinity is
+// out of range: there the narrowing gives an infinity and the text reading refuses it.
+TEST(NarrowToFloat, RoundsToNearestAndSaturatesBeyondTheSingleRange) {
+  constexpr float kMax = std::numeric_limits<float>::max();
+  constexpr float kInfF = std::numeric_limits<float>::infinity();
+  const std::tuple<const char*, float, bool> cases[] = {
+      {"0.1", 0.1f, true},
+      {"-2.5", -2.5f, true},
+      {"1e-50", 0.0f, true},
+      {"3.4028234e38", kMax, true},
+      {"-3.4028235677e38", -kMax, true},  // just below the rounding midpoint
+      {"3.4028235678e38", kInfF, false},  // just above it
+      {"3.5e38", kInfF, false},
+      {"1e39", kInfF, false},
+      {"-1e39", -kInfF, false},
+      {"1e300", kInfF, false}};
+  for (const auto& [text, narrowed, fits] : cases) {
+    EXPECT_EQ(NarrowToFloat(TextToFloat(text)), narrowed) << text;
+    if (fits) {
+      EXPECT_EQ(TextToSingle(text), narrowed) << text;
+      continue;
+    }
+    try {
+      TextToSingle(text);
+      ADD_FAILURE() << text;
+    } catch (const ConversionError& error) {
+      EXPECT_EQ(error.kind(), ConversionError::Kind::kSingleRange) << text;
+      EXPECT_EQ(std::string(error.what()),
+                "'" + std::string(text) + "' is beyond the single-precision range");
+    }
+  }
+  EXPECT_EQ(NarrowToFloat(1e39L * 0.01L), 1e37f);
+  EXPECT_THROW(TextToSingle("abc"), ConversionError);
+}
+
 TEST(FormatConstantSymbol, TwoSignificantDigitsWithThreeDecimals) {
   const std::pair<double, const char*> cases[] = {
       {3.14159, "3.100"}, {-9.98, "-10.000"}, {-9.94, "-9.900"},  {0.02, "0.020"},
