@@ -4,15 +4,17 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/replacing_file.h"
 #include "engine/functions.h"
 #include "engine/gp_pop.h"
 #include "problem/datafile.h"
@@ -94,6 +96,31 @@ std::vector<PopulationParams> ReadAllParams(const CliOptions& options) {
   return all;
 }
 
+// The rule of the window's range check: the lower end must lie below the upper end.
+void CheckRange(const ProblemSettings& settings) {
+  double lower = 0.0;
+  double upper = 0.0;
+  if (TryTextToFloat(settings.lowerText, lower) && TryTextToFloat(settings.upperText, upper) &&
+      !(lower < upper)) {
+    Fail("--range: the lower end (" + settings.lowerText + ") must be below the upper end (" +
+         settings.upperText + ")");
+  }
+}
+
+// The dump replaces its file at the end: it must not be one of the inputs, however spelled.
+void CheckDumpIsNoInput(const CliOptions& options) {
+  if (!options.dumpInitial) return;
+  const std::pair<const char*, const std::optional<std::string>> inputs[] = {
+      {"training", options.trainPath}, {"validation", options.validationPath}};
+  for (const auto& [name, input] : inputs) {
+    std::error_code error;
+    if (input && std::filesystem::equivalent(*options.dumpInitial, *input, error)) {
+      Fail("--dump-initial: '" + *options.dumpInitial + "' is the " + name + " file '" + *input +
+           "'");
+    }
+  }
+}
+
 std::vector<CellRow> ReadData(const std::string& path) {
   try {
     return ReadDataFile(path);
@@ -150,6 +177,8 @@ int RunProgram(const std::vector<std::string>& args) {
     return 0;
   }
   const std::vector<PopulationParams> params = ReadAllParams(options);
+  CheckRange(options.problem);
+  CheckDumpIsNoInput(options);
 
   std::vector<CellRow> training = ReadData(options.trainPath);
   std::vector<CellRow> validation;
@@ -192,12 +221,15 @@ int RunProgram(const std::vector<std::string>& args) {
     }
   }
 
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> dump(nullptr, std::fclose);
+  std::optional<ReplacingFile> dump;
   if (options.dumpInitial) {
-    dump.reset(std::fopen(options.dumpInitial->c_str(), "w"));
-    if (!dump) Fail("--dump-initial: cannot write '" + *options.dumpInitial + "'");
+    try {
+      dump.emplace(*options.dumpInitial);
+    } catch (const WriteError& e) {
+      Fail(std::string("--dump-initial: ") + e.what());
+    }
     session.observer.afterInitialEvaluation = [&dump](std::int32_t i, Population& population) {
-      std::fputs(DumpGeneration(i, population).c_str(), dump.get());
+      dump->Write(DumpGeneration(i, population));
     };
   }
   const bool progress = !options.quiet && isatty(fileno(stderr)) != 0;
@@ -214,8 +246,12 @@ int RunProgram(const std::vector<std::string>& args) {
   if (result.outcome == RunOutcome::Failed) {
     throw Exit(result.outOfMemory ? kExitMemory : kExitBadInput, result.message);
   }
-  if (dump && std::fflush(dump.get()) != 0) {
-    Fail("--dump-initial: cannot write '" + *options.dumpInitial + "'");
+  if (dump) {
+    try {
+      dump->Commit();
+    } catch (const WriteError& e) {
+      Fail(std::string("--dump-initial: ") + e.what());
+    }
   }
   if (std::fflush(stdout) != 0) Fail("cannot write the standard output");
   return 0;
