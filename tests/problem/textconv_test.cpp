@@ -1,5 +1,7 @@
 #include "problem/textconv.h"
 
+#include "problem/textconv_detail.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -156,6 +158,28 @@ TEST(FormatConstantSymbol, TwoSignificantDigitsWithThreeDecimals) {
       {0.00149, "0.001"}, {0.0015, "0.002"},  {-0.0004, "0.000"}, {-0.0006, "-0.001"},
       {55.5, "56.000"},   {-0.125, "-0.130"}, {kInf, "INF"}};
   for (const auto& [value, text] : cases) EXPECT_EQ(FormatConstantSymbol(value), text) << value;
+}
+
+// The symbols are made without the exact decimal expansion where that is safe: they must be
+// the same texts, ties and carries included, over every kind of value.
+TEST(FormatConstantSymbol, AgreesWithTheExactExpansionEverywhere) {
+  std::vector<double> values{0.0625, 0.125,  2.25,    0.0005,     0.00048828125, 0.0009765625,
+                             9.95,   99.5,   99.49,   9.999999,   0.0999999,     0.1,
+                             1e-300, 5e-324, -0.0,    0.0014999,  0.0015,        1.05,
+                             -99.99, 100.0,  12345.6, 0.09500001, 0.0095,        0.00949999};
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 50000; ++i) {
+    values.push_back(std::uniform_real_distribution<double>(-120.0, 120.0)(random));
+    values.push_back(std::ldexp(std::uniform_real_distribution<double>(-1.0, 1.0)(random),
+                                std::uniform_int_distribution<int>(-30, 8)(random)));
+    // Values on the grid of the rounding, where ties lie.
+    values.push_back(std::uniform_int_distribution<int>(-200000, 200000)(random) / 2048.0);
+  }
+  for (int k = 0; k < 100000; ++k) values.push_back(-10.0 + k * 20.0 / 100000);
+  for (double value : values) {
+    ASSERT_EQ(FormatConstantSymbol(value), detail::FormatTwoDigitsExact(value, 3)) << value;
+    ASSERT_EQ(FormatRemainder(value), detail::FormatTwoDigitsExact(value, 4)) << value;
+  }
 }
 
 TEST(FormatRemainder, FixedWithFourDecimalsBelowOneHundred) {
