@@ -194,8 +194,16 @@ int RunProgram(const std::vector<std::string>& args) {
   }
 
   MemoryRunDisplay controls;
+  // Nobody sees the charts here: they count their points and keep none, which for a long
+  // series saves two copies of every row in each prediction chart.
+  for (toolkit::MemoryChart* chart :
+       {&controls.Chart2, &controls.Form5Chart2, &controls.Chart3, &controls.Form6Chart3,
+        &controls.Chart4, &controls.Form4Chart1}) {
+    chart->KeepNoPoints();
+  }
   FillGrid(controls.StringGrid1, training);
   FillGrid(controls.StringGrid3, validation);
+  std::vector<CellRow>().swap(validation);
   if (options.validationPath) CheckValidation(options, controls.StringGrid1, controls.StringGrid3);
 
   static const FunctionTable table = BuildFunctionTable();
@@ -203,6 +211,7 @@ int RunProgram(const std::vector<std::string>& args) {
 
   RunSession session;
   session.problem = BuildProblem(options, training);
+  std::vector<CellRow>().swap(training);  // the grid and the problem hold the series now
   session.lastPopIndex = options.populations - 1;
   session.hasValidation = options.validationPath.has_value();
   session.threads = options.threads;

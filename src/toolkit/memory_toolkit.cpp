@@ -47,6 +47,7 @@ void MemoryProgressBar::SetRange(int minimum, int maximum) {
 
 MemoryChart::MemoryChart(int seriesCount)
     : series_(static_cast<std::size_t>(seriesCount)),
+      counts_(static_cast<std::size_t>(seriesCount), 0),
       updates_(static_cast<std::size_t>(seriesCount), 0) {}
 
 std::vector<ChartPoint>& MemoryChart::At(int series) {
@@ -61,22 +62,31 @@ const std::vector<ChartPoint>& MemoryChart::At(int series) const {
 
 void MemoryChart::ClearSeries(int series) {
   At(series).clear();
+  counts_[static_cast<std::size_t>(series)] = 0;
 }
 
 void MemoryChart::AddPoints(int series, const std::vector<ChartPoint>& points) {
   auto& target = At(series);
-  std::copy_if(points.begin(), points.end(), std::back_inserter(target),
-               [](const ChartPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
+  const auto shown = [](const ChartPoint& p) { return std::isfinite(p.x) && std::isfinite(p.y); };
+  if (keepPoints_) std::copy_if(points.begin(), points.end(), std::back_inserter(target), shown);
+  counts_[static_cast<std::size_t>(series)] +=
+      static_cast<int>(std::count_if(points.begin(), points.end(), shown));
   ++updates_[static_cast<std::size_t>(series)];
 }
 
 void MemoryChart::ReplaceSeries(int series, const std::vector<ChartPoint>& points) {
-  At(series).clear();
+  ClearSeries(series);
   AddPoints(series, points);
 }
 
 int MemoryChart::PointCount(int series) const {
-  return static_cast<int>(At(series).size());
+  At(series);
+  return counts_[static_cast<std::size_t>(series)];
+}
+
+void MemoryChart::KeepNoPoints() {
+  keepPoints_ = false;
+  for (auto& points : series_) std::vector<ChartPoint>().swap(points);
 }
 
 std::vector<ChartPoint> MemoryChart::Points(int series) const {

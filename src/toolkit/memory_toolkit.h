@@ -103,13 +103,18 @@ class MemoryChart : public Chart {
   int UndoZoomCount() const { return undoZoomCount_; }
   // Calls of AddPoints and ReplaceSeries on one series (each one repaint in a real chart).
   int UpdateCount(int series) const;
+  // From now on the chart only counts the points it would show (Points gives none), for a
+  // chart that nobody looks at: a long series costs it no memory.
+  void KeepNoPoints();
 
  private:
   std::vector<ChartPoint>& At(int series);
   const std::vector<ChartPoint>& At(int series) const;
 
   std::vector<std::vector<ChartPoint>> series_;
+  std::vector<int> counts_;  // points shown per series
   std::vector<int> updates_;
+  bool keepPoints_ = true;
   std::optional<double> leftAxisMaximum_;
   int undoZoomCount_ = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <stdexcept>
 
 namespace vobrix::toolkit {
@@ -20,6 +21,25 @@ TEST(MemoryGrid, KeepsOneRowAndReadsEmptyBeyondItsCells) {
   EXPECT_EQ(grid.Cell(0, 1), "");
   grid.SetRowCount(2);
   EXPECT_EQ(grid.Cell(0, 1), "");  // dropped rows do not come back
+}
+
+// A chart nobody looks at (the command line's) counts its points without keeping them: a
+// long series would otherwise cost it a copy of every point.
+TEST(MemoryChart, AChartThatKeepsNoPointsStillCountsThem) {
+  for (const bool keep : {true, false}) {
+    MemoryChart chart(2);
+    if (!keep) chart.KeepNoPoints();
+    chart.AddPoints(0, {{0, 1, "a"}, {1, NAN, "b"}, {2, 3, "c"}});
+    chart.AddPoints(0, {{3, 4, "d"}});
+    chart.ReplaceSeries(1, {{0, 5, "e"}});
+    chart.ReplaceSeries(1, {{0, 6, "f"}, {1, 7, "g"}});
+    EXPECT_EQ(chart.PointCount(0), 3) << keep;
+    EXPECT_EQ(chart.PointCount(1), 2) << keep;
+    EXPECT_EQ(chart.UpdateCount(0), 2) << keep;
+    EXPECT_EQ(chart.Points(0).size(), keep ? 3u : 0u);
+    chart.ClearSeries(0);
+    EXPECT_EQ(chart.PointCount(0), 0) << keep;
+  }
 }
 
 TEST(MemoryApplication, WaitWithoutAnythingToEndItFailsInsteadOfHanging) {
