@@ -96,12 +96,13 @@ std::vector<PopulationParams> ReadAllParams(const CliOptions& options) {
   return all;
 }
 
-// The rule of the window's range check: the lower end must lie below the upper end.
+// The window's range check, before anything is read; a text that is no number is reported
+// where the problem is built.
 void CheckRange(const ProblemSettings& settings) {
   double lower = 0.0;
   double upper = 0.0;
   if (TryTextToFloat(settings.lowerText, lower) && TryTextToFloat(settings.upperText, upper) &&
-      !(lower < upper)) {
+      !IsProperConstantRange(lower, upper)) {
     Fail("--range: the lower end (" + settings.lowerText + ") must be below the upper end (" +
          settings.upperText + ")");
   }

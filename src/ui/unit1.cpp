@@ -23,6 +23,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "problem/problem.h"
 #include "problem/textconv.h"
 #include "ui/about.h"
 #include "ui/settings.h"
@@ -756,7 +757,7 @@ bool TForm1::TabSheet1Hide() {
     ShowConversionError(error);
     return true;
   }
-  if (lower >= upper) {
+  if (!IsProperConstantRange(lower, upper)) {
     seam().MessageBox(this, QStringLiteral("Please set the range of constants proparly"));
     Edit10->setText(QStringLiteral("-10"));
     Edit11->setText(QStringLiteral("10"));
