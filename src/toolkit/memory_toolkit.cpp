@@ -2,9 +2,49 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <stdexcept>
 
 namespace vobrix::toolkit {
+
+void CellText::Assign(std::string_view text) {
+  Release();
+  if (text.size() < sizeof bytes_) {
+    std::memcpy(bytes_, text.data(), text.size());
+    bytes_[15] = static_cast<unsigned char>(text.size());
+    return;
+  }
+  char* heap = new char[text.size()];
+  std::memcpy(heap, text.data(), text.size());
+  const auto size = static_cast<std::uint32_t>(text.size());
+  std::memcpy(bytes_, &heap, sizeof heap);
+  std::memcpy(bytes_ + 8, &size, sizeof size);
+  bytes_[15] = kOnHeap;
+}
+
+std::string_view CellText::View() const {
+  if (bytes_[15] != kOnHeap) return {reinterpret_cast<const char*>(bytes_), bytes_[15]};
+  const char* heap = nullptr;
+  std::uint32_t size = 0;
+  std::memcpy(&heap, bytes_, sizeof heap);
+  std::memcpy(&size, bytes_ + 8, sizeof size);
+  return {heap, size};
+}
+
+void CellText::Take(CellText& other) noexcept {
+  std::memcpy(bytes_, other.bytes_, sizeof bytes_);
+  other.bytes_[15] = 0;  // the heap text, if any, is ours now
+}
+
+void CellText::Release() {
+  if (bytes_[15] == kOnHeap) {
+    char* heap = nullptr;
+    std::memcpy(&heap, bytes_, sizeof heap);
+    delete[] heap;
+  }
+  bytes_[15] = 0;
+}
 
 MemoryGrid::MemoryGrid(int cols, int rows) {
   SetColCount(cols);
@@ -23,12 +63,12 @@ void MemoryGrid::SetColCount(int cols) {
 
 std::string MemoryGrid::Cell(int col, int row) const {
   if (col < 0 || row < 0 || col >= ColCount() || row >= rows_) return {};
-  return cells_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)];
+  return std::string(cells_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)].View());
 }
 
 void MemoryGrid::SetCell(int col, int row, const std::string& text) {
   if (col < 0 || row < 0 || col >= ColCount() || row >= rows_) return;
-  cells_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)] = text;
+  cells_[static_cast<std::size_t>(col)][static_cast<std::size_t>(row)].Assign(text);
 }
 
 void MemoryGrid::SetColumn(int col, int firstRow, const std::vector<std::string>& texts) {
@@ -36,7 +76,7 @@ void MemoryGrid::SetColumn(int col, int firstRow, const std::vector<std::string>
   auto& column = cells_[static_cast<std::size_t>(col)];
   const std::size_t first = static_cast<std::size_t>(firstRow);
   for (std::size_t k = 0; k < texts.size() && first + k < column.size(); ++k) {
-    column[first + k] = texts[k];
+    column[first + k].Assign(texts[k]);
   }
 }
 

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <stdexcept>
+#include <string>
 
 namespace vobrix::toolkit {
 namespace {
@@ -21,6 +23,38 @@ TEST(MemoryGrid, KeepsOneRowAndReadsEmptyBeyondItsCells) {
   EXPECT_EQ(grid.Cell(0, 1), "");
   grid.SetRowCount(2);
   EXPECT_EQ(grid.Cell(0, 1), "");  // dropped rows do not come back
+}
+
+// Cells keep short texts in place and long ones on the heap: every length reads back, through
+// overwrites, growth of the grid and copies of it.
+TEST(MemoryGrid, TextsOfEveryLengthSurviveOverwritesGrowthAndCopies) {
+  const std::string texts[] = {"",
+                               "1",
+                               "-1.23457E-5",
+                               "123456789012345",   // 15: the longest kept in place
+                               "1234567890123456",  // 16: the shortest on the heap
+                               "-0.0123456789012345",
+                               std::string(300, 'x')};
+  MemoryGrid grid(2, 1);
+  for (std::size_t round = 0; round < 3; ++round) {
+    grid.SetRowCount(static_cast<int>((round + 1) * std::size(texts)));  // moves every cell
+    for (std::size_t i = 0; i < std::size(texts); ++i) {
+      const auto row = static_cast<int>(round * std::size(texts) + i);
+      grid.SetCell(0, row, texts[i]);
+      grid.SetColumn(1, row, {texts[std::size(texts) - 1 - i]});
+    }
+  }
+  const MemoryGrid copy = grid;
+  grid.SetCell(0, 0, "short again");
+  for (int row = 0; row < copy.RowCount(); ++row) {
+    const std::size_t i = static_cast<std::size_t>(row) % std::size(texts);
+    EXPECT_EQ(copy.Cell(0, row), texts[i]) << row;
+    EXPECT_EQ(copy.Cell(1, row), texts[std::size(texts) - 1 - i]) << row;
+    if (row > 0) {
+      EXPECT_EQ(grid.Cell(0, row), texts[i]) << row;
+    }
+  }
+  EXPECT_EQ(grid.Cell(0, 0), "short again");
 }
 
 // A chart nobody looks at (the command line's) counts its points without keeping them: a
