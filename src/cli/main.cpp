@@ -4,15 +4,17 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
 #include "cli/output.h"
+#include "cli/replacing_file.h"
 #include "engine/functions.h"
 #include "engine/gp_pop.h"
 #include "problem/datafile.h"
@@ -94,6 +96,32 @@ std::vector<PopulationParams> ReadAllParams(const CliOptions& options) {
   return all;
 }
 
+// The window's range check, before anything is read; a text that is no number is reported
+// where the problem is built.
+void CheckRange(const ProblemSettings& settings) {
+  double lower = 0.0;
+  double upper = 0.0;
+  if (TryTextToFloat(settings.lowerText, lower) && TryTextToFloat(settings.upperText, upper) &&
+      !IsProperConstantRange(lower, upper)) {
+    Fail("--range: the lower end (" + settings.lowerText + ") must be below the upper end (" +
+         settings.upperText + ")");
+  }
+}
+
+// The dump replaces its file at the end: it must not be one of the inputs, however spelled.
+void CheckDumpIsNoInput(const CliOptions& options) {
+  if (!options.dumpInitial) return;
+  const std::pair<const char*, const std::optional<std::string>> inputs[] = {
+      {"training", options.trainPath}, {"validation", options.validationPath}};
+  for (const auto& [name, input] : inputs) {
+    std::error_code error;
+    if (input && std::filesystem::equivalent(*options.dumpInitial, *input, error)) {
+      Fail("--dump-initial: '" + *options.dumpInitial + "' is the " + name + " file '" + *input +
+           "'");
+    }
+  }
+}
+
 std::vector<CellRow> ReadData(const std::string& path) {
   try {
     return ReadDataFile(path);
@@ -150,6 +178,8 @@ int RunProgram(const std::vector<std::string>& args) {
     return 0;
   }
   const std::vector<PopulationParams> params = ReadAllParams(options);
+  CheckRange(options.problem);
+  CheckDumpIsNoInput(options);
 
   std::vector<CellRow> training = ReadData(options.trainPath);
   std::vector<CellRow> validation;
@@ -165,8 +195,16 @@ int RunProgram(const std::vector<std::string>& args) {
   }
 
   MemoryRunDisplay controls;
+  // Nobody sees the charts here: they count their points and keep none, which for a long
+  // series saves two copies of every row in each prediction chart.
+  for (toolkit::MemoryChart* chart :
+       {&controls.Chart2, &controls.Form5Chart2, &controls.Chart3, &controls.Form6Chart3,
+        &controls.Chart4, &controls.Form4Chart1}) {
+    chart->KeepNoPoints();
+  }
   FillGrid(controls.StringGrid1, training);
   FillGrid(controls.StringGrid3, validation);
+  std::vector<CellRow>().swap(validation);
   if (options.validationPath) CheckValidation(options, controls.StringGrid1, controls.StringGrid3);
 
   static const FunctionTable table = BuildFunctionTable();
@@ -174,6 +212,7 @@ int RunProgram(const std::vector<std::string>& args) {
 
   RunSession session;
   session.problem = BuildProblem(options, training);
+  std::vector<CellRow>().swap(training);  // the grid and the problem hold the series now
   session.lastPopIndex = options.populations - 1;
   session.hasValidation = options.validationPath.has_value();
   session.threads = options.threads;
@@ -192,12 +231,15 @@ int RunProgram(const std::vector<std::string>& args) {
     }
   }
 
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> dump(nullptr, std::fclose);
+  std::optional<ReplacingFile> dump;
   if (options.dumpInitial) {
-    dump.reset(std::fopen(options.dumpInitial->c_str(), "w"));
-    if (!dump) Fail("--dump-initial: cannot write '" + *options.dumpInitial + "'");
+    try {
+      dump.emplace(*options.dumpInitial);
+    } catch (const WriteError& e) {
+      Fail(std::string("--dump-initial: ") + e.what());
+    }
     session.observer.afterInitialEvaluation = [&dump](std::int32_t i, Population& population) {
-      std::fputs(DumpGeneration(i, population).c_str(), dump.get());
+      dump->Write(DumpGeneration(i, population));
     };
   }
   const bool progress = !options.quiet && isatty(fileno(stderr)) != 0;
@@ -214,8 +256,12 @@ int RunProgram(const std::vector<std::string>& args) {
   if (result.outcome == RunOutcome::Failed) {
     throw Exit(result.outOfMemory ? kExitMemory : kExitBadInput, result.message);
   }
-  if (dump && std::fflush(dump.get()) != 0) {
-    Fail("--dump-initial: cannot write '" + *options.dumpInitial + "'");
+  if (dump) {
+    try {
+      dump->Commit();
+    } catch (const WriteError& e) {
+      Fail(std::string("--dump-initial: ") + e.what());
+    }
   }
   if (std::fflush(stdout) != 0) Fail("cannot write the standard output");
   return 0;

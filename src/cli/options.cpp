@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "engine/functions.h"
+#include "problem/datafile.h"
 
 namespace vobrix::cli {
 
@@ -230,6 +231,9 @@ Data:
   --train FILE            training data: lines of "X<tab>Y" (required)
   --validation FILE       validation data; their X must continue the training X one per row
   --normalize             rescale Y by the training range, as the Normalization button does
+  A data file may hold at most )" +
+         std::to_string(kMaxDataFileLines) + " lines and " + std::to_string(kMaxDataFileBytes) +
+         R"( bytes.
 
 Problem:
   --window N              window size: variables X0 .. X(N-1)           (default 5)

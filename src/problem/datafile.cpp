@@ -1,9 +1,13 @@
 #include "problem/datafile.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <utility>
 
 #include "problem/textconv.h"
@@ -13,9 +17,17 @@ namespace vobrix {
 
 namespace {
 
-std::string DataFileMessage(DataFileError::Kind kind, const std::string& path, int line) {
-  if (kind == DataFileError::Kind::kCannotOpen) {
-    return "Cannot open the file '" + path + "'.";
+std::string DataFileMessage(DataFileError::Kind kind, const std::string& path, int line,
+                            const std::string& cause = {}) {
+  switch (kind) {
+    case DataFileError::Kind::kCannotOpen:
+      return "Cannot open the file '" + path + "'.";
+    case DataFileError::Kind::kCannotRead:
+      return "Cannot read the file '" + path + "': " + cause + ".";
+    case DataFileError::Kind::kTooLarge:
+      return "The file '" + path + "' is too large: " + cause + ".";
+    case DataFileError::Kind::kInvalidData:
+      break;
   }
   return "Invalid data pair at line " + std::to_string(line) + " of '" + path + "'.";
 }
@@ -115,6 +127,13 @@ DataFileError::DataFileError(Kind kind, std::string path, int line, int lineCoun
       line_(line),
       lineCount_(lineCount) {}
 
+DataFileError::DataFileError(Kind kind, std::string path, const std::string& cause)
+    : std::runtime_error(DataFileMessage(kind, path, 0, cause)),
+      kind_(kind),
+      path_(std::move(path)),
+      line_(0),
+      lineCount_(0) {}
+
 int CountLines(std::string_view contents) {
   int breaks = 0;
   for (std::size_t i = 0; i < contents.size(); ++i) {
@@ -163,22 +182,74 @@ std::vector<CellRow> ParseDataFile(std::string_view contents, const std::string&
   return rows;
 }
 
-std::vector<CellRow> ReadDataFile(const std::string& path) {
+namespace {
+
+// The whole file, read in blocks so that a read error becomes a DataFileError and an endless
+// or huge source stops at the limits. Line breaks are counted as they arrive; a CR at the end
+// of a block waits for the next block to tell a CR LF from a lone CR.
+std::string ReadContents(std::FILE* file, const std::string& path, const DataFileLimits& limits,
+                         std::uintmax_t sizeHint) {
+  auto tooLarge = [&](const std::string& what) {
+    return DataFileError(DataFileError::Kind::kTooLarge, path,
+                         "a data file may hold at most " + what);
+  };
+  std::string contents;
+  // A regular file's size saves the copies of growing; a device or a pipe tells nothing.
+  if (sizeHint <= limits.maxBytes) contents.reserve(static_cast<std::size_t>(sizeHint));
+  std::size_t counted = 0;  // contents[0 .. counted) has been counted
+  long long lines = 0;
+  std::vector<char> block(std::size_t{1} << 20);
+  while (true) {
+    const std::size_t n = std::fread(block.data(), 1, block.size(), file);
+    if (n == 0) {
+      if (std::ferror(file)) {
+        const int error = errno;
+        throw DataFileError(DataFileError::Kind::kCannotRead, path,
+                            error != 0 ? std::strerror(error) : "read error");
+      }
+      break;
+    }
+    if (n > limits.maxBytes - contents.size()) {
+      throw tooLarge(std::to_string(limits.maxBytes) + " bytes");
+    }
+    contents.append(block.data(), n);
+    const char* unread = contents.data() + counted;
+    const auto length = static_cast<std::ptrdiff_t>(contents.size() - counted);
+    if (std::memchr(unread, '\r', static_cast<std::size_t>(length)) == nullptr) {
+      lines += std::count(unread, unread + length, '\n');  // the common case, at memory speed
+      counted = contents.size();
+    }
+    for (; counted < contents.size(); ++counted) {
+      if (contents[counted] == '\r' && counted + 1 == contents.size()) break;
+      lines += EndsLineAt(contents, counted) ? 1 : 0;
+    }
+    // A further line needs a further break (or the final unbroken line, counted below).
+    if (lines > limits.maxLines) throw tooLarge(std::to_string(limits.maxLines) + " lines");
+  }
+  if (CountLines(contents) > limits.maxLines) {
+    throw tooLarge(std::to_string(limits.maxLines) + " lines");
+  }
+  return contents;
+}
+
+}  // namespace
+
+std::vector<CellRow> ReadDataFile(const std::string& path, const DataFileLimits& limits) {
   const std::u8string utf8(path.begin(), path.end());
   const std::filesystem::path file(utf8);
   std::error_code error;
   if (std::filesystem::is_directory(file, error)) {
     throw DataFileError(DataFileError::Kind::kCannotOpen, path, 0, 0);
   }
-  std::ifstream stream(file, std::ios::binary);
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.c_str(), "rb"),
+                                                               std::fclose);
   if (!stream) {
     throw DataFileError(DataFileError::Kind::kCannotOpen, path, 0, 0);
   }
-  std::string contents((std::istreambuf_iterator<char>(stream)), std::istreambuf_iterator<char>());
-  if (stream.bad()) {
-    throw DataFileError(DataFileError::Kind::kCannotOpen, path, 0, 0);
-  }
-  return ParseDataFile(contents, path);
+  const std::uintmax_t size =
+      std::filesystem::is_regular_file(file, error) ? std::filesystem::file_size(file, error) : 0;
+  errno = 0;
+  return ParseDataFile(ReadContents(stream.get(), path, limits, error ? 0 : size), path);
 }
 
 }  // namespace vobrix

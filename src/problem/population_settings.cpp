@@ -1,22 +1,14 @@
 #include "problem/population_settings.h"
 
 #include <cmath>
-#include <limits>
 
 #include "problem/textconv.h"
 
 namespace vobrix {
 namespace {
 
-// Narrowing a double beyond the float range is undefined; it becomes an infinity here, which
-// the validation then refuses.
-float NarrowToFloat(long double value) {
-  constexpr long double kMax = std::numeric_limits<float>::max();
-  if (value > kMax) return std::numeric_limits<float>::infinity();
-  if (value < -kMax) return -std::numeric_limits<float>::infinity();
-  return static_cast<float>(value);
-}
-
+// Beyond the single-precision range a rate narrows to an infinity, which the validation
+// refuses by name.
 float ReadRate(const std::string& text) {
   return NarrowToFloat(TextToFloat(text));
 }

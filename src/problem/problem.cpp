@@ -62,8 +62,8 @@ ProblemBuild MakeProblem(const ProblemSettings& settings, const std::vector<Cell
   problem.windowSize = problem.variableCount;
   problem.window.assign(problem.variableCount, 0.0);
 
-  problem.constantLower = static_cast<float>(TextToFloat(settings.lowerText));
-  problem.constantUpper = static_cast<float>(TextToFloat(settings.upperText));
+  problem.constantLower = NarrowToFloat(TextToFloat(settings.lowerText));
+  problem.constantUpper = NarrowToFloat(TextToFloat(settings.upperText));
   if (!std::isfinite(problem.constantLower) || !std::isfinite(problem.constantUpper)) {
     throw ProblemError("The range of constants must lie within the single-precision range.");
   }

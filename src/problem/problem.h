@@ -39,6 +39,12 @@ struct ProblemBuild {
                                 // at least.")
 };
 
+// The range check of the window's page and of the command line: the lower end of the
+// constants must lie below the upper end.
+inline bool IsProperConstantRange(double lower, double upper) {
+  return lower < upper;
+}
+
 // Builds the problem. Throws ConversionError for a text that is not a number and
 // ProblemError for a window size or constant count below 1, or a training series with no
 // more rows than the window size.

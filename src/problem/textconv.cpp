@@ -9,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -17,6 +19,9 @@ namespace vobrix {
 namespace {
 
 std::string ConversionMessage(const std::string& text, ConversionError::Kind kind) {
+  if (kind == ConversionError::Kind::kSingleRange) {
+    return "'" + text + "' is beyond the single-precision range";
+  }
   return "'" + text + "' is not a valid " +
          (kind == ConversionError::Kind::kInteger ? "integer" : "floating point") + " value";
 }
@@ -152,12 +157,58 @@ std::string Fixed(const Decimal& d, int decimals) {
   return out;
 }
 
+// FormatTwoDigits for magnitudes below 100 and at most four decimals, without the exact
+// decimal expansion (a table of ten million constant symbols took seconds). The magnitude
+// times 10^maxDecimals is exact in long double (53 + 14 bits of which 4 are a power of two),
+// so the rounding is decided on the exact value, ties included, as RoundDigits decides it.
+// Nothing when the value is outside that range.
+std::optional<std::string> FormatTwoDigitsFast(double value, int maxDecimals) {
+  static constexpr std::array<long double, 5> kScale{1.0L, 10.0L, 100.0L, 1000.0L, 10000.0L};
+  const double magnitude = std::fabs(value);
+  if (!(magnitude < 100.0) || maxDecimals < 0 || maxDecimals > 4) return std::nullopt;
+  const long double scaled = static_cast<long double>(magnitude) * kScale[maxDecimals];
+  // The rounding unit in scaled units: two significant digits, never below the last decimal.
+  long double unit = 1.0L;
+  while (scaled >= unit * 100.0L) unit *= 10.0L;
+  auto count = static_cast<std::uint64_t>(scaled / unit);
+  while (static_cast<long double>(count) * unit > scaled) --count;
+  while (static_cast<long double>(count + 1) * unit <= scaled) ++count;
+  const long double rest = scaled - static_cast<long double>(count) * unit;  // exact
+  if (2.0L * rest >= unit) ++count;                                          // half away from zero
+  const auto rounded = static_cast<std::uint64_t>(static_cast<long double>(count) * unit);
+  const auto one = static_cast<std::uint64_t>(kScale[maxDecimals]);
+  if (rounded >= 100 * one) return std::nullopt;  // rounds to 100: the scientific form
+  // At most "-99.9999": written backwards into a small buffer.
+  std::array<char, 12> buffer;
+  std::size_t at = buffer.size();
+  std::uint64_t digits = rounded;
+  for (int i = 0; i < maxDecimals; ++i, digits /= 10) {
+    buffer[--at] = static_cast<char>('0' + digits % 10);
+  }
+  if (maxDecimals > 0) buffer[--at] = '.';
+  do {
+    buffer[--at] = static_cast<char>('0' + digits % 10);
+    digits /= 10;
+  } while (digits != 0);
+  if (rounded != 0 && std::signbit(value)) buffer[--at] = '-';
+  return std::string(buffer.data() + at, buffer.size() - at);
+}
+
 // Two significant digits but no more than `maxDecimals` decimals; fixed with exactly
 // `maxDecimals` decimals below 100, otherwise the short scientific form.
 std::string FormatTwoDigits(double value, int maxDecimals) {
   if (!std::isfinite(value)) {
     return NonFiniteText(value);
   }
+  if (auto text = FormatTwoDigitsFast(value, maxDecimals)) return *std::move(text);
+  return detail::FormatTwoDigitsExact(value, maxDecimals);
+}
+
+}  // namespace
+
+namespace detail {
+
+std::string FormatTwoDigitsExact(double value, int maxDecimals) {
   Decimal d = ExactDecimal(value);
   RoundDigits(d, std::min(2, d.point + maxDecimals));
   if (d.digits.empty()) {
@@ -168,6 +219,10 @@ std::string FormatTwoDigits(double value, int maxDecimals) {
   }
   return Fixed(d, maxDecimals);
 }
+
+}  // namespace detail
+
+namespace {
 
 // ---------------------------------------------------------------------------------------
 // Text to number.
@@ -391,6 +446,30 @@ double TextToFloat(std::string_view text, bool acceptNonFinite) {
   double value = 0.0;
   if (!TryTextToFloat(text, value, acceptNonFinite)) {
     throw ConversionError(std::string(text));
+  }
+  return value;
+}
+
+float NarrowToFloat(long double value) {
+  constexpr long double kMax = std::numeric_limits<float>::max();
+  // FLT_MAX plus half its last place: from here on, round to nearest (ties to even) gives an
+  // infinity; below it, the largest float.
+  constexpr long double kRoundsToInfinity = 0x1.ffffffp127L;
+  if (std::fabs(value) >= kRoundsToInfinity) {
+    return std::signbit(value) ? -std::numeric_limits<float>::infinity()
+                               : std::numeric_limits<float>::infinity();
+  }
+  if (std::fabs(value) > kMax) {
+    return std::signbit(value) ? -std::numeric_limits<float>::max()
+                               : std::numeric_limits<float>::max();
+  }
+  return static_cast<float>(value);
+}
+
+float TextToSingle(std::string_view text) {
+  const float value = NarrowToFloat(TextToFloat(text));
+  if (std::isinf(value)) {
+    throw ConversionError(std::string(text), ConversionError::Kind::kSingleRange);
   }
   return value;
 }

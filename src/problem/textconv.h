@@ -13,7 +13,7 @@ namespace vobrix {
 // for a message box.
 class ConversionError : public std::runtime_error {
  public:
-  enum class Kind { kFloat, kInteger };
+  enum class Kind { kFloat, kInteger, kSingleRange };
   explicit ConversionError(std::string text);  // a floating-point conversion
   ConversionError(std::string text, Kind kind);
   const std::string& text() const { return text_; }
@@ -41,6 +41,13 @@ std::string FormatGeneral(double value, int digits);
 double TextToFloat(std::string_view text, bool acceptNonFinite = false);
 // Optional blanks, optional sign, decimal digits, optional trailing blanks; must fit 32 bits.
 std::int32_t TextToInt(std::string_view text);
+// Narrows to single precision, rounding to nearest as the hardware does; a value that would
+// round to an infinity gives the infinity of its sign (a plain cast would be undefined there),
+// which callers refuse. Every user value stored as a float is narrowed here.
+float NarrowToFloat(long double value);
+// TextToFloat narrowed by NarrowToFloat; a value beyond the single-precision range throws
+// ConversionError of kind kSingleRange ("'1e39' is beyond the single-precision range").
+float TextToSingle(std::string_view text);
 // True when TextToFloat would accept the text.
 bool IsNumber(std::string_view text);
 // TextToFloat without the exception: false (and `value` untouched) where it would throw.

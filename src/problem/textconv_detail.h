@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace vobrix::detail {
@@ -16,5 +17,9 @@ std::size_t ScanDecimal(std::string_view text);
 // untouched); a magnitude too small for the type gives zero of the text's sign.
 bool ReadDecimal(std::string_view number, float& value);
 bool ReadDecimal(std::string_view number, double& value);
+
+// FormatConstantSymbol's rounding (two significant digits, at most `maxDecimals` decimals) by
+// the exact decimal expansion of a finite value: the reference of the fast path.
+std::string FormatTwoDigitsExact(double value, int maxDecimals);
 
 }  // namespace vobrix::detail

@@ -204,7 +204,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
   SortGeneration(population);
   const auto averageLength = static_cast<std::int32_t>(AverageLength(population));
   const Individual& best = *population.Current()[0];
-  const auto bestFitness = static_cast<float>(best.rawFitness);
+  const float bestFitness = NarrowToFloat(best.rawFitness);
   RecordGeneration(population, generation, bestFitness, bestFitness, averageLength);
 
   PlotGeneration(session, display, population, generation, i);

@@ -11,16 +11,13 @@ void FillGrid(toolkit::Grid& grid, const std::vector<CellRow>& rows) {
     grid.SetCell(1, 0, "");
     return;
   }
-  std::vector<std::string> xs;
-  std::vector<std::string> ys;
-  xs.reserve(rows.size());
-  ys.reserve(rows.size());
-  for (const CellRow& row : rows) {
-    xs.push_back(row.x);
-    ys.push_back(row.y);
+  // One column at a time, so that a long series is copied once more by a column, not by two.
+  for (std::string CellRow::*cell : {&CellRow::x, &CellRow::y}) {
+    std::vector<std::string> texts;
+    texts.reserve(rows.size());
+    for (const CellRow& row : rows) texts.push_back(row.*cell);
+    grid.SetColumn(cell == &CellRow::x ? 0 : 1, 0, texts);
   }
-  grid.SetColumn(0, 0, xs);
-  grid.SetColumn(1, 0, ys);
 }
 
 std::vector<CellRow> GridRows(const toolkit::Grid& grid) {

@@ -23,6 +23,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "problem/problem.h"
 #include "problem/textconv.h"
 #include "ui/about.h"
 #include "ui/settings.h"
@@ -639,10 +640,9 @@ void TForm1::UpdateRateRemainder() {
   // The active panel's label follows, whichever panel's edit changed.
   const PopulationPanel& p = panels_[static_cast<std::size_t>(ActivePanel())];
   try {
-    const float crossover = static_cast<float>(TextToFloat(p.crossover->text().toStdString()));
-    const float mutation = static_cast<float>(TextToFloat(p.mutation->text().toStdString()));
-    const float onePoint =
-        static_cast<float>(TextToFloat(p.onePointMutation->text().toStdString()));
+    const float crossover = TextToSingle(p.crossover->text().toStdString());
+    const float mutation = TextToSingle(p.mutation->text().toStdString());
+    const float onePoint = TextToSingle(p.onePointMutation->text().toStdString());
     const double remainder = 1.0 - static_cast<double>(crossover) - static_cast<double>(mutation) -
                              static_cast<double>(onePoint);
     p.reproduction->SetCaption(FormatRemainder(remainder));
@@ -654,8 +654,8 @@ void TForm1::UpdateRateRemainder() {
 void TForm1::UpdateRatioRemainder() {
   const PopulationPanel& p = panels_[static_cast<std::size_t>(ActivePanel())];
   try {
-    const float function = static_cast<float>(TextToFloat(p.function->text().toStdString()));
-    const float variable = static_cast<float>(TextToFloat(p.variable->text().toStdString()));
+    const float function = TextToSingle(p.function->text().toStdString());
+    const float variable = TextToSingle(p.variable->text().toStdString());
     const double remainder = 1.0 - static_cast<double>(function) - static_cast<double>(variable);
     p.constant->SetCaption(FormatRemainder(remainder));
   } catch (const ConversionError& error) {
@@ -757,7 +757,7 @@ bool TForm1::TabSheet1Hide() {
     ShowConversionError(error);
     return true;
   }
-  if (lower >= upper) {
+  if (!IsProperConstantRange(lower, upper)) {
     seam().MessageBox(this, QStringLiteral("Please set the range of constants proparly"));
     Edit10->setText(QStringLiteral("-10"));
     Edit11->setText(QStringLiteral("10"));

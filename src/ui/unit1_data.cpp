@@ -98,9 +98,11 @@ void TForm1::LoadDataFile(QtGrid* grid) {
   try {
     rows = ReadDataFile(file->toStdString());
   } catch (const DataFileError& error) {
-    seam().MessageBox(this, error.kind() == DataFileError::Kind::kCannotOpen
-                                ? QString::fromStdString(error.what())
-                                : QStringLiteral("Selected Data contains Invalid Value."));
+    // A file that cannot be read in full is named with the cause; bad pairs keep the
+    // window's own message.
+    seam().MessageBox(this, error.kind() == DataFileError::Kind::kInvalidData
+                                ? QStringLiteral("Selected Data contains Invalid Value.")
+                                : QString::fromStdString(error.what()));
     return;
   }
   FillGrid(*grid, rows);

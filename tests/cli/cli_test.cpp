@@ -12,15 +12,12 @@
 #include <utility>
 #include <vector>
 
+#include "read_text.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-  std::stringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
+using vobrix::cli::testing::ReadText;
 
 // The lines of a text, or the fields of a CSV row when split at ','.
 std::vector<std::string> Split(const std::string& text, char separator = '\n') {
@@ -165,6 +162,42 @@ TEST_F(Cli, BadInputExitsTwoWithOneClearLine) {
     EXPECT_NE(o.err.find(part), std::string::npos) << args << "\n" << o.err;
     EXPECT_EQ(o.out, "") << args;
   }
+}
+
+// Inputs that used to abort, hang, run or overwrite: each ends with exit 2, one line naming
+// the cause, and every file as it was; only a dump that fails to write comes after the CSV.
+TEST_F(Cli, HostileInputsExitTwoAndLeaveEveryFileAsItWas) {
+  Write("old dump.txt", "an earlier dump\n");
+  const std::string train = "--train '" + Path("train.txt") + "' --pop-size 20 --generations 2 ";
+  const std::string dump = " --dump-initial ";
+  const std::pair<std::string, std::string> cases[] = {
+      {"--train /proc/self/mem", "Cannot read the file '/proc/self/mem': Input/output error"},
+      {"--train /dev/zero", "at most 1073741824 bytes"},
+      {train + "--range 5 1", "--range: the lower end (5) must be below the upper end (1)"},
+      {train + "--range 1 1", "--range: the lower end (1) must be below the upper end (1)"},
+      {train + dump + "/dev/full", "--dump-initial: cannot write '/dev/full': No space left"},
+      {train + dump + "'" + Path("train.txt") + "'", "is the training file"},
+      {train + dump + "'" + (dir_ / "." / "train.txt").string() + "'", "is the training file"},
+      {train + "--validation '" + Path("valid.txt") + "'" + dump + "'" +
+           (dir_ / ".." / dir_.filename() / "valid.txt").string() + "'",
+       "is the validation file"},
+      {train + "--window 0" + dump + "'" + Path("old dump.txt") + "'", "\"Window Size\""}};
+  const std::string before = ReadText(Path("train.txt")) + ReadText(Path("valid.txt"));
+  for (const auto& [args, part] : cases) {
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.status, 2) << args << "\n" << o.err;
+    EXPECT_EQ(Split(o.err).size(), 1u) << args << "\n" << o.err;
+    EXPECT_NE(o.err.find(part), std::string::npos) << args << "\n" << o.err;
+    EXPECT_EQ(o.out.empty(), args.find("/dev/full") == std::string::npos) << args;
+  }
+  EXPECT_EQ(ReadText(Path("train.txt")) + ReadText(Path("valid.txt")), before);
+  EXPECT_EQ(ReadText(Path("old dump.txt")), "an earlier dump\n");
+  // A run that succeeds replaces the old dump, with no temporary left beside it.
+  ASSERT_EQ(RunSmall("--seed 3" + dump + "'" + Path("old dump.txt") + "'").status, 0);
+  EXPECT_EQ(Split(ReadText(Path("old dump.txt"))).size(), 40u);
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_)) ++files;
+  EXPECT_EQ(files, 5u);  // train, valid, old dump, stdout, stderr
 }
 
 TEST_F(Cli, PopulationThatCannotFitIsRefusedAndHelpListsEveryOption) {

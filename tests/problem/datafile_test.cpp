@@ -87,5 +87,48 @@ TEST(DataFile, ReadsAFileAndNamesAFileItCannotOpen) {
   }
 }
 
+// What cannot be read in full ends with one error that names the file and the cause, never with
+// an exception of the stream library or an endless read.
+TEST(DataFile, ReadErrorsAndOverlongInputsEndWithAClearError) {
+  const std::string path = ::testing::TempDir() + "vobrix_datafile_limits.txt";
+  std::ofstream(path, std::ios::binary) << "1\t2\n3\t4\n5\t6\n";
+  struct Case {
+    std::string path;
+    DataFileLimits limits;
+    DataFileError::Kind kind;
+    std::string part;  // of what()
+  };
+  const Case cases[] = {
+      {"/proc/self/mem", {}, DataFileError::Kind::kCannotRead, "Cannot read the file"},
+      {"/dev/zero", {4096, 10}, DataFileError::Kind::kTooLarge, "4096 bytes"},
+      {path, {11, 10}, DataFileError::Kind::kTooLarge, "11 bytes"},
+      {path, {12, 2}, DataFileError::Kind::kTooLarge, "2 lines"},
+  };
+  for (const Case& c : cases) {
+    try {
+      ReadDataFile(c.path, c.limits);
+      ADD_FAILURE() << c.path;
+    } catch (const DataFileError& error) {
+      EXPECT_EQ(error.kind(), c.kind) << c.path;
+      EXPECT_NE(std::string(error.what()).find(c.part), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find(c.path), std::string::npos) << error.what();
+    }
+  }
+  // At the limits exactly the file is read.
+  EXPECT_EQ(Joined(ReadDataFile(path, {12, 3})), "1 2;3 4;5 6");
+  // A CR LF split between two reads is one line break: shifted by 0 to 4 blanks, some CR
+  // falls on the last byte of the first read, whatever power of two up to 1 MiB it reads.
+  constexpr int kLines = (1 << 20) / 5 + 100;
+  for (int shift = 0; shift < 5; ++shift) {
+    std::string crlf(static_cast<std::size_t>(shift), ' ');
+    for (int i = 0; i < kLines; ++i) crlf += "1 2\r\n";
+    std::ofstream(path, std::ios::binary) << crlf;
+    EXPECT_EQ(ReadDataFile(path, {crlf.size(), kLines}).size(), std::size_t{kLines}) << shift;
+    EXPECT_THROW(ReadDataFile(path, {crlf.size(), kLines - 1}), DataFileError) << shift;
+  }
+  std::remove(path.c_str());
+  EXPECT_GE(kMaxDataFileLines, 10'000'000);
+}
+
 }  // namespace
 }  // namespace vobrix

@@ -136,8 +136,11 @@ TEST(ValidatePopulationParamsTest, RatesAndRatiosMustBeFiniteAndNotNegative) {
 
   // A rate beyond the single-precision range is read as an infinity and refused, not
   // narrowed by undefined behaviour.
-  EXPECT_NE(Refusal(ReadPopulationParams({.mutation = "1e300"}), 1).find("\"Mutation\""),
-            std::string::npos);
+  for (const char* text : {"1e300", "1e39", "-1e39", "3.5e38"}) {
+    EXPECT_NE(Refusal(ReadPopulationParams({.mutation = text}), 1).find("\"Mutation\""),
+              std::string::npos)
+        << text;
+  }
 }
 
 }  // namespace

@@ -67,7 +67,9 @@ TEST(MakeProblemTest, RefusalsAndTextsThatAreNotNumbers) {
       {&ProblemSettings::windowSizeText, "0"},
       {&ProblemSettings::windowSizeText, "10"},  // 10 rows need a window below 10
       {&ProblemSettings::constantCountText, "-3"},
-      {&ProblemSettings::upperText, "1e39"}};  // beyond single precision
+      {&ProblemSettings::upperText, "1e39"},  // beyond single precision
+      {&ProblemSettings::upperText, "3.5e38"},
+      {&ProblemSettings::lowerText, "-1e39"}};
   for (const auto& [field, text] : refused) {
     ProblemSettings settings;
     settings.*field = text;

@@ -1,5 +1,7 @@
 #include "problem/textconv.h"
 
+#include "problem/textconv_detail.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -114,6 +116,41 @@ TEST(TextToInt, AcceptsDecimalIntegersThatFit) {
   }
 }
 
+// Narrowing rounds to nearest as the hardware does; only what would round to an infinity is
+// out of range: there the narrowing gives an infinity and the text reading refuses it.
+TEST(NarrowToFloat, RoundsToNearestAndSaturatesBeyondTheSingleRange) {
+  constexpr float kMax = std::numeric_limits<float>::max();
+  constexpr float kInfF = std::numeric_limits<float>::infinity();
+  const std::tuple<const char*, float, bool> cases[] = {
+      {"0.1", 0.1f, true},
+      {"-2.5", -2.5f, true},
+      {"1e-50", 0.0f, true},
+      {"3.4028234e38", kMax, true},
+      {"-3.4028235677e38", -kMax, true},  // just below the rounding midpoint
+      {"3.4028235678e38", kInfF, false},  // just above it
+      {"3.5e38", kInfF, false},
+      {"1e39", kInfF, false},
+      {"-1e39", -kInfF, false},
+      {"1e300", kInfF, false}};
+  for (const auto& [text, narrowed, fits] : cases) {
+    EXPECT_EQ(NarrowToFloat(TextToFloat(text)), narrowed) << text;
+    if (fits) {
+      EXPECT_EQ(TextToSingle(text), narrowed) << text;
+      continue;
+    }
+    try {
+      TextToSingle(text);
+      ADD_FAILURE() << text;
+    } catch (const ConversionError& error) {
+      EXPECT_EQ(error.kind(), ConversionError::Kind::kSingleRange) << text;
+      EXPECT_EQ(std::string(error.what()),
+                "'" + std::string(text) + "' is beyond the single-precision range");
+    }
+  }
+  EXPECT_EQ(NarrowToFloat(1e39L * 0.01L), 1e37f);
+  EXPECT_THROW(TextToSingle("abc"), ConversionError);
+}
+
 TEST(FormatConstantSymbol, TwoSignificantDigitsWithThreeDecimals) {
   const std::pair<double, const char*> cases[] = {
       {3.14159, "3.100"}, {-9.98, "-10.000"}, {-9.94, "-9.900"},  {0.02, "0.020"},
@@ -121,6 +158,28 @@ TEST(FormatConstantSymbol, TwoSignificantDigitsWithThreeDecimals) {
       {0.00149, "0.001"}, {0.0015, "0.002"},  {-0.0004, "0.000"}, {-0.0006, "-0.001"},
       {55.5, "56.000"},   {-0.125, "-0.130"}, {kInf, "INF"}};
   for (const auto& [value, text] : cases) EXPECT_EQ(FormatConstantSymbol(value), text) << value;
+}
+
+// The symbols are made without the exact decimal expansion where that is safe: they must be
+// the same texts, ties and carries included, over every kind of value.
+TEST(FormatConstantSymbol, AgreesWithTheExactExpansionEverywhere) {
+  std::vector<double> values{0.0625, 0.125,  2.25,    0.0005,     0.00048828125, 0.0009765625,
+                             9.95,   99.5,   99.49,   9.999999,   0.0999999,     0.1,
+                             1e-300, 5e-324, -0.0,    0.0014999,  0.0015,        1.05,
+                             -99.99, 100.0,  12345.6, 0.09500001, 0.0095,        0.00949999};
+  std::mt19937_64 random(7);
+  for (int i = 0; i < 50000; ++i) {
+    values.push_back(std::uniform_real_distribution<double>(-120.0, 120.0)(random));
+    values.push_back(std::ldexp(std::uniform_real_distribution<double>(-1.0, 1.0)(random),
+                                std::uniform_int_distribution<int>(-30, 8)(random)));
+    // Values on the grid of the rounding, where ties lie.
+    values.push_back(std::uniform_int_distribution<int>(-200000, 200000)(random) / 2048.0);
+  }
+  for (int k = 0; k < 100000; ++k) values.push_back(-10.0 + k * 20.0 / 100000);
+  for (double value : values) {
+    ASSERT_EQ(FormatConstantSymbol(value), detail::FormatTwoDigitsExact(value, 3)) << value;
+    ASSERT_EQ(FormatRemainder(value), detail::FormatTwoDigitsExact(value, 4)) << value;
+  }
 }
 
 TEST(FormatRemainder, FixedWithFourDecimalsBelowOneHundred) {

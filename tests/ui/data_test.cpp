@@ -90,6 +90,20 @@ TEST_F(DataTest, LoadIsAllOrNothingAndTouchesOnlyItsGrid) {
   EXPECT_EQ(Snapshot(f.StringGrid1), before[0]);
 }
 
+// A file that fails part-way through reading is named with its cause, and no grid changes.
+TEST_F(DataTest, AReadErrorShowsItsCauseAndChangesNothing) {
+  TForm1& f = *form;
+  Load(f.BitBtn3, "1\t2\n3\t4\n");
+  const std::vector<Texts> before = AllGrids();
+  for (QPushButton* button : {f.BitBtn3, f.Button4}) {
+    Load(button, {}, QStringLiteral("/proc/self/mem"));
+    ASSERT_EQ(fakeSeam().messages.size(), 1);
+    EXPECT_TRUE(fakeSeam().messages[0].startsWith("Cannot read the file '/proc/self/mem'"))
+        << fakeSeam().messages[0].toStdString();
+    EXPECT_EQ(AllGrids(), before);
+  }
+}
+
 TEST_F(DataTest, NormalizationAndResetOverTheStatedExamples) {
   struct Case {
     Texts training, validation, trainingOut, validationOut;

@@ -62,6 +62,30 @@ TEST_F(PanelTest, AConversionErrorShowsTheErrorBoxAndChangesNothing) {
   EXPECT_EQ(form->Label6->text(), "0.0500");
 }
 
+// A rate or ratio beyond the single-precision range is refused like a text that is no number,
+// rather than narrowed by a cast whose result is undefined.
+TEST_F(PanelTest, ValuesBeyondSinglePrecisionAreRefusedByTheRemainderLabels) {
+  const std::pair<QLineEdit * TForm1::*, QtLabel * TForm1::*> edits[] = {
+      {&TForm1::Edit4, &TForm1::Label6},
+      {&TForm1::Edit5, &TForm1::Label6},
+      {&TForm1::Edit6, &TForm1::Label6},
+      {&TForm1::Edit13, &TForm1::ConstLabel},
+      {&TForm1::Edit14, &TForm1::ConstLabel}};
+  for (const auto& [edit, label] : edits) {
+    for (const char* huge : {"1e39", "-1e39", "3.5e38"}) {
+      const QString before = ((*form).*label)->text();
+      fakeSeam().Clear();
+      ((*form).*edit)->setText(QString::fromLatin1(huge));
+      ASSERT_EQ(fakeSeam().errors.size(), 1) << huge;
+      EXPECT_TRUE(fakeSeam().errors[0].contains(QStringLiteral("'%1'").arg(huge))) << huge;
+      EXPECT_TRUE(fakeSeam().errors[0].contains(QStringLiteral("single-precision"))) << huge;
+      EXPECT_EQ(((*form).*label)->text(), before) << huge;
+    }
+    ((*form).*edit)->setText(QStringLiteral("0.1"));
+  }
+  EXPECT_EQ(form->Label6->text() + " " + form->ConstLabel->text(), "0.7000 0.8000");
+}
+
 TEST_F(PanelTest, EnablingRulesKeepToTheirOwnPanel) {
   form->RadioGroup2->Item(1)->click();  // Tournament on No2
   form->CheckBox10->click();            // No2's elite strategy off
