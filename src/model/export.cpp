@@ -38,6 +38,128 @@ constexpr std::array<Spelling, kFunctionTableSize> kSpellings = {{
      "sqrt(a) is the square root of m = |trunc(a)|"},
 }};
 
+// The start of a C file: how to compile it, and the mathematical library.
+constexpr const char* kCHead =
+    "/* Compile with -ffp-contract=off (no fused multiply-add) and never with -ffast-math,\n"
+    " * -Ofast or -funsafe-math-optimizations, e.g. cc -O2 -ffp-contract=off model.c -lm:\n"
+    " * anything else may change the bits of the result. */\n"
+    "#include <math.h>\n";
+
+// The engine's protected primitives in C, as in engine/functions.cpp.
+constexpr const char* kCPrimitives =
+    "\n"
+    "static inline double vobrix_div(double a, double b) {\n"
+    "  return (b == 0.0 || b != b) ? 1.0 : a / b;\n"
+    "}\n"
+    "/* |trunc(a)|; non-finite values and magnitudes beyond 2^31 - 1 give 2^31 - 1. */\n"
+    "static inline double vobrix_magnitude(double a) {\n"
+    "  double m;\n"
+    "  if (!isfinite(a)) return 2147483647.0;\n"
+    "  m = fabs(trunc(a));\n"
+    "  return m > 2147483647.0 ? 2147483647.0 : m;\n"
+    "}\n"
+    "/* The argument passes through a volatile so that no compiler evaluates a call on a\n"
+    " * constant with its own, differently rounded, arithmetic: it is always the C library's. "
+    "*/\n"
+    "static inline double vobrix_sin(double a) {\n"
+    "  volatile double v = a;\n"
+    "  return fabs(a) < 9007199254740992.0 ? sin(v) : NAN;\n"
+    "}\n"
+    "static inline double vobrix_cos(double a) {\n"
+    "  volatile double v = a;\n"
+    "  return fabs(a) < 9007199254740992.0 ? cos(v) : NAN;\n"
+    "}\n"
+    "static inline double vobrix_tan(double a) {\n"
+    "  volatile double v = a;\n"
+    "  return fabs(a) < 9007199254740992.0 ? tan(v) : NAN;\n"
+    "}\n"
+    "static inline double vobrix_ln(double a) {\n"
+    "  volatile double m = vobrix_magnitude(a);\n"
+    "  return m == 0.0 ? 0.0 : log(m);\n"
+    "}\n"
+    "static inline double vobrix_log10(double a) {\n"
+    "  volatile double m = vobrix_magnitude(a);\n"
+    "  return m == 0.0 ? 0.0 : log10(m);\n"
+    "}\n"
+    "static inline double vobrix_sqrt(double a) { return sqrt(vobrix_magnitude(a)); }\n";
+
+// The normalization's 15-digit rounding in C (problem/textconv.cpp: RoundToDigits).
+constexpr const char* kCRound15 =
+    "/* v rounded half away from zero to 15 significant digits and read back; zero gives\n"
+    " * +0. Needs the C locale and a printf that writes exact digits (glibc does). */\n"
+    "static inline double vobrix_round15(double v) {\n"
+    "  char exact[800], text[40], digits[16];\n"
+    "  const char *p = exact;\n"
+    "  int i, exponent, negative, carried = 0;\n"
+    "  if (!isfinite(v)) return v;\n"
+    "  if (v == 0.0) return 0.0;\n"
+    "  snprintf(exact, sizeof exact, \"%.770e\", v); /* every digit of the binary value */\n"
+    "  negative = *p == '-';\n"
+    "  if (negative) ++p;\n"
+    "  digits[0] = *p++;\n"
+    "  ++p; /* the point */\n"
+    "  for (i = 1; i < 15; ++i) digits[i] = *p++;\n"
+    "  digits[15] = '\\0';\n"
+    "  if (*p >= '5') { /* half or more of the last kept digit: away from zero */\n"
+    "    for (i = 14; i >= 0 && digits[i] == '9'; --i) digits[i] = '0';\n"
+    "    if (i >= 0) ++digits[i];\n"
+    "    else digits[0] = '1', carried = 1;\n"
+    "  }\n"
+    "  while (*p != 'e') ++p;\n"
+    "  exponent = atoi(p + 1) + carried;\n"
+    "  snprintf(text, sizeof text, \"%s%c.%se%d\", negative ? \"-\" : \"\", digits[0],\n"
+    "           digits + 1, exponent);\n"
+    "  return strtod(text, NULL);\n"
+    "}\n";
+
+// The engine's protected primitives in Python, as in engine/functions.cpp.
+constexpr const char* kPythonPrimitives =
+    "\n\n"
+    "# The engine's protected primitives, giving the C library's results where Python's math\n"
+    "# would raise: no call ever reaches a domain error, an overflow or a division by zero.\n"
+    "def _div(a, b):\n"
+    "    return 1.0 if (b == 0.0 or b != b) else a / b\n"
+    "\n\n"
+    "def _magnitude(a):\n"
+    "    # |trunc(a)|; non-finite values and magnitudes beyond 2^31 - 1 give 2^31 - 1.\n"
+    "    if not math.isfinite(a):\n"
+    "        return 2147483647.0\n"
+    "    m = math.fabs(a)\n"
+    "    return 2147483647.0 if m > 2147483647.0 else float(math.trunc(m))\n"
+    "\n\n"
+    "def _sin(a):\n"
+    "    return math.sin(a) if math.fabs(a) < 9007199254740992.0 else math.nan\n"
+    "\n\n"
+    "def _cos(a):\n"
+    "    return math.cos(a) if math.fabs(a) < 9007199254740992.0 else math.nan\n"
+    "\n\n"
+    "def _tan(a):\n"
+    "    return math.tan(a) if math.fabs(a) < 9007199254740992.0 else math.nan\n"
+    "\n\n"
+    "def _ln(a):\n"
+    "    m = _magnitude(a)\n"
+    "    return 0.0 if m == 0.0 else math.log(m)\n"
+    "\n\n"
+    "def _log10(a):\n"
+    "    m = _magnitude(a)\n"
+    "    return 0.0 if m == 0.0 else math.log10(m)\n"
+    "\n\n"
+    "def _sqrt(a):\n"
+    "    return math.sqrt(_magnitude(a))\n";
+
+// The normalization's 15-digit rounding in Python.
+constexpr const char* kPythonRound15 =
+    "\n\n"
+    "_CONTEXT15 = Context(prec=15, rounding=ROUND_HALF_UP)\n"
+    "\n\n"
+    "def _round15(v):\n"
+    "    # v rounded half away from zero to 15 significant digits; zero gives +0.\n"
+    "    if not math.isfinite(v):\n"
+    "        return v\n"
+    "    if v == 0.0:\n"
+    "        return 0.0\n"
+    "    return float(_CONTEXT15.plus(Decimal(v)))\n";
+
 constexpr const char* kMagnitudeNote =
     "m = |trunc(a)| is 2147483647 when a is not finite or |a| >= 2^31";
 
@@ -283,77 +405,10 @@ std::string ExportText(const Model& model, std::size_t population) {
 }
 
 std::string CPreamble(bool withNormalization) {
-  std::string text =
-      "/* Compile with -ffp-contract=off (no fused multiply-add) and never with -ffast-math,\n"
-      " * -Ofast or -funsafe-math-optimizations, e.g. cc -O2 -ffp-contract=off model.c -lm:\n"
-      " * anything else may change the bits of the result. */\n"
-      "#include <math.h>\n";
+  std::string text = kCHead;
   if (withNormalization) text += "#include <stdio.h>\n#include <stdlib.h>\n";
-  text +=
-      "\n"
-      "static inline double vobrix_div(double a, double b) {\n"
-      "  return (b == 0.0 || b != b) ? 1.0 : a / b;\n"
-      "}\n"
-      "/* |trunc(a)|; non-finite values and magnitudes beyond 2^31 - 1 give 2^31 - 1. */\n"
-      "static inline double vobrix_magnitude(double a) {\n"
-      "  double m;\n"
-      "  if (!isfinite(a)) return 2147483647.0;\n"
-      "  m = fabs(trunc(a));\n"
-      "  return m > 2147483647.0 ? 2147483647.0 : m;\n"
-      "}\n"
-      "/* The argument passes through a volatile so that no compiler evaluates a call on a\n"
-      " * constant with its own, differently rounded, arithmetic: it is always the C library's. "
-      "*/\n"
-      "static inline double vobrix_sin(double a) {\n"
-      "  volatile double v = a;\n"
-      "  return fabs(a) < 9007199254740992.0 ? sin(v) : NAN;\n"
-      "}\n"
-      "static inline double vobrix_cos(double a) {\n"
-      "  volatile double v = a;\n"
-      "  return fabs(a) < 9007199254740992.0 ? cos(v) : NAN;\n"
-      "}\n"
-      "static inline double vobrix_tan(double a) {\n"
-      "  volatile double v = a;\n"
-      "  return fabs(a) < 9007199254740992.0 ? tan(v) : NAN;\n"
-      "}\n"
-      "static inline double vobrix_ln(double a) {\n"
-      "  volatile double m = vobrix_magnitude(a);\n"
-      "  return m == 0.0 ? 0.0 : log(m);\n"
-      "}\n"
-      "static inline double vobrix_log10(double a) {\n"
-      "  volatile double m = vobrix_magnitude(a);\n"
-      "  return m == 0.0 ? 0.0 : log10(m);\n"
-      "}\n"
-      "static inline double vobrix_sqrt(double a) { return sqrt(vobrix_magnitude(a)); }\n";
-  if (withNormalization) {
-    text +=
-        "/* v rounded half away from zero to 15 significant digits and read back; zero gives\n"
-        " * +0. Needs the C locale and a printf that writes exact digits (glibc does). */\n"
-        "static inline double vobrix_round15(double v) {\n"
-        "  char exact[800], text[40], digits[16];\n"
-        "  const char *p = exact;\n"
-        "  int i, exponent, negative, carried = 0;\n"
-        "  if (!isfinite(v)) return v;\n"
-        "  if (v == 0.0) return 0.0;\n"
-        "  snprintf(exact, sizeof exact, \"%.770e\", v); /* every digit of the binary value */\n"
-        "  negative = *p == '-';\n"
-        "  if (negative) ++p;\n"
-        "  digits[0] = *p++;\n"
-        "  ++p; /* the point */\n"
-        "  for (i = 1; i < 15; ++i) digits[i] = *p++;\n"
-        "  digits[15] = '\\0';\n"
-        "  if (*p >= '5') { /* half or more of the last kept digit: away from zero */\n"
-        "    for (i = 14; i >= 0 && digits[i] == '9'; --i) digits[i] = '0';\n"
-        "    if (i >= 0) ++digits[i];\n"
-        "    else digits[0] = '1', carried = 1;\n"
-        "  }\n"
-        "  while (*p != 'e') ++p;\n"
-        "  exponent = atoi(p + 1) + carried;\n"
-        "  snprintf(text, sizeof text, \"%s%c.%se%d\", negative ? \"-\" : \"\", digits[0],\n"
-        "           digits + 1, exponent);\n"
-        "  return strtod(text, NULL);\n"
-        "}\n";
-  }
+  text += kCPrimitives;
+  if (withNormalization) text += kCRound15;
   return text;
 }
 
@@ -379,52 +434,8 @@ std::string ExportC(const Model& model, std::size_t population) {
 std::string PythonPreamble(bool withNormalization) {
   std::string text = "import math\n";
   if (withNormalization) text += "from decimal import Context, Decimal, ROUND_HALF_UP\n";
-  text +=
-      "\n\n"
-      "# The engine's protected primitives, giving the C library's results where Python's math\n"
-      "# would raise: no call ever reaches a domain error, an overflow or a division by zero.\n"
-      "def _div(a, b):\n"
-      "    return 1.0 if (b == 0.0 or b != b) else a / b\n"
-      "\n\n"
-      "def _magnitude(a):\n"
-      "    # |trunc(a)|; non-finite values and magnitudes beyond 2^31 - 1 give 2^31 - 1.\n"
-      "    if not math.isfinite(a):\n"
-      "        return 2147483647.0\n"
-      "    m = math.fabs(a)\n"
-      "    return 2147483647.0 if m > 2147483647.0 else float(math.trunc(m))\n"
-      "\n\n"
-      "def _sin(a):\n"
-      "    return math.sin(a) if math.fabs(a) < 9007199254740992.0 else math.nan\n"
-      "\n\n"
-      "def _cos(a):\n"
-      "    return math.cos(a) if math.fabs(a) < 9007199254740992.0 else math.nan\n"
-      "\n\n"
-      "def _tan(a):\n"
-      "    return math.tan(a) if math.fabs(a) < 9007199254740992.0 else math.nan\n"
-      "\n\n"
-      "def _ln(a):\n"
-      "    m = _magnitude(a)\n"
-      "    return 0.0 if m == 0.0 else math.log(m)\n"
-      "\n\n"
-      "def _log10(a):\n"
-      "    m = _magnitude(a)\n"
-      "    return 0.0 if m == 0.0 else math.log10(m)\n"
-      "\n\n"
-      "def _sqrt(a):\n"
-      "    return math.sqrt(_magnitude(a))\n";
-  if (withNormalization) {
-    text +=
-        "\n\n"
-        "_CONTEXT15 = Context(prec=15, rounding=ROUND_HALF_UP)\n"
-        "\n\n"
-        "def _round15(v):\n"
-        "    # v rounded half away from zero to 15 significant digits; zero gives +0.\n"
-        "    if not math.isfinite(v):\n"
-        "        return v\n"
-        "    if v == 0.0:\n"
-        "        return 0.0\n"
-        "    return float(_CONTEXT15.plus(Decimal(v)))\n";
-  }
+  text += kPythonPrimitives;
+  if (withNormalization) text += kPythonRound15;
   return text;
 }
 
