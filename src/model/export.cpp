@@ -160,6 +160,14 @@ constexpr const char* kPythonRound15 =
     "        return 0.0\n"
     "    return float(_CONTEXT15.plus(Decimal(v)))\n";
 
+constexpr bool EveryPrimitiveSpelled() {
+  for (const Spelling& s : kSpellings) {
+    if (!s.c || !s.python || !s.latex) return false;
+  }
+  return true;
+}
+static_assert(EveryPrimitiveSpelled(), "every primitive of the FunctionTable needs its spellings");
+
 constexpr const char* kMagnitudeNote =
     "m = |trunc(a)| is 2147483647 when a is not finite or |a| >= 2^31";
 

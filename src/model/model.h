@@ -90,7 +90,9 @@ std::optional<int> FunctionIndexOf(std::string_view symbol);
 // Throws ModelError naming the field.
 void ValidateModel(const Model& model);
 
-// The model's window size and function set, taken from a run's problem.
+// The model's window size and function set, taken from a run's problem. A run's best programs
+// are at hand in RunObserver::afterStep: population.Current()[0], before the generations swap,
+// with report.bestFitness and report.validationError as its errors.
 Model ModelOfProblem(const Problem& problem);
 // A program of the run's problem as model nodes, constants at their full value.
 std::vector<ModelNode> ProgramOfGenes(const Problem& problem, const Node* genes,
