@@ -400,8 +400,10 @@ std::string ExportText(const Model& model, std::size_t population) {
     value = ExactText(model.scaling->a) + " + " + ExactText(model.scaling->b) + " * P";
   }
   if (model.normalization) {
-    const std::string low = ExactText(model.normalization->low);
-    const std::string high = ExactText(model.normalization->high);
+    const std::string low =
+        Parenthesized(model.normalization->low, ExactText(model.normalization->low));
+    const std::string high =
+        Parenthesized(model.normalization->high, ExactText(model.normalization->high));
     text += "y = " + low + " + (" + high + " - " + low + ") * (" + value + ")\n";
     text += "where Xk = (xk - " + low + ") / (" + high + " - " + low +
             "), each stage rounded to 15 significant digits\n";

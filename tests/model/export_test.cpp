@@ -64,7 +64,7 @@ TEST(ExportTest, FormsSpellTheProgramWithFullPrecisionConstants) {
   Model m = OneProgram({F(kDivide), X(0), C(2.0)}, 1);
   m.normalization = Normalization{-3.0, 120.0};
   const std::string text = ExportText(m, 0);
-  EXPECT_NE(text.find("y = -3 + (120 - -3) * (P)\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("y = (-3) + (120 - (-3)) * (P)\n"), std::string::npos) << text;
   EXPECT_NE(text.find("P = (X0 / 2)\n"), std::string::npos) << text;
   EXPECT_NE(text.find("a / b is 1 when b is 0"), std::string::npos) << text;
   EXPECT_EQ(text.find("sqrt"), std::string::npos) << text;  // notes of unused functions left out
