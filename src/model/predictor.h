@@ -40,8 +40,10 @@ class Predictor {
   // latest.
   double PredictNext(const double* window) const;
   // `horizon` steps past the end of the series, each from the latest windowSize values with
-  // the earlier forecasts taking the place of the values they stand for. Throws ModelError when
-  // the series is shorter than the window or the horizon is negative or above 10,000,000.
+  // the earlier forecasts taking the place of the values they stand for. A forecast goes back
+  // in the data's units and is normalized again like any input, so the exported functions
+  // applied step by step give the same forecasts. Throws ModelError when the series is shorter
+  // than the window or the horizon is negative or above 10,000,000.
   std::vector<double> Forecast(const std::vector<double>& series, long long horizon) const;
 
   std::int32_t windowSize() const { return windowSize_; }
