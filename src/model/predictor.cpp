@@ -89,10 +89,12 @@ std::vector<double> Predictor::Outputs(std::vector<double> z, std::int32_t rows)
   const double* outputs =
       evaluator.Predict(genes_.data(), static_cast<std::int32_t>(genes_.size()));
   std::vector<double> result(outputs, outputs + rows);
-  if (scaling_) {
-    for (double& p : result) p = scaling_->a + scaling_->b * p;
-  }
+  for (double& p : result) p = Scaled(p);
   return result;
+}
+
+double Predictor::Scaled(double p) const {
+  return scaling_ ? scaling_->a + scaling_->b * p : p;
 }
 
 SeriesPrediction Predictor::Predict(const std::vector<double>& series) const {
@@ -115,11 +117,7 @@ SeriesPrediction Predictor::Predict(const std::vector<double>& series) const {
 }
 
 double Predictor::PredictNext(const double* window) const {
-  // One row: the batch evaluator reads the first windowSize values; the last is never read.
-  std::vector<double> z(static_cast<std::size_t>(windowSize_) + 1, 0.0);
-  std::transform(window, window + windowSize_, z.begin(),
-                 [this](double y) { return ToRunUnits(y); });
-  return FromRunUnits(Outputs(std::move(z), 1)[0]);
+  return Recursive(std::vector<double>(window, window + windowSize_), 1).back();
 }
 
 std::vector<double> Predictor::Forecast(const std::vector<double>& series,
@@ -132,13 +130,26 @@ std::vector<double> Predictor::Forecast(const std::vector<double>& series,
   if (horizon < 0 || horizon > kMaxHorizon) {
     throw ModelError("the horizon must be from 0 to " + std::to_string(kMaxHorizon));
   }
-  std::vector<double> history(series.end() - static_cast<std::ptrdiff_t>(w), series.end());
+  return Recursive(std::vector<double>(series.end() - static_cast<std::ptrdiff_t>(w), series.end()),
+                   horizon);
+}
+
+std::vector<double> Predictor::Recursive(std::vector<double> window, long long horizon) const {
+  const std::size_t w = static_cast<std::size_t>(windowSize_);
+  // One row, evaluated again after each step: the batch evaluator reads the first windowSize
+  // values of the series; the last is never read.
+  Problem problem = *problem_;
+  problem.trainingY.assign(w + 1, 0.0);
+  problem.trainingCount = windowSize_ + 1;
+  BatchEvaluator evaluator(problem);
   std::vector<double> forecast;
   forecast.reserve(static_cast<std::size_t>(horizon));
   for (long long h = 0; h < horizon; ++h) {
-    const double next = PredictNext(history.data() + history.size() - w);
-    forecast.push_back(next);
-    history.push_back(next);
+    const std::size_t first = window.size() - w;
+    for (std::size_t k = 0; k < w; ++k) problem.trainingY[k] = ToRunUnits(window[first + k]);
+    const double p = evaluator.Predict(genes_.data(), static_cast<std::int32_t>(genes_.size()))[0];
+    forecast.push_back(FromRunUnits(Scaled(p)));
+    window.push_back(forecast.back());
   }
   return forecast;
 }

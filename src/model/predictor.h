@@ -51,6 +51,9 @@ class Predictor {
  private:
   // The program's outputs in the run's units (scaling applied) for windows 0 .. rows - 1 of z.
   std::vector<double> Outputs(std::vector<double> z, std::int32_t rows) const;
+  // The predictions of `horizon` steps after the window's last values, each fed back.
+  std::vector<double> Recursive(std::vector<double> window, long long horizon) const;
+  double Scaled(double p) const;  // a + b * p with a scaling, else p
   double ToRunUnits(double y) const;
   double FromRunUnits(double p) const;
 
