@@ -35,9 +35,7 @@ std::vector<CellRow> Rescale(const std::vector<CellRow>& rows, const std::vector
                              double low, double high, const char* data) {
   std::vector<CellRow> result = rows;
   for (std::size_t r = 0; r < rows.size(); ++r) {
-    // The second stage works on the 15-digit text of the first, as the grid would hold it.
-    const double shifted = TextToFloat(FormatGeneral(ys[r] - low, kDigits), true);
-    const double scaled = shifted / (high - low);
+    const double scaled = ScaledValue(ys[r], low, high);
     if (!std::isfinite(scaled)) {
       throw NormalizationError(std::string(data) + " row " + std::to_string(r + 1) + ": Y \"" +
                                rows[r].y + "\" is too large to normalize. Nothing was normalized.");
@@ -48,6 +46,15 @@ std::vector<CellRow> Rescale(const std::vector<CellRow>& rows, const std::vector
 }
 
 }  // namespace
+
+double ScaledValue(double y, double low, double high) {
+  // The second stage works on the 15-digit text of the first.
+  return RoundToDigits(y - low, kDigits) / (high - low);
+}
+
+double NormalizedValue(double y, double low, double high) {
+  return RoundToDigits(ScaledValue(y, low, high), kDigits);
+}
 
 NormalizedData Normalize(const std::vector<CellRow>& training,
                          const std::vector<CellRow>& validation) {

@@ -24,6 +24,15 @@ struct NormalizedData {
   double high = 0.0;  // the larger of 0 and the largest training Y
 };
 
+// (y - low) / (high - low) as the normalization computes it: the difference is first rounded to
+// 15 significant digits, as the grid held it between the two stages.
+double ScaledValue(double y, double low, double high);
+
+// The normalized Y that a run reads from the grid: ScaledValue rounded to 15 significant digits.
+// A saved model applies it to new data so that its program sees exactly what the run's saw.
+// Non-finite values pass through instead of being refused.
+double NormalizedValue(double y, double low, double high);
+
 // Rewrites every Y as (y - low) / (high - low) in two stages, each written in the general
 // format with 15 significant digits (the second stage divides the number read back from the
 // first text). Validation rows use the training range. Validation rows that are all empty

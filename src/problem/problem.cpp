@@ -12,12 +12,14 @@ namespace {
 // Far above any useful table, low enough that the table always fits in memory.
 constexpr std::int32_t kMaxConstantCount = 10'000'000;
 
-void BuildNodeTable(Problem& problem, const ProblemSettings& settings,
+}  // namespace
+
+void BuildNodeTable(Problem& problem, const std::array<bool, kFunctionTableSize>& ticked,
                     const FunctionTable& functions) {
   problem.nodeTable.reserve(static_cast<std::size_t>(problem.functionCount) +
                             problem.variableCount + problem.constantCount);
   for (int i = 0; i < kFunctionTableSize; ++i) {
-    if (!settings.ticked[i]) continue;
+    if (!ticked[i]) continue;
     NodeEntry entry;
     entry.arityCode = functions[i].arityCode;
     entry.symbol = functions[i].symbol;
@@ -33,8 +35,6 @@ void BuildNodeTable(Problem& problem, const ProblemSettings& settings,
         NodeEntry{-1, FormatConstantSymbol(problem.constants[k]), EvalConstant, k});
   }
 }
-
-}  // namespace
 
 ProblemBuild MakeProblem(const ProblemSettings& settings, const std::vector<CellRow>& training,
                          const FunctionTable& functions) {
@@ -79,7 +79,7 @@ ProblemBuild MakeProblem(const ProblemSettings& settings, const std::vector<Cell
                                         static_cast<long double>(problem.constantCount));
   }
 
-  BuildNodeTable(problem, used, functions);
+  BuildNodeTable(problem, used.ticked, functions);
 
   problem.trainingCount = static_cast<std::int32_t>(training.size());
   problem.trainingX.reserve(training.size());

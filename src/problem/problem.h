@@ -45,6 +45,12 @@ inline bool IsProperConstantRange(double lower, double upper) {
   return lower < upper;
 }
 
+// Fills problem.nodeTable in its three blocks: the ticked functions in check-list order, the
+// variables X0 .. and the constants named by their symbols. The counts and the constants must
+// be set.
+void BuildNodeTable(Problem& problem, const std::array<bool, kFunctionTableSize>& ticked,
+                    const FunctionTable& functions);
+
 // Builds the problem. Throws ConversionError for a text that is not a number and
 // ProblemError for a window size or constant count below 1, or a training series with no
 // more rows than the window size.

@@ -287,6 +287,18 @@ std::string FormatGeneral(double value, int digits) {
   return Fixed(d, -1);
 }
 
+double RoundToDigits(double value, int digits) {
+  if (!std::isfinite(value)) {
+    return value;
+  }
+  double result = 0.0;
+  if (TryTextToFloat(FormatGeneral(value, digits), result)) {
+    return result;
+  }
+  return value < 0 ? -std::numeric_limits<double>::infinity()
+                   : std::numeric_limits<double>::infinity();
+}
+
 std::string FormatConstantSymbol(double value) {
   return FormatTwoDigits(value, 3);
 }

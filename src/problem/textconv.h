@@ -32,6 +32,11 @@ class ConversionError : public std::runtime_error {
 // `digits` below 1 counts as 1.
 std::string FormatGeneral(double value, int digits);
 
+// The number that the text FormatGeneral(value, digits) reads back as: the value rounded half
+// away from zero to `digits` significant digits. Zero of either sign gives +0; infinities and
+// NaN pass through; a rounding beyond the double range gives an infinity of the value's sign.
+double RoundToDigits(double value, int digits);
+
 // Optional blanks, optional sign, digits with an optional point (at least one digit), an
 // optional exponent, optional trailing blanks. Anything else throws ConversionError. The
 // words "INF", "-INF" and "NAN" that FormatGeneral writes are read back only when

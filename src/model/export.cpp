@@ -1,0 +1,490 @@
+#include "model/export.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <functional>
+
+namespace vobrix::model {
+
+namespace {
+
+// How each primitive is written in the code and LaTeX forms, in FunctionTable order; "$a" and
+// "$b" stand for the arguments. The text form needs no row: it uses the engine's symbols.
+struct Spelling {
+  const char* c;
+  const char* python;
+  const char* latex;
+  const char* note;  // what the primitive does beyond its name, or nullptr
+};
+
+constexpr std::array<Spelling, kFunctionTableSize> kSpellings = {{
+    {"($a + $b)", "($a + $b)", "\\left($a + $b\\right)", nullptr},
+    {"($a - $b)", "($a - $b)", "\\left($a - $b\\right)", nullptr},
+    {"($a * $b)", "($a * $b)", "\\left($a \\cdot $b\\right)", nullptr},
+    {"vobrix_div($a, $b)", "_div($a, $b)", "\\frac{$a}{$b}",
+     "a / b is 1 when b is 0 (of either sign) or NaN"},
+    {"vobrix_sin($a)", "_sin($a)", "\\sin\\left($a\\right)",
+     "sin(a) is NaN when |a| >= 2^53 or a is not finite"},
+    {"vobrix_cos($a)", "_cos($a)", "\\cos\\left($a\\right)",
+     "cos(a) is NaN when |a| >= 2^53 or a is not finite"},
+    {"vobrix_tan($a)", "_tan($a)", "\\tan\\left($a\\right)",
+     "tan(a) is NaN when |a| >= 2^53 or a is not finite"},
+    {"vobrix_ln($a)", "_ln($a)", "\\ln\\left\\lfloor\\left|$a\\right|\\right\\rfloor",
+     "ln(a) is the natural logarithm of m = |trunc(a)|, 0 when m is 0"},
+    {"vobrix_log10($a)", "_log10($a)", "\\log_{10}\\left\\lfloor\\left|$a\\right|\\right\\rfloor",
+     "log10(a) is the decimal logarithm of m = |trunc(a)|, 0 when m is 0"},
+    {"vobrix_sqrt($a)", "_sqrt($a)", "\\sqrt{\\left\\lfloor\\left|$a\\right|\\right\\rfloor}",
+     "sqrt(a) is the square root of m = |trunc(a)|"},
+}};
+
+// The start of a C file: how to compile it, and the mathematical library.
+constexpr const char* kCHead =
+    "/* Compile with -ffp-contract=off (no fused multiply-add) and never with -ffast-math,\n"
+    " * -Ofast or -funsafe-math-optimizations, e.g. cc -O2 -ffp-contract=off model.c -lm:\n"
+    " * anything else may change the bits of the result. */\n"
+    "#include <math.h>\n";
+
+// The engine's protected primitives in C, as in engine/functions.cpp.
+constexpr const char* kCPrimitives =
+    "\n"
+    "static inline double vobrix_div(double a, double b) {\n"
+    "  return (b == 0.0 || b != b) ? 1.0 : a / b;\n"
+    "}\n"
+    "/* |trunc(a)|; non-finite values and magnitudes beyond 2^31 - 1 give 2^31 - 1. */\n"
+    "static inline double vobrix_magnitude(double a) {\n"
+    "  double m;\n"
+    "  if (!isfinite(a)) return 2147483647.0;\n"
+    "  m = fabs(trunc(a));\n"
+    "  return m > 2147483647.0 ? 2147483647.0 : m;\n"
+    "}\n"
+    "/* The argument passes through a volatile so that no compiler evaluates a call on a\n"
+    " * constant with its own, differently rounded, arithmetic: it is always the C library's. "
+    "*/\n"
+    "static inline double vobrix_sin(double a) {\n"
+    "  volatile double v = a;\n"
+    "  return fabs(a) < 9007199254740992.0 ? sin(v) : NAN;\n"
+    "}\n"
+    "static inline double vobrix_cos(double a) {\n"
+    "  volatile double v = a;\n"
+    "  return fabs(a) < 9007199254740992.0 ? cos(v) : NAN;\n"
+    "}\n"
+    "static inline double vobrix_tan(double a) {\n"
+    "  volatile double v = a;\n"
+    "  return fabs(a) < 9007199254740992.0 ? tan(v) : NAN;\n"
+    "}\n"
+    "static inline double vobrix_ln(double a) {\n"
+    "  volatile double m = vobrix_magnitude(a);\n"
+    "  return m == 0.0 ? 0.0 : log(m);\n"
+    "}\n"
+    "static inline double vobrix_log10(double a) {\n"
+    "  volatile double m = vobrix_magnitude(a);\n"
+    "  return m == 0.0 ? 0.0 : log10(m);\n"
+    "}\n"
+    "static inline double vobrix_sqrt(double a) { return sqrt(vobrix_magnitude(a)); }\n";
+
+// The normalization's 15-digit rounding in C (problem/textconv.cpp: RoundToDigits).
+constexpr const char* kCRound15 =
+    "/* v rounded half away from zero to 15 significant digits and read back; zero gives\n"
+    " * +0. Needs the C locale and a printf that writes exact digits (glibc does). */\n"
+    "static inline double vobrix_round15(double v) {\n"
+    "  char exact[800], text[40], digits[16];\n"
+    "  const char *p = exact;\n"
+    "  int i, exponent, negative, carried = 0;\n"
+    "  if (!isfinite(v)) return v;\n"
+    "  if (v == 0.0) return 0.0;\n"
+    "  snprintf(exact, sizeof exact, \"%.770e\", v); /* every digit of the binary value */\n"
+    "  negative = *p == '-';\n"
+    "  if (negative) ++p;\n"
+    "  digits[0] = *p++;\n"
+    "  ++p; /* the point */\n"
+    "  for (i = 1; i < 15; ++i) digits[i] = *p++;\n"
+    "  digits[15] = '\\0';\n"
+    "  if (*p >= '5') { /* half or more of the last kept digit: away from zero */\n"
+    "    for (i = 14; i >= 0 && digits[i] == '9'; --i) digits[i] = '0';\n"
+    "    if (i >= 0) ++digits[i];\n"
+    "    else digits[0] = '1', carried = 1;\n"
+    "  }\n"
+    "  while (*p != 'e') ++p;\n"
+    "  exponent = atoi(p + 1) + carried;\n"
+    "  snprintf(text, sizeof text, \"%s%c.%se%d\", negative ? \"-\" : \"\", digits[0],\n"
+    "           digits + 1, exponent);\n"
+    "  return strtod(text, NULL);\n"
+    "}\n";
+
+// The engine's protected primitives in Python, as in engine/functions.cpp.
+constexpr const char* kPythonPrimitives =
+    "\n\n"
+    "# The engine's protected primitives, giving the C library's results where Python's math\n"
+    "# would raise: no call ever reaches a domain error, an overflow or a division by zero.\n"
+    "def _div(a, b):\n"
+    "    return 1.0 if (b == 0.0 or b != b) else a / b\n"
+    "\n\n"
+    "def _magnitude(a):\n"
+    "    # |trunc(a)|; non-finite values and magnitudes beyond 2^31 - 1 give 2^31 - 1.\n"
+    "    if not math.isfinite(a):\n"
+    "        return 2147483647.0\n"
+    "    m = math.fabs(a)\n"
+    "    return 2147483647.0 if m > 2147483647.0 else float(math.trunc(m))\n"
+    "\n\n"
+    "def _sin(a):\n"
+    "    return math.sin(a) if math.fabs(a) < 9007199254740992.0 else math.nan\n"
+    "\n\n"
+    "def _cos(a):\n"
+    "    return math.cos(a) if math.fabs(a) < 9007199254740992.0 else math.nan\n"
+    "\n\n"
+    "def _tan(a):\n"
+    "    return math.tan(a) if math.fabs(a) < 9007199254740992.0 else math.nan\n"
+    "\n\n"
+    "def _ln(a):\n"
+    "    m = _magnitude(a)\n"
+    "    return 0.0 if m == 0.0 else math.log(m)\n"
+    "\n\n"
+    "def _log10(a):\n"
+    "    m = _magnitude(a)\n"
+    "    return 0.0 if m == 0.0 else math.log10(m)\n"
+    "\n\n"
+    "def _sqrt(a):\n"
+    "    return math.sqrt(_magnitude(a))\n";
+
+// The normalization's 15-digit rounding in Python.
+constexpr const char* kPythonRound15 =
+    "\n\n"
+    "_CONTEXT15 = Context(prec=15, rounding=ROUND_HALF_UP)\n"
+    "\n\n"
+    "def _round15(v):\n"
+    "    # v rounded half away from zero to 15 significant digits; zero gives +0.\n"
+    "    if not math.isfinite(v):\n"
+    "        return v\n"
+    "    if v == 0.0:\n"
+    "        return 0.0\n"
+    "    return float(_CONTEXT15.plus(Decimal(v)))\n";
+
+constexpr bool EveryPrimitiveSpelled() {
+  for (const Spelling& s : kSpellings) {
+    if (!s.c || !s.python || !s.latex) return false;
+  }
+  return true;
+}
+static_assert(EveryPrimitiveSpelled(), "every primitive of the FunctionTable needs its spellings");
+
+constexpr const char* kMagnitudeNote =
+    "m = |trunc(a)| is 2147483647 when a is not finite or |a| >= 2^31";
+
+// Deeper expressions are split into temporaries, so that no parser meets deep nesting.
+constexpr int kMaxCodeDepth = 24;
+
+std::string Substitute(const char* pattern, const std::string& a, const std::string& b) {
+  std::string out;
+  for (const char* c = pattern; *c; ++c) {
+    if (c[0] == '$' && (c[1] == 'a' || c[1] == 'b')) {
+      out += c[1] == 'a' ? a : b;
+      ++c;
+    } else {
+      out += *c;
+    }
+  }
+  return out;
+}
+
+// How one form writes the parts of an expression.
+struct Form {
+  std::function<std::string(int function, const std::string& a, const std::string& b)> function;
+  std::function<std::string(int k)> variable;
+  std::function<std::string(double value)> constant;
+  int maxDepth = 0;  // 0: one expression however deep
+};
+
+std::string TemporaryName(std::size_t t) {
+  return std::string("t").append(std::to_string(t));
+}
+
+struct Spelled {
+  std::string expression;
+  std::vector<std::string> temporaries;  // t0, t1, ...: defined in this order before use
+};
+
+// Bottom-up over the prefix array (no recursion, whatever the depth): every function finds its
+// arguments on top of the stack, the first argument uppermost.
+Spelled Spell(const std::vector<ModelNode>& program, const Form& form) {
+  struct Part {
+    std::string text;
+    int depth = 0;
+  };
+  Spelled spelled;
+  std::vector<Part> stack;
+  const auto take = [&]() {
+    Part part = std::move(stack.back());
+    stack.pop_back();
+    if (form.maxDepth > 0 && part.depth >= form.maxDepth) {
+      spelled.temporaries.push_back(std::move(part.text));
+      part = {TemporaryName(spelled.temporaries.size() - 1), 0};
+    }
+    return part;
+  };
+  for (auto node = program.rbegin(); node != program.rend(); ++node) {
+    switch (node->kind) {
+      case ModelNode::Kind::Variable:
+        stack.push_back({form.variable(node->index), 0});
+        break;
+      case ModelNode::Kind::Constant:
+        stack.push_back({form.constant(node->value), 0});
+        break;
+      case ModelNode::Kind::Function: {
+        const Part a = take();
+        const Part b = Primitives()[node->index].arityCode == 1 ? take() : Part{};
+        stack.push_back(
+            {form.function(node->index, a.text, b.text), 1 + std::max(a.depth, b.depth)});
+        break;
+      }
+    }
+  }
+  spelled.expression = std::move(stack.back().text);
+  return spelled;
+}
+
+std::string Parenthesized(double value, const std::string& text) {
+  return std::signbit(value) ? "(" + text + ")" : text;
+}
+
+// A literal that C and Python read as a double, never as an integer ("-0" would lose its sign).
+std::string CodeConstant(double value) {
+  std::string text = ExactText(value);
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return Parenthesized(value, text);
+}
+
+std::string LatexConstant(double value) {
+  std::string text = ExactText(value);
+  const std::size_t e = text.find('e');
+  if (e != std::string::npos) {
+    const int exponent = std::stoi(text.substr(e + 1));
+    text = text.substr(0, e) + " \\times 10^{" + std::to_string(exponent) + "}";
+  }
+  return Parenthesized(value, text);
+}
+
+Form TextForm() {
+  return {[](int f, const std::string& a, const std::string& b) {
+            const NodeEntry& entry = Primitives()[f];
+            return entry.arityCode == 1 ? "(" + a + " " + entry.symbol + " " + b + ")"
+                                        : entry.symbol + "(" + a + ")";
+          },
+          VariableSymbol, [](double v) { return Parenthesized(v, ExactText(v)); }, 0};
+}
+
+Form CodeForm(const char* Spelling::*column) {
+  return {[column](int f, const std::string& a, const std::string& b) {
+            return Substitute(kSpellings[f].*column, a, b);
+          },
+          VariableSymbol, CodeConstant, kMaxCodeDepth};
+}
+
+Form LatexForm() {
+  return {[](int f, const std::string& a, const std::string& b) {
+            return Substitute(kSpellings[f].latex, a, b);
+          },
+          [](int k) { return "X_{" + std::to_string(k) + "}"; }, LatexConstant, 0};
+}
+
+const std::vector<ModelNode>& ChosenProgram(const Model& model, std::size_t population) {
+  ValidateModel(model);
+  return model.populations[ChoosePopulation(model, population)].program;
+}
+
+// The variables a program reads, ascending.
+std::vector<int> UsedVariables(const std::vector<ModelNode>& program) {
+  std::vector<int> used;
+  for (const ModelNode& node : program) {
+    if (node.kind == ModelNode::Kind::Variable) used.push_back(node.index);
+  }
+  std::sort(used.begin(), used.end());
+  used.erase(std::unique(used.begin(), used.end()), used.end());
+  return used;
+}
+
+// The notes of the functions a program uses, one per line after `prefix`.
+std::string Notes(const std::vector<ModelNode>& program, const std::string& prefix) {
+  std::array<bool, kFunctionTableSize> used{};
+  for (const ModelNode& node : program) {
+    if (node.kind == ModelNode::Kind::Function) used[node.index] = true;
+  }
+  std::string notes;
+  for (int f = 0; f < kFunctionTableSize; ++f) {
+    if (used[f] && kSpellings[f].note) notes += prefix + kSpellings[f].note + "\n";
+  }
+  if (used[kLn] || used[kLog10] || used[kSqrt]) notes += prefix + kMagnitudeNote + "\n";
+  return notes;
+}
+
+// What the code forms differ in besides their statement syntax.
+struct CodeSyntax {
+  const char* Spelling::*column;
+  const char* inputBefore;  // around the index k of an input: "x[" k "]"
+  const char* inputAfter;
+  const char* round;  // the 15-digit rounding helper
+};
+constexpr CodeSyntax kCSyntax{&Spelling::c, "x[", "]", "vobrix_round15"};
+constexpr CodeSyntax kPythonSyntax{&Spelling::python, "float(x[", "])", "_round15"};
+
+// The assignments of a code function, in order, the result last: the inputs the program reads
+// (normalized exactly as the run's data were), the temporaries of a deep expression, the
+// program's value p, then the scaling a + b * p and the mapping back low + (high - low) * s.
+std::vector<std::pair<std::string, std::string>> CodeStatements(
+    const Model& model, const std::vector<ModelNode>& program, const CodeSyntax& syntax) {
+  std::vector<std::pair<std::string, std::string>> statements;
+  std::string low, high;
+  if (model.normalization) {
+    low = CodeConstant(model.normalization->low);
+    high = CodeConstant(model.normalization->high);
+  }
+  for (int k : UsedVariables(program)) {
+    std::string input =
+        std::string(syntax.inputBefore).append(std::to_string(k)).append(syntax.inputAfter);
+    if (model.normalization) {
+      const std::string round = syntax.round;
+      input = round + "(" + round + "(" + input + " - " + low + ") / (" + high + " - " + low + "))";
+    }
+    statements.push_back({VariableSymbol(k), input});
+  }
+  const Spelled spelled = Spell(program, CodeForm(syntax.column));
+  for (std::size_t t = 0; t < spelled.temporaries.size(); ++t) {
+    statements.push_back({TemporaryName(t), spelled.temporaries[t]});
+  }
+  statements.push_back({"p", spelled.expression});
+  if (model.scaling) {
+    statements.push_back({"s", CodeConstant(model.scaling->a) + " + " +
+                                   CodeConstant(model.scaling->b) + " * " +
+                                   statements.back().first});
+  }
+  if (model.normalization) {
+    statements.push_back(
+        {"y", low + " + (" + high + " - " + low + ") * " + statements.back().first});
+  }
+  return statements;
+}
+
+std::string Header(const Model& model, std::size_t population, const std::string& prefix) {
+  const std::size_t chosen = ChoosePopulation(model, population);
+  std::string text = prefix + "Vobrix model (format " + std::to_string(model.formatVersion) +
+                     "), population " + std::to_string(chosen + 1) + ", window of " +
+                     std::to_string(model.windowSize) +
+                     (model.windowSize == 1 ? " value.\n" : " values.\n");
+  const std::string last = std::to_string(model.windowSize - 1);
+  text += prefix +
+          (model.windowSize == 1
+               ? std::string("x[0] is X0, the latest value")
+               : "x[0] is X0, the oldest value, x[" + last + "] is X" + last + ", the latest") +
+          ", in the data's units.\n";
+  if (model.normalization) {
+    text +=
+        prefix + "The inputs are normalized as the run's data were: (x - low) / (high - low),\n";
+    text += prefix + "x - low and the quotient each rounded to 15 significant digits (half away\n";
+    text +=
+        prefix + "from zero); the program's value p is mapped back by low + (high - low) * p.\n";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string InfixText(const std::vector<ModelNode>& program) {
+  return Spell(program, TextForm()).expression;
+}
+
+std::string ExportText(const Model& model, std::size_t population) {
+  const std::vector<ModelNode>& program = ChosenProgram(model, population);
+  std::string value = "P";
+  std::string text;
+  if (model.scaling) {
+    value = ExactText(model.scaling->a) + " + " + ExactText(model.scaling->b) + " * P";
+  }
+  if (model.normalization) {
+    const std::string low =
+        Parenthesized(model.normalization->low, ExactText(model.normalization->low));
+    const std::string high =
+        Parenthesized(model.normalization->high, ExactText(model.normalization->high));
+    text += "y = " + low + " + (" + high + " - " + low + ") * (" + value + ")\n";
+    text += "where Xk = (xk - " + low + ") / (" + high + " - " + low +
+            "), each stage rounded to 15 significant digits\n";
+  } else {
+    text += "y = " + value + "\n";
+  }
+  text += "P = " + InfixText(program) + "\n";
+  return text + Notes(program, "  ");
+}
+
+std::string CPreamble(bool withNormalization) {
+  std::string text = kCHead;
+  if (withNormalization) text += "#include <stdio.h>\n#include <stdlib.h>\n";
+  text += kCPrimitives;
+  if (withNormalization) text += kCRound15;
+  return text;
+}
+
+std::string CFunction(const Model& model, std::size_t population, const std::string& name) {
+  const std::vector<ModelNode>& program = ChosenProgram(model, population);
+  std::string text = "\n";
+  text += Header(model, population, "// ") + Notes(program, "// ");
+  text += "double " + name + "(const double *x) {\n";
+  if (UsedVariables(program).empty()) text += "  (void)x;\n";
+  const auto statements = CodeStatements(model, program, kCSyntax);
+  for (const auto& [variable, expression] : statements) {
+    text += "  const double " + variable + " = " + expression + ";\n";
+  }
+  return text + "  return " + statements.back().first + ";\n}\n";
+}
+
+std::string ExportC(const Model& model, std::size_t population) {
+  ValidateModel(model);
+  return CPreamble(model.normalization.has_value()) +
+         CFunction(model, population, "vobrix_predict");
+}
+
+std::string PythonPreamble(bool withNormalization) {
+  std::string text = "import math\n";
+  if (withNormalization) text += "from decimal import Context, Decimal, ROUND_HALF_UP\n";
+  text += kPythonPrimitives;
+  if (withNormalization) text += kPythonRound15;
+  return text;
+}
+
+std::string PythonFunction(const Model& model, std::size_t population, const std::string& name) {
+  const std::vector<ModelNode>& program = ChosenProgram(model, population);
+  std::string text = "\n\n";
+  text += Header(model, population, "# ") + Notes(program, "# ");
+  text += "def " + name + "(x):\n";
+  const auto statements = CodeStatements(model, program, kPythonSyntax);
+  for (const auto& [variable, expression] : statements) {
+    text += "    " + variable + " = " + expression + "\n";
+  }
+  return text + "    return " + statements.back().first + "\n";
+}
+
+std::string ExportPython(const Model& model, std::size_t population) {
+  ValidateModel(model);
+  return PythonPreamble(model.normalization.has_value()) +
+         PythonFunction(model, population, "predict");
+}
+
+std::string ExportLatex(const Model& model, std::size_t population) {
+  const std::vector<ModelNode>& program = ChosenProgram(model, population);
+  std::string text = Header(model, population, "% ") + Notes(program, "% ");
+  const std::string p = Spell(program, LatexForm()).expression;
+  std::string value = "P";
+  if (model.scaling) {
+    value = LatexConstant(model.scaling->a) + " + " + LatexConstant(model.scaling->b) + " P";
+  }
+  if (model.normalization) {
+    const std::string low = LatexConstant(model.normalization->low);
+    const std::string high = LatexConstant(model.normalization->high);
+    text += "\\hat{y} = " + low + " + \\left(" + high + " - " + low + "\\right)\\left(" + value +
+            "\\right), \\quad X_{k} = \\frac{x_{k} - " + low + "}{" + high + " - " + low +
+            "}, \\quad P = " + p + "\n";
+  } else {
+    text += "\\hat{y} = " + (model.scaling ? value + ", \\quad P = " + p : p) + "\n";
+  }
+  return text;
+}
+
+}  // namespace vobrix::model

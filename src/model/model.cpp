@@ -1,0 +1,195 @@
+#include "model/model.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace vobrix::model {
+
+namespace {
+
+std::string At(const std::string& path, std::size_t index) {
+  return path + "[" + std::to_string(index) + "]";
+}
+
+// Neither NaN nor an infinity: constants, ranges and coefficients.
+void RequireFinite(double value, const std::string& path) {
+  if (!std::isfinite(value)) throw ModelError(path + ": must be a finite number");
+}
+
+// Errors are mean squares: from 0 up, +infinity included (a program that failed somewhere).
+void RequireError(double value, const std::string& path) {
+  if (!(value >= 0.0)) throw ModelError(path + ": must be a number from 0 up, or \"inf\"");
+}
+
+void ValidateNode(const Model& model, const ModelNode& node, const std::string& path) {
+  switch (node.kind) {
+    case ModelNode::Kind::Function:
+      if (node.index < 0 || node.index >= kFunctionTableSize) {
+        throw ModelError(path + ": unknown function");
+      }
+      if (!std::binary_search(model.functions.begin(), model.functions.end(), node.index)) {
+        throw ModelError(path + ": \"" + Primitives()[node.index].symbol +
+                         "\" is not in the model's functions");
+      }
+      return;
+    case ModelNode::Kind::Variable:
+      if (node.index < 0 || node.index >= model.windowSize) {
+        throw ModelError(path + ": X" + std::to_string(node.index) +
+                         " is beyond the window (X0 to X" + std::to_string(model.windowSize - 1) +
+                         ")");
+      }
+      return;
+    case ModelNode::Kind::Constant:
+      RequireFinite(node.value, path);
+      return;
+  }
+  throw ModelError(path + ": unknown kind of node");
+}
+
+// One complete prefix expression: the count of open arguments reaches zero exactly at the end.
+void ValidateProgram(const Model& model, const std::vector<ModelNode>& program,
+                     const std::string& path) {
+  if (program.empty()) throw ModelError(path + ": must hold at least one node");
+  if (program.size() > kMaxProgramLength) {
+    throw ModelError(path + ": longer than " + std::to_string(kMaxProgramLength) + " nodes");
+  }
+  std::int64_t open = 1;
+  for (std::size_t p = 0; p < program.size(); ++p) {
+    if (open == 0) {
+      throw ModelError(At(path, p) + ": the expression already ended at [" + std::to_string(p - 1) +
+                       "]");
+    }
+    ValidateNode(model, program[p], At(path, p));
+    --open;
+    if (program[p].kind == ModelNode::Kind::Function) {
+      open += Primitives()[program[p].index].arityCode + 1;
+    }
+  }
+  if (open > 0) {
+    throw ModelError(path + ": the expression is incomplete: " + std::to_string(open) +
+                     " more argument(s) needed");
+  }
+}
+
+void ValidateFunctions(const std::vector<int>& functions) {
+  if (functions.empty()) throw ModelError("functions: must name at least one function");
+  for (std::size_t i = 0; i < functions.size(); ++i) {
+    if (functions[i] < 0 || functions[i] >= kFunctionTableSize) {
+      throw ModelError(At("functions", i) + ": unknown function");
+    }
+    if (i > 0 && functions[i] <= functions[i - 1]) {
+      throw ModelError(At("functions", i) + ": listed twice or out of check-list order");
+    }
+  }
+}
+
+}  // namespace
+
+const FunctionTable& Primitives() {
+  static const FunctionTable table = BuildFunctionTable();
+  return table;
+}
+
+std::optional<int> FunctionIndexOf(std::string_view symbol) {
+  const FunctionTable& table = Primitives();
+  for (int i = 0; i < kFunctionTableSize; ++i) {
+    if (table[i].symbol == symbol) return i;
+  }
+  return std::nullopt;
+}
+
+void ValidateModel(const Model& model) {
+  if (model.windowSize < 1 || model.windowSize > kMaxWindowSize) {
+    throw ModelError("windowSize: must be an integer from 1 to " + std::to_string(kMaxWindowSize));
+  }
+  ValidateFunctions(model.functions);
+  if (model.normalization) {
+    RequireFinite(model.normalization->low, "normalization.low");
+    RequireFinite(model.normalization->high, "normalization.high");
+    const double range = model.normalization->high - model.normalization->low;
+    if (range == 0.0) throw ModelError("normalization.high: must differ from low");
+    RequireFinite(range, "normalization.high - normalization.low");
+  }
+  if (model.scaling) {
+    RequireFinite(model.scaling->a, "scaling.a");
+    RequireFinite(model.scaling->b, "scaling.b");
+  }
+  if (model.populations.empty() || model.populations.size() > kMaxPopulations) {
+    throw ModelError("populations: must hold 1 to " + std::to_string(kMaxPopulations) +
+                     " populations");
+  }
+  const bool validated = model.populations[0].validationMse.has_value();
+  for (std::size_t i = 0; i < model.populations.size(); ++i) {
+    const PopulationModel& population = model.populations[i];
+    const std::string path = At("populations", i);
+    ValidateProgram(model, population.program, path + ".program");
+    RequireError(population.trainingMse, path + ".trainingMse");
+    if (population.validationMse.has_value() != validated) {
+      throw ModelError(path + ".validationMse: every population or none must have one");
+    }
+    if (population.validationMse) RequireError(*population.validationMse, path + ".validationMse");
+  }
+}
+
+Model ModelOfProblem(const Problem& problem) {
+  Model model;
+  model.windowSize = problem.windowSize;
+  for (std::int32_t i = 0; i < problem.functionCount; ++i) {
+    model.functions.push_back(FunctionIndexOf(problem.nodeTable[i].symbol).value());
+  }
+  std::sort(model.functions.begin(), model.functions.end());
+  return model;
+}
+
+std::vector<ModelNode> ProgramOfGenes(const Problem& problem, const Node* genes,
+                                      std::int32_t length) {
+  std::vector<ModelNode> program;
+  program.reserve(static_cast<std::size_t>(length));
+  for (std::int32_t p = 0; p < length; ++p) {
+    const Node node = genes[p];
+    const NodeEntry& entry = problem.nodeTable[node];
+    if (node < problem.functionCount) {
+      program.push_back({ModelNode::Kind::Function, FunctionIndexOf(entry.symbol).value(), 0.0});
+    } else if (node < problem.functionCount + problem.variableCount) {
+      program.push_back({ModelNode::Kind::Variable, entry.slot, 0.0});
+    } else {
+      program.push_back({ModelNode::Kind::Constant, 0, problem.constants[entry.slot]});
+    }
+  }
+  return program;
+}
+
+std::size_t ChoosePopulation(const Model& model, std::optional<std::size_t> requested) {
+  const std::size_t count = model.populations.size();
+  if (requested) {
+    if (*requested >= count) {
+      throw ModelError("population " + std::to_string(*requested + 1) + ": the model holds " +
+                       std::to_string(count) + " population(s)");
+    }
+    return *requested;
+  }
+  const auto error = [](const PopulationModel& p) {
+    return p.validationMse ? *p.validationMse : p.trainingMse;
+  };
+  std::size_t best = 0;
+  for (std::size_t i = 1; i < count; ++i) {
+    if (error(model.populations[i]) < error(model.populations[best])) best = i;
+  }
+  return best;
+}
+
+std::string VariableSymbol(int k) {
+  return std::string("X").append(std::to_string(k));
+}
+
+std::string ExactText(double value) {
+  if (std::isinf(value)) return value < 0 ? "-inf" : "inf";
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
+  return std::string(buffer, result.ptr);
+}
+
+}  // namespace vobrix::model

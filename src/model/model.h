@@ -1,0 +1,113 @@
+// A model a user can take away: the best program of each population of a run with everything
+// needed to evaluate it again outside the run (window, functions, normalization). Plain data:
+// the file format (model_json.h), the predictor (predictor.h) and the exporters (export.h) all
+// read this one struct.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/functions.h"
+#include "engine/problem_record.h"
+
+namespace vobrix::model {
+
+// Everything wrong with a model or its file; the message names the field
+// ("populations[1].program[3]: unknown symbol \"foo\"").
+class ModelError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+inline constexpr int kModelFormatVersion = 1;
+inline constexpr const char* kProgramVersion = "1.0";
+
+// Bounds that keep a hand-edited file from asking for absurd amounts of work or memory.
+inline constexpr std::int64_t kMaxWindowSize = 100'000;
+inline constexpr std::size_t kMaxProgramLength = 1'000'000;
+inline constexpr std::size_t kMaxPopulations = 1024;
+
+// One node of a program in prefix order.
+struct ModelNode {
+  enum class Kind { Function, Variable, Constant };
+  Kind kind = Kind::Constant;
+  int index = 0;       // FunctionIndex of a function, k of the variable Xk
+  double value = 0.0;  // a constant's full value
+
+  bool operator==(const ModelNode&) const = default;
+};
+
+// The data were normalized: the run saw (y - low) / (high - low), rounded as the normalization
+// rounds (problem/normalize.h), and its predictions are mapped back by low + (high - low) * p.
+struct Normalization {
+  double low = 0.0;
+  double high = 1.0;
+  bool operator==(const Normalization&) const = default;
+};
+
+// The program's output p becomes a + b * p (in the units the run scored, before the mapping
+// back to the data's units). Absent means p is used as it is.
+struct LinearScaling {
+  double a = 0.0;
+  double b = 1.0;
+  bool operator==(const LinearScaling&) const = default;
+};
+
+struct PopulationModel {
+  std::vector<ModelNode> program;
+  double trainingMse = 0.0;             // the run's raw fitness of this program
+  std::optional<double> validationMse;  // absent when the run had no validation data
+  bool operator==(const PopulationModel&) const = default;
+};
+
+struct Model {
+  int formatVersion = kModelFormatVersion;
+  std::string programVersion = kProgramVersion;  // of the program that wrote the model
+  std::int32_t windowSize = 0;
+  std::vector<int> functions;  // FunctionIndex values of the run's function set, ascending
+  std::optional<Normalization> normalization;
+  std::optional<LinearScaling> scaling;
+  std::map<std::string, std::string> settings;  // the run's option texts, by option name
+  std::optional<std::uint32_t> seed;
+  std::vector<PopulationModel> populations;
+  bool operator==(const Model&) const = default;
+};
+
+// The engine's FunctionTable, whose symbols and arities the model layer uses.
+const FunctionTable& Primitives();
+// The FunctionIndex of a primitive's symbol ("+", "sin", ...), or nothing.
+std::optional<int> FunctionIndexOf(std::string_view symbol);
+
+// Checks everything a hand-edited model could get wrong beyond its JSON types: window size,
+// function set, programs (known and enabled functions, variables inside the window, finite
+// constants, a single complete prefix expression), normalization range, scaling, errors.
+// Throws ModelError naming the field.
+void ValidateModel(const Model& model);
+
+// The model's window size and function set, taken from a run's problem. A run's best programs
+// are at hand in RunObserver::afterStep: population.Current()[0], before the generations swap,
+// with report.bestFitness and report.validationError as its errors.
+Model ModelOfProblem(const Problem& problem);
+// A program of the run's problem as model nodes, constants at their full value.
+std::vector<ModelNode> ProgramOfGenes(const Problem& problem, const Node* genes,
+                                      std::int32_t length);
+
+// The population to export: `requested` when given (0-based; ModelError when out of range),
+// otherwise the one with the lowest validation error, or the lowest training error when the
+// model has no validation errors; the lowest index among equals.
+std::size_t ChoosePopulation(const Model& model, std::optional<std::size_t> requested = {});
+
+// "X" followed by k: the symbol of the variable that holds window value k.
+std::string VariableSymbol(int k);
+
+// A constant or error written so that reading it gives the same double: "%.17g" in the C
+// locale ("-0", "0.10000000000000001", "1e+300"), "inf" for an infinity.
+std::string ExactText(double value);
+
+}  // namespace vobrix::model

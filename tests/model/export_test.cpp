@@ -1,0 +1,334 @@
+#include "model/export.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "engine/init.h"
+#include "engine/misc.h"
+#include "model/predictor.h"
+#include "nodes.h"
+#include "problem/problem.h"
+#include "problem/textconv.h"
+
+namespace vobrix::model {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+using test::C;
+using test::F;
+using test::X;
+
+Model OneProgram(std::vector<ModelNode> program, std::int32_t window,
+                 std::vector<int> functions = {kAdd, kSubtract, kMultiply, kDivide, kSin, kCos,
+                                               kTan, kLn, kLog10, kSqrt}) {
+  Model m;
+  m.windowSize = window;
+  m.functions = std::move(functions);
+  m.populations = {{std::move(program), 0.0, {}}};
+  return m;
+}
+
+TEST(ExportTest, FormsSpellTheProgramWithFullPrecisionConstants) {
+  const struct {
+    std::vector<ModelNode> program;
+    const char* infix;
+    const char* latex;
+  } cases[] = {
+      {{F(kMultiply), F(kAdd), X(0), X(1), F(kSin), X(2)},
+       "((X0 + X1) * sin(X2))",
+       "\\left(\\left(X_{0} + X_{1}\\right) \\cdot \\sin\\left(X_{2}\\right)\\right)"},
+      {{F(kDivide), X(0), C(-0.0)}, "(X0 / (-0))", "\\frac{X_{0}}{(-0)}"},
+      {{F(kLn), C(0.1)},
+       "ln(0.10000000000000001)",
+       "\\ln\\left\\lfloor\\left|0.10000000000000001\\right|\\right\\rfloor"},
+      {{F(kSubtract), C(1e300), X(2)},
+       "(1.0000000000000001e+300 - X2)",
+       "\\left(1.0000000000000001 \\times 10^{300} - X_{2}\\right)"},
+      {{X(2)}, "X2", "X_{2}"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(InfixText(c.program), c.infix);
+    const std::string latex = ExportLatex(OneProgram(c.program, 3), 0);
+    EXPECT_NE(latex.find(std::string("\\hat{y} = ") + c.latex + "\n"), std::string::npos) << latex;
+  }
+
+  Model m = OneProgram({F(kDivide), X(0), C(2.0)}, 1);
+  m.normalization = Normalization{-3.0, 120.0};
+  const std::string text = ExportText(m, 0);
+  EXPECT_NE(text.find("y = (-3) + (120 - (-3)) * (P)\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("P = (X0 / 2)\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("a / b is 1 when b is 0"), std::string::npos) << text;
+  EXPECT_EQ(text.find("sqrt"), std::string::npos) << text;  // notes of unused functions left out
+  const std::string c = ExportC(m, 0);
+  EXPECT_NE(c.find("-ffp-contract=off"), std::string::npos);
+  EXPECT_NE(c.find("double vobrix_predict(const double *x)"), std::string::npos);
+  EXPECT_NE(ExportPython(m, 0).find("def predict(x):"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------
+// The exported C and Python give the engine's bits on random programs of every function.
+
+std::string Hex(double v) {
+  char buffer[64];
+  const auto r =
+      std::to_chars(buffer, buffer + sizeof buffer, std::fabs(v), std::chars_format::hex);
+  return (std::signbit(v) ? "-0x" : "0x") + std::string(buffer, r.ptr);
+}
+
+std::string CLiteral(double v) {
+  if (std::isnan(v)) return "NAN";
+  if (std::isinf(v)) return v < 0 ? "-INFINITY" : "INFINITY";
+  return Hex(v);
+}
+
+std::string PythonLiteral(double v) {
+  if (std::isnan(v)) return "math.nan";
+  if (std::isinf(v)) return v < 0 ? "-math.inf" : "math.inf";
+  return "float.fromhex('" + Hex(v) + "')";
+}
+
+struct Case {
+  Model model;
+  std::vector<std::vector<double>> windows;
+};
+
+// Values that drive programs into every protection: zeros of both signs, the 2^53 edge of the
+// trigonometric guard, overflow, magnitudes for the truncation, infinities and NaN.
+std::vector<double> NastyWindow(std::int32_t w) {
+  static const double specials[] = {0.0,
+                                    -0.0,
+                                    1e16,
+                                    -9007199254740992.0,
+                                    9007199254740991.0,
+                                    1e300,
+                                    -1e300,
+                                    0.5,
+                                    -2.9,
+                                    2147483648.5,
+                                    1e-310,
+                                    7.0,
+                                    kInf,
+                                    kNaN,
+                                    -1.0};
+  std::vector<double> window(static_cast<std::size_t>(w));
+  for (double& v : window) {
+    const int pick = RandomBelow(30);
+    v = pick < 15 ? specials[pick] : (RandomUnit() - 0.5) * std::pow(10.0, RandomBelow(9) - 3);
+  }
+  return window;
+}
+
+// A few hundred grown programs over four function sets, some normalized, some scaled.
+std::vector<Case> RandomCases() {
+  const std::vector<std::vector<int>> sets = {
+      {kAdd, kSubtract, kMultiply, kDivide},
+      {kAdd, kMultiply, kSin, kCos, kTan},
+      {kSubtract, kDivide, kLn, kLog10, kSqrt},
+      {kAdd, kSubtract, kMultiply, kDivide, kSin, kCos, kTan, kLn, kLog10, kSqrt}};
+  const std::vector<double> constants = {0.0,  -0.0, 3.0,          1e200,  -2.5,
+                                         1e16, 0.7,  2147483648.5, -1e-310};
+  std::vector<Case> cases;
+  SeedRandom(2024);
+  for (std::size_t s = 0; s < sets.size(); ++s) {
+    for (int variant = 0; variant < 4; ++variant) {
+      Problem problem;
+      std::array<bool, kFunctionTableSize> ticked{};
+      for (int f : sets[s]) ticked[f] = true;
+      problem.functionCount = static_cast<std::int32_t>(sets[s].size());
+      problem.variableCount = problem.windowSize = 1 + variant;
+      problem.constants = constants;
+      problem.constantCount = static_cast<std::int32_t>(constants.size());
+      BuildNodeTable(problem, ticked, Primitives());
+      currentProblem = &problem;  // the grower reads the node table there
+      const NodeDrawSetup setup{problem.functionCount, problem.variableCount, problem.constantCount,
+                                0.5f, 0.3f};
+      std::vector<Node> genes(70);
+      for (int k = 0; k < 25; ++k) {
+        const std::int32_t length = GrowProgram(genes.data(), 1 + k % 6, 70, setup);
+        Model m =
+            OneProgram(ProgramOfGenes(problem, genes.data(), length), problem.windowSize, sets[s]);
+        if (variant % 2 == 1) m.normalization = Normalization{-3.75, 250.5};
+        if (k % 3 == 0) m.scaling = LinearScaling{0.25, -1.5};
+        Case c{m, {}};
+        for (int j = 0; j < 6; ++j) c.windows.push_back(NastyWindow(problem.windowSize));
+        cases.push_back(std::move(c));
+      }
+      currentProblem = nullptr;
+    }
+  }
+  return cases;
+}
+
+// Hand-made cases: nesting far deeper than any parser likes, and the 15-digit rounding of the
+// normalization at its edges (ties, carries, subnormals, overflow), seen through y = X0.
+std::vector<Case> EdgeCases() {
+  std::vector<ModelNode> deep;
+  for (int i = 0; i < 300; ++i) deep.push_back(F(i % 2 ? kSin : kSqrt));
+  deep.insert(deep.end(), {F(kAdd), X(0), C(1.5)});
+  std::vector<ModelNode> long_sum;
+  for (int i = 0; i < 1000; ++i) long_sum.push_back(F(i % 3 ? kAdd : kDivide));
+  for (int i = 0; i <= 1000; ++i) long_sum.push_back(i % 2 ? X(0) : C(0.001 * i));
+  Model identity = OneProgram({X(0)}, 1);
+  identity.normalization = Normalization{0.0, 1.0};
+  const double ties[] = {123456789012344.5,
+                         123456789012345.5,
+                         999999999999999.5,
+                         -999999999999999.5,
+                         0.30000000000000004,
+                         1.0000000000000002,
+                         2.5e-310,
+                         5e-324,
+                         -0.0,
+                         std::numeric_limits<double>::max(),
+                         -std::numeric_limits<double>::max(),
+                         1.2345678901234549e-7,
+                         kInf,
+                         -kInf,
+                         kNaN};
+  Case rounding{identity, {}};
+  for (double t : ties) rounding.windows.push_back({t});
+  return {{OneProgram(deep, 1), {{0.25}, {-7.5}, {1e17}}},
+          {OneProgram(long_sum, 1), {{0.0}, {3.0}, {-1e300}}},
+          rounding};
+}
+
+std::uint64_t Bits(double v) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof v);
+  return bits;
+}
+
+// The engine's answer for every window of every case, as the programs print them.
+std::vector<double> Expected(const std::vector<Case>& cases) {
+  std::vector<double> expected;
+  for (const Case& c : cases) {
+    const Predictor predictor(c.model, 0);
+    for (const std::vector<double>& window : c.windows) {
+      expected.push_back(predictor.PredictNext(window.data()));
+    }
+  }
+  return expected;
+}
+
+// One file with every case's function and a table of their inputs; the functions are called
+// through pointers so that the compiler optimises each as it would alone.
+std::string CProgram(const std::vector<Case>& cases) {
+  std::string text = CPreamble(true) + "#include <string.h>\n";
+  std::string functions =
+      "typedef double (*model_fn)(const double *);\n"
+      "static model_fn const functions[] = {";
+  std::string inputs = "static const double inputs[] = {";
+  std::string counts = "static const int counts[] = {";
+  std::string widths = "static const int widths[] = {";
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string name = std::string("f").append(std::to_string(i));
+    text += CFunction(cases[i].model, 0, name);
+    functions += name + ", ";
+    for (const std::vector<double>& window : cases[i].windows) {
+      for (double v : window) inputs += CLiteral(v) + ", ";
+    }
+    counts += std::to_string(cases[i].windows.size()) + ", ";
+    widths += std::to_string(cases[i].model.windowSize) + ", ";
+  }
+  text += functions + "};\n" + inputs + "};\n" + counts + "};\n" + widths + "};\n";
+  text +=
+      "int main(void) {\n"
+      "  const double *in = inputs;\n"
+      "  size_t i;\n"
+      "  int j;\n"
+      "  for (i = 0; i < sizeof counts / sizeof counts[0]; ++i) {\n"
+      "    for (j = 0; j < counts[i]; ++j, in += widths[i]) {\n"
+      "      double v = functions[i](in);\n"
+      "      unsigned long long bits;\n"
+      "      memcpy(&bits, &v, sizeof bits);\n"
+      "      printf(\"%016llx\\n\", bits);\n"
+      "    }\n"
+      "  }\n"
+      "  return 0;\n"
+      "}\n";
+  return text;
+}
+
+std::string PythonProgram(const std::vector<Case>& cases) {
+  std::string text = PythonPreamble(true) + "import struct\n";
+  std::string calls;
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const std::string name = std::string("f").append(std::to_string(i));
+    text += PythonFunction(cases[i].model, 0, name);
+    for (const std::vector<double>& window : cases[i].windows) {
+      calls += "show(" + name + "([";
+      for (double v : window) calls += PythonLiteral(v) + ", ";
+      calls += "]))\n";
+    }
+  }
+  text +=
+      "\n\ndef show(v):\n"
+      "    print('%016x' % struct.unpack('<Q', struct.pack('<d', v))[0])\n\n\n" +
+      calls;
+  return text;
+}
+
+void WriteText(const std::string& path, const std::string& text) {
+  std::ofstream file(path);
+  file << text;
+}
+
+std::vector<std::uint64_t> ReadBits(const std::string& path) {
+  std::ifstream file(path);
+  std::vector<std::uint64_t> bits;
+  std::string line;
+  while (std::getline(file, line)) bits.push_back(std::stoull(line, nullptr, 16));
+  return bits;
+}
+
+void ExpectSameBits(const std::vector<double>& expected, const std::vector<std::uint64_t>& got,
+                    const char* language) {
+  ASSERT_EQ(got.size(), expected.size()) << language;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    double value = 0.0;
+    std::memcpy(&value, &got[i], sizeof value);
+    if (std::isnan(expected[i])) {
+      EXPECT_TRUE(std::isnan(value)) << language << " result " << i;
+    } else {
+      EXPECT_EQ(got[i], Bits(expected[i]))
+          << language << " result " << i << ": " << value << " instead of " << expected[i];
+    }
+  }
+}
+
+TEST(ExportTest, CompiledCAndPythonGiveTheEnginesBits) {
+  std::vector<Case> cases = RandomCases();
+  for (Case& c : EdgeCases()) cases.push_back(std::move(c));
+  const std::vector<double> expected = Expected(cases);
+  int nonFinite = 0;
+  for (double e : expected) nonFinite += std::isfinite(e) ? 0 : 1;
+  EXPECT_GT(nonFinite, 100);  // the protections and the special values were reached...
+  EXPECT_LT(nonFinite, static_cast<int>(expected.size()) / 2);  // ...and ordinary values too
+  // Round half away from zero, not to even: the exported helpers must do the same.
+  EXPECT_EQ(RoundToDigits(123456789012344.5, 15), 123456789012345.0);
+
+  const std::string dir = ::testing::TempDir() + "vobrix_export_test";
+  ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+  WriteText(dir + "/models.c", CProgram(cases));
+  WriteText(dir + "/models.py", PythonProgram(cases));
+  ASSERT_EQ(std::system(("cc -std=c99 -pedantic -Wall -Wextra -Werror -O2 -ffp-contract=off -o " +
+                         dir + "/models " + dir + "/models.c -lm")
+                            .c_str()),
+            0);
+  ASSERT_EQ(std::system((dir + "/models > " + dir + "/c.txt").c_str()), 0);
+  ASSERT_EQ(std::system(("python3 " + dir + "/models.py > " + dir + "/py.txt").c_str()), 0);
+  ExpectSameBits(expected, ReadBits(dir + "/c.txt"), "C");
+  ExpectSameBits(expected, ReadBits(dir + "/py.txt"), "Python");
+}
+
+}  // namespace
+}  // namespace vobrix::model

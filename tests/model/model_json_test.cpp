@@ -1,0 +1,257 @@
+#include "model/model_json.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include "nodes.h"
+
+namespace vobrix::model {
+namespace {
+
+std::uint64_t Bits(double v) {
+  std::uint64_t bits = 0;
+  std::memcpy(&bits, &v, sizeof v);
+  return bits;
+}
+
+using test::C;
+using test::F;
+using test::X;
+
+Model FullModel() {
+  Model m;
+  m.windowSize = 5;
+  m.functions = {kAdd, kSubtract, kDivide, kSin, kLn};
+  m.normalization = Normalization{-2.5, 120.0};
+  m.scaling = LinearScaling{0.1, -3.0000000000000004};
+  m.seed = 4294967295u;
+  m.settings = {{"--window", "5"}, {"--pop-size", "1000"}};
+  m.populations.push_back({{F(kAdd), X(4), F(kDivide), C(-0.0), F(kSin), X(0)}, 0.25, 0.5});
+  m.populations.push_back(
+      {{F(kSubtract), C(0.1), F(kLn), C(1e300)}, std::numeric_limits<double>::infinity(), 0.125});
+  return m;
+}
+
+TEST(ModelJsonTest, WritingAndReadingGiveTheSameModelToTheBit) {
+  const Model m = FullModel();
+  const Model back = ModelFromJson(ModelToJson(m));
+  EXPECT_EQ(back, m);
+  EXPECT_EQ(Bits(back.populations[0].program[3].value), Bits(-0.0));
+  EXPECT_TRUE(std::isinf(back.populations[1].trainingMse));
+
+  // Constants of every magnitude and sign, subnormals and the extremes included.
+  std::mt19937_64 draw(7);
+  Model many;
+  many.windowSize = 1;
+  many.functions = {kAdd};
+  many.populations.push_back({{C(std::numeric_limits<double>::max())}, 0.0, {}});
+  many.populations.push_back({{C(std::numeric_limits<double>::denorm_min())}, 0.0, {}});
+  for (int i = 0; i < 2000; ++i) {
+    double v = 0.0;
+    do {
+      const std::uint64_t bits = draw();
+      std::memcpy(&v, &bits, sizeof v);
+    } while (!std::isfinite(v));
+    many.populations.push_back({{C(v)}, 0.0, {}});
+    if (many.populations.size() == kMaxPopulations) break;
+  }
+  const Model read = ModelFromJson(ModelToJson(many));
+  ASSERT_EQ(read.populations.size(), many.populations.size());
+  for (std::size_t i = 0; i < many.populations.size(); ++i) {
+    ASSERT_EQ(Bits(read.populations[i].program[0].value),
+              Bits(many.populations[i].program[0].value))
+        << ExactText(many.populations[i].program[0].value);
+  }
+  EXPECT_FALSE(read.normalization);
+  EXPECT_FALSE(read.scaling);
+  EXPECT_FALSE(read.seed);
+}
+
+// The text of a minimal valid model with one field replaced.
+std::string With(const std::string& field, const std::string& value) {
+  std::string fields[][2] = {{"format", "\"vobrix-model\""},
+                             {"version", "1"},
+                             {"windowSize", "5"},
+                             {"functions", "[\"+\", \"*\"]"},
+                             {"populations",
+                              "[{\"program\": [\"+\", \"X0\", \"2.5\"], "
+                              "\"trainingMse\": \"1\"}]"}};
+  std::string text = "{";
+  bool replaced = false;
+  for (auto& [name, text_value] : fields) {
+    std::string v = text_value;
+    if (name == field) {
+      v = value;
+      replaced = true;
+    }
+    if (v.empty()) continue;  // left out
+    text += (text.size() > 1 ? ", \"" : "\"") + name + "\": " + v;
+  }
+  if (!replaced) text += ", \"" + field + "\": " + value;
+  return text + "}";
+}
+
+std::string Program(const std::string& nodes, const std::string& rest = "") {
+  return "[{\"program\": " + nodes + ", \"trainingMse\": 1" + rest + "}]";
+}
+
+TEST(ModelJsonTest, HostileFilesGiveOneErrorNamingTheField) {
+  const struct {
+    std::string text;
+    std::string message;
+  } cases[] = {
+      {"", "not valid JSON"},
+      {"{\"format\": \"vobrix-model\", ", "not valid JSON"},
+      {"[]", "the file: must be an object"},
+      {With("format", ""), "format: missing"},
+      {With("format", "\"other\""), "format: must be \"vobrix-model\""},
+      {With("version", "2"), "version: 2 is newer than this program reads (1)"},
+      {With("version", "1.5"), "version: must be an integer"},
+      {With("windowSize", ""), "windowSize: missing"},
+      {With("windowSize", "\"5\""), "windowSize: must be an integer from 1 to 100000"},
+      {With("windowSize", "0"), "windowSize: must be an integer from 1 to 100000"},
+      {With("windowSize", "1e30"), "windowSize: must be an integer from 1 to 100000"},
+      {With("windowSize", "123456789012345678901234567890"), "windowSize: must be an integer"},
+      {With("windowSize", "-9223372036854775808"), "windowSize: must be an integer"},
+      {With("functions", "[]"), "functions: must name at least one function"},
+      {With("functions", "\"+\""), "functions: must be an array"},
+      {With("functions", "[\"+\", \"foo\"]"), "functions[1]: unknown function \"foo\""},
+      {With("functions", "[\"*\", \"*\"]"), "functions[1]: \"*\" is listed twice"},
+      {With("functions", "[\"+\", 3]"), "functions[1]: must be a text"},
+      {With("populations", "[]"), "populations: must hold 1 to 1024 populations"},
+      {With("populations", "{}"), "populations: must be an array"},
+      {With("populations", "[5]"), "populations[0]: must be an object"},
+      {With("populations", "[{\"trainingMse\": 1}]"), "populations[0].program: missing"},
+      {With("populations", Program("[\"+\", \"X0\", \"foo\"]")),
+       "populations[0].program[2]: unknown symbol \"foo\""},
+      {With("populations", Program("[\"+\", \"X0\"]")),
+       "populations[0].program: the expression is incomplete: 1 more argument(s) needed"},
+      {With("populations", Program("[\"X0\", \"X1\"]")),
+       "populations[0].program[1]: the expression already ended at [0]"},
+      {With("populations", Program("[]")), "populations[0].program: must hold at least one node"},
+      {With("populations", Program("[\"X5\"]")),
+       "populations[0].program[0]: X5 is beyond the window (X0 to X4)"},
+      {With("populations", Program("[\"X99999999999999999999\"]")),
+       "populations[0].program[0]: X2147483647 is beyond the window"},
+      {With("populations", Program("[\"X01\"]")), "program[0]: unknown symbol \"X01\""},
+      {With("populations", Program("[\"sin\", \"X0\"]")),
+       "populations[0].program[0]: \"sin\" is not in the model's functions"},
+      {With("populations", Program("[\"nan\"]")), "program[0]: unknown symbol \"nan\""},
+      {With("populations", Program("[\"inf\"]")), "program[0]: unknown symbol \"inf\""},
+      {With("populations", Program("[\"1e999\"]")), "program[0]: unknown symbol \"1e999\""},
+      {With("populations", Program("[1e999]")), "not valid JSON"},
+      {With("populations", Program("[null]")), "populations[0].program[0]: must be a text"},
+      {With("populations", Program("[[\"X0\"]]")), "populations[0].program[0]: must be a text"},
+      {With("populations", Program("\"X0\"")), "populations[0].program: must be an array"},
+      {With("populations", "[{\"program\": [\"X0\"]}]"), "populations[0].trainingMse: missing"},
+      {With("populations", "[{\"program\": [\"X0\"], \"trainingMse\": \"-1\"}]"),
+       "populations[0].trainingMse: must be a number from 0 up"},
+      {With("populations", "[{\"program\": [\"X0\"], \"trainingMse\": \"nan\"}]"),
+       "populations[0].trainingMse: \"nan\" is not a number"},
+      {With("populations", "[{\"program\": [\"X0\"], \"trainingMse\": true}]"),
+       "populations[0].trainingMse: must be a number or a number text"},
+      {With("populations",
+            "[{\"program\": [\"X0\"], \"trainingMse\": 1, \"validationMse\": 1}, "
+            "{\"program\": [\"X1\"], \"trainingMse\": 1}]"),
+       "populations[1].validationMse: every population or none must have one"},
+      {With("normalization", "{\"low\": 3}"), "normalization.high: missing"},
+      {With("normalization", "{\"low\": 3, \"high\": \"3\"}"),
+       "normalization.high: must differ from low"},
+      {With("normalization", "{\"low\": \"-1e308\", \"high\": \"1e308\"}"),
+       "normalization.high - normalization.low: must be a finite number"},
+      {With("normalization", "{\"low\": \"inf\", \"high\": 1}"),
+       "normalization.low: must be a finite number"},
+      {With("scaling", "{\"a\": 1, \"b\": \"x\"}"), "scaling.b: \"x\" is not a number"},
+      {With("seed", "-1"), "seed: must be an integer from 0 to 4294967295"},
+      {With("seed", "4294967296"), "seed: must be an integer from 0 to 4294967295"},
+      {With("settings", "{\"--window\": 5}"), "settings.--window: must be a text"},
+      {With("settings", "[]"), "settings: must be an object"},
+      {std::string(100000, '[') + std::string(100000, ']'), "nested deeper than 16 levels"},
+      {With("populations",
+            Program("[\"+\", \"X0\", " + std::string(50, '[') + std::string(50, ']') + "]")),
+       "nested deeper than 16 levels"},
+  };
+  for (const auto& c : cases) {
+    try {
+      ModelFromJson(c.text);
+      ADD_FAILURE() << "accepted: " << c.text.substr(0, 200);
+    } catch (const ModelError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos)
+          << "got: " << e.what() << "\nexpected: " << c.message;
+    }
+  }
+  // The minimal model itself is accepted, with the functions in check-list order.
+  const Model m = ModelFromJson(With("functions", "[\"*\", \"+\"]"));
+  EXPECT_EQ(m.functions, (std::vector<int>{kAdd, kMultiply}));
+  EXPECT_EQ(m.populations[0].program, (std::vector<ModelNode>{F(kAdd), X(0), C(2.5)}));
+}
+
+// Truncated and corrupted copies of a valid file: each is read or refused with a ModelError,
+// never anything else.
+TEST(ModelJsonTest, CorruptedFilesNeverEscapeAsAnotherError) {
+  const std::string text = ModelToJson(FullModel());
+  std::mt19937 draw(11);
+  const char replacements[] = "{}[]\",:0-9eX+ \\nul";
+  int accepted = 0;
+  for (int i = 0; i < 3000; ++i) {
+    std::string corrupt = text;
+    if (i % 3 == 0) {
+      corrupt.resize(draw() % text.size());
+    } else {
+      for (int k = 0; k < 1 + i % 4; ++k) {
+        corrupt[draw() % corrupt.size()] = replacements[draw() % (sizeof replacements - 1)];
+      }
+    }
+    try {
+      ModelFromJson(corrupt);
+      ++accepted;
+    } catch (const ModelError&) {
+    } catch (const std::exception& e) {
+      FAIL() << "escaped: " << e.what() << "\n" << corrupt;
+    }
+  }
+  EXPECT_LT(accepted, 3000);
+}
+
+TEST(ModelJsonTest, FilesThatCannotBeOpenedOrWrittenAreNamed) {
+  const std::string path = ::testing::TempDir() + "/vobrix_model_test.json";
+  WriteModelFile(FullModel(), path);
+  EXPECT_EQ(ReadModelFile(path), FullModel());
+  for (const std::string& bad : {std::string("/nonexistent/dir/m.json")}) {
+    try {
+      ReadModelFile(bad);
+      ADD_FAILURE();
+    } catch (const ModelError& e) {
+      EXPECT_NE(std::string(e.what()).find(bad + ": cannot be opened"), std::string::npos);
+    }
+    EXPECT_THROW(WriteModelFile(FullModel(), bad), ModelError);
+  }
+}
+
+TEST(ModelTest, ChoosesTheLowestValidationErrorOrTrainingErrorOrTheRequestedPopulation) {
+  const double inf = std::numeric_limits<double>::infinity();
+  Model m;
+  m.windowSize = 1;
+  m.functions = {kAdd};
+  const auto pop = [](double training, std::optional<double> validation) {
+    return PopulationModel{{X(0)}, training, validation};
+  };
+  m.populations = {pop(1.0, 5.0), pop(9.0, 2.0), pop(0.5, 2.0), pop(0.1, inf)};
+  EXPECT_EQ(ChoosePopulation(m), 1u);  // the first of the two lowest validation errors
+  for (PopulationModel& p : m.populations) p.validationMse.reset();
+  EXPECT_EQ(ChoosePopulation(m), 3u);
+  EXPECT_EQ(ChoosePopulation(m, 2), 2u);
+  try {
+    ChoosePopulation(m, 4);
+    ADD_FAILURE();
+  } catch (const ModelError& e) {
+    EXPECT_STREQ(e.what(), "population 5: the model holds 4 population(s)");
+  }
+}
+
+}  // namespace
+}  // namespace vobrix::model
