@@ -15,6 +15,7 @@
 #include "cli/output.h"
 #include "engine/functions.h"
 #include "engine/gp_pop.h"
+#include "engine/memory_room.h"
 #include "problem/datafile.h"
 #include "problem/normalize.h"
 #include "problem/population_settings.h"
@@ -24,6 +25,7 @@
 #include "run/grid_rows.h"
 #include "run/memory_display.h"
 #include "run/prediction.h"
+#include "run/run_plan.h"
 
 namespace vobrix::cli {
 namespace {
@@ -127,10 +129,11 @@ void CheckValidation(const CliOptions& options, const toolkit::Grid& training,
   Fail(fault->message);
 }
 
-std::unique_ptr<Problem> BuildProblem(const CliOptions& options,
-                                      const std::vector<CellRow>& training) {
+// Runs a step of making the problem, naming the option behind a text that is not a number.
+template <typename Step>
+auto ProblemStep(const CliOptions& options, Step step) {
   try {
-    return MakeProblem(options.problem, training, *functionTable).problem;
+    return step();
   } catch (const ConversionError& e) {
     const ProblemSettings& s = options.problem;
     std::string option = e.text() == s.windowSizeText                           ? "--window: "
@@ -172,8 +175,15 @@ int RunProgram(const std::vector<std::string>& args) {
   static const FunctionTable table = BuildFunctionTable();
   functionTable = &table;
 
+  // Every size is checked, and the whole run weighed, before any of it is made.
+  const RunPlan plan{
+      ProblemStep(options, [&] { return ReadProblemShape(options.problem, training.size()); }),
+      params, options.threads, static_cast<std::int32_t>(validation.size())};
+  if (!RunFitsInMemory(plan, MemoryRoom())) FailMemory();
+
   RunSession session;
-  session.problem = BuildProblem(options, training);
+  session.problem = ProblemStep(
+      options, [&] { return MakeProblem(options.problem, training, *functionTable).problem; });
   session.lastPopIndex = options.populations - 1;
   session.hasValidation = options.validationPath.has_value();
   session.threads = options.threads;
@@ -182,7 +192,6 @@ int RunProgram(const std::vector<std::string>& args) {
     session.seedSource = [seed] { return seed; };
   }
   for (std::size_t p = 0; p < params.size(); ++p) {
-    if (!FitsInMemory(params[p])) FailMemory();
     try {
       session.populations[p] = std::make_unique<Population>(params[p]);
     } catch (const std::bad_alloc&) {

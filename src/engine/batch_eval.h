@@ -26,6 +26,11 @@ class BatchEvaluator {
 
   std::int32_t rows() const { return rows_; }
 
+  // The most an evaluator takes for a node table of tableSize entries, rows training windows
+  // and programs of at most maxLength Nodes: its tables, its result row and a row buffer for
+  // every operand that can wait on the stack (at most one per terminal, (maxLength + 1) / 2).
+  static std::uint64_t BytesFor(std::uint64_t tableSize, std::int32_t rows, std::int32_t maxLength);
+
  private:
   struct Operand {
     const double* data = nullptr;  // a row of values, or nullptr for a scalar

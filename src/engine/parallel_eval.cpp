@@ -18,8 +18,12 @@ int GenerationEvaluator::DefaultThreads() {
   return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+int GenerationEvaluator::ThreadCount(int requested) {
+  return requested < 1 ? DefaultThreads() : requested;
+}
+
 GenerationEvaluator::GenerationEvaluator(const Problem& problem, int threads) {
-  const int count = threads < 1 ? DefaultThreads() : threads;
+  const int count = ThreadCount(threads);
   for (int t = 0; t < count; ++t) evaluators_.push_back(std::make_unique<BatchEvaluator>(problem));
 }
 

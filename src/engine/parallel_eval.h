@@ -26,6 +26,8 @@ class GenerationEvaluator {
   int threads() const { return static_cast<int>(evaluators_.size()); }
 
   static int DefaultThreads();
+  // The evaluators a run builds for a requested count (below 1: one per processor core).
+  static int ThreadCount(int requested);
 
  private:
   std::vector<std::unique_ptr<BatchEvaluator>> evaluators_;  // one per thread, buffers kept

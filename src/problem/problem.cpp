@@ -1,5 +1,6 @@
 #include "problem/problem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -68,6 +69,16 @@ ProblemShape ReadProblemShape(const ProblemSettings& settings, std::size_t train
     throw ProblemError("The range of constants must lie within the single-precision range.");
   }
   return shape;
+}
+
+std::uint64_t ProblemBytes(const ProblemShape& shape) {
+  // Symbols ("X12", "-9.980") stay within the short-string buffer of the entry itself.
+  const auto count = [](std::int32_t n) { return static_cast<std::uint64_t>(std::max(n, 0)); };
+  const std::uint64_t entries =
+      count(shape.functionCount) + count(shape.variableCount) + count(shape.constantCount);
+  return entries * sizeof(NodeEntry) + (count(shape.variableCount) + count(shape.constantCount) +
+                                        2 * count(shape.trainingCount)) *
+                                           sizeof(double);
 }
 
 ProblemBuild MakeProblem(const ProblemSettings& settings, const std::vector<CellRow>& training,

@@ -52,6 +52,10 @@ struct ProblemShape {
 // ConversionError and ProblemError as MakeProblem does, before MakeProblem allocates.
 ProblemShape ReadProblemShape(const ProblemSettings& settings, std::size_t trainingRows);
 
+// Bytes of the tables MakeProblem builds for this shape: the node table, the window, the
+// constants and both training columns.
+std::uint64_t ProblemBytes(const ProblemShape& shape);
+
 struct ProblemBuild {
   std::unique_ptr<Problem> problem;
   bool functionForced = false;  // nothing was ticked: "+" was used ("You must use 1 function

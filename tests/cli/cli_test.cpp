@@ -54,10 +54,11 @@ class Cli : public ::testing::Test {
     std::ofstream(dir_ / name, std::ios::binary) << text;
   }
 
-  Outcome Run(const std::string& args) const {
+  // shell runs before the program, in the same shell (a resource limit, for instance).
+  Outcome Run(const std::string& args, const std::string& shell = "") const {
     const std::string out = Path("stdout.txt"), err = Path("stderr.txt");
     const int raw = std::system(
-        (std::string("'") + VOBRIX_CLI + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null")
+        (shell + "'" + VOBRIX_CLI + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null")
             .c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
   }
@@ -165,6 +166,17 @@ TEST_F(Cli, BadInputExitsTwoWithOneClearLine) {
     EXPECT_NE(o.err.find(part), std::string::npos) << args << "\n" << o.err;
     EXPECT_EQ(o.out, "") << args;
   }
+}
+
+TEST_F(Cli, TheWholeRunIsWeighedAgainstTheAddressSpaceLimit) {
+  // Each population takes 680 MB: within 1 GB of address space either fits alone, the two
+  // together do not, and the run is refused before either is made.
+  const Outcome o = Run("--train '" + Path("train.txt") +
+                            "' --populations 2 --pop-size 1000000 --max-length 75 --generations 1",
+                        "ulimit -v 1000000; ");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "vobrix-cli: Memory Allocation Error\n");
+  EXPECT_EQ(o.out, "");
 }
 
 TEST_F(Cli, PopulationThatCannotFitIsRefusedAndHelpListsEveryOption) {

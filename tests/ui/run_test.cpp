@@ -174,6 +174,32 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
             "0.70 0.10 0.9");
 }
 
+TEST_F(RunTest, StartWeighsTheWholeRunAgainstTheMemoryRoom) {
+  // Each population fits alone, the two together do not: the run is refused before anything
+  // is made, and the panel of the larger population is shown.
+  SetPopulations({{300, 5}, {400, 5}});
+  PopulationParams first, second;
+  first.populationSize = 300;
+  second.populationSize = 400;
+  first.generations = second.generations = 5;
+  const std::uint64_t room = PopulationBytes(first) + PopulationBytes(second) - 1;
+  ASSERT_TRUE(PopulationBytes(second) < room);
+  form->memoryRoom = [room] { return room; };
+  form->PageControl1->setCurrentWidget(form->TabSheet4);
+  form->BitBtn2Click();
+  EXPECT_EQ(fakeSeam().messages, QStringList{"Memory Allocation Error!!!!"});
+  EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet3);
+  EXPECT_EQ(form->PageControl2->currentIndex(), 1);
+  EXPECT_EQ(form->Chart2->PointCount(0), 0);
+  ExpectIdle();
+
+  fakeSeam().Clear();
+  form->memoryRoom = [] { return std::uint64_t{1} << 40; };
+  form->BitBtn2Click();
+  EXPECT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("; ").toStdString();
+  EXPECT_EQ(form->Chart2->PointCount(0), 5);
+}
+
 TEST_F(RunTest, ClosingOrExitingDuringARunEndsItFirst) {
   SetPopulations({{30, 50}});
   QTimer::singleShot(0, form.get(), [&] {
