@@ -37,6 +37,20 @@ void RequireShare(float value, const char* field, int populationNumber) {
   }
 }
 
+// A tournament draws its candidates with replacement, so t draws from n slots miss the best
+// one with the chance (1 - 1/n)^t < e^(-t/n). From t = n x 32 ln 2 on that is below 2^-32:
+// a larger tournament picks the same slot in all but fewer than one selection in 2^32 and
+// only costs time (2^31 - 1 draws per selection would never end).
+void RequireUsefulTournament(const PopulationParams& params, int populationNumber) {
+  const double limit = std::ceil(static_cast<double>(params.populationSize) * 32.0 * std::log(2.0));
+  if (static_cast<double>(params.tournamentSize) <= limit) return;
+  const auto shown = static_cast<std::int64_t>(limit);
+  Refuse("Tournament Size", populationNumber,
+         "at most " + std::to_string(shown) + ": from " + std::to_string(params.populationSize) +
+             " individuals, a tournament that large already picks the best one all but "
+             "certainly (it misses it less than once in 2^32 selections)");
+}
+
 }  // namespace
 
 PopulationParams ReadPopulationParams(const PanelTexts& texts) {
@@ -67,6 +81,7 @@ void ValidatePopulationParams(const PopulationParams& params, int populationNumb
   }
   if (params.selectionMethod == kTournament) {
     RequireAtLeast(params.tournamentSize, 1, "Tournament Size", populationNumber);
+    RequireUsefulTournament(params, populationNumber);
   }
   RequireShare(params.crossoverRate, "Crossover", populationNumber);
   RequireShare(params.mutationRate, "Mutation", populationNumber);

@@ -47,7 +47,7 @@ std::uint64_t RunMemoryBytes(const RunPlan& plan) {
                                   static_cast<std::uint64_t>(shape.constantCount);
   const std::uint64_t perThread =
       BatchEvaluator::BytesFor(tableSize, shape.trainingCount - shape.variableCount, longest);
-  const int threads = GenerationEvaluator::ThreadCount(plan.threads);
+  const int threads = GenerationEvaluator::ThreadCount(plan.threads, largest);
   return Add(total, Multiply(perThread, static_cast<std::uint64_t>(threads)));
 }
 

@@ -179,6 +179,16 @@ TEST_F(Cli, TheWholeRunIsWeighedAgainstTheAddressSpaceLimit) {
   EXPECT_EQ(o.out, "");
 }
 
+TEST_F(Cli, GenerationsAreWeighedWithTheirHistoriesAndChartPoints) {
+  // 20 million generations keep 240 MB of histories and 6 GB of chart points: refused at once
+  // within 1 GB, where the histories alone would fit and the run would go on for hours.
+  const Outcome o = Run("--train '" + Path("train.txt") + "' --pop-size 2 --generations 20000000",
+                        "ulimit -v 1000000; timeout 60 ");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "vobrix-cli: Memory Allocation Error\n");
+  EXPECT_EQ(o.out, "");
+}
+
 TEST_F(Cli, PopulationThatCannotFitIsRefusedAndHelpListsEveryOption) {
   const Outcome o = RunSmall("--pop-size 2000000000 --max-length 2000000000");
   EXPECT_EQ(o.status, 1);

@@ -108,6 +108,31 @@ TEST(ValidatePopulationParamsTest, CountsAtTheirLowestAndOneBelow) {
   EXPECT_EQ(Refusal(random, 1), "");
 }
 
+TEST(ValidatePopulationParamsTest, TournamentsBeyondCertainlyDrawingTheBestAreRefused) {
+  // n x 32 ln 2 draws (with replacement) miss the best of n slots with a chance below 2^-32;
+  // more draws change nothing but the time a selection takes.
+  const std::tuple<std::int32_t, std::int32_t> limits[] = {
+      {1, 23}, {2, 45}, {1000, 22181}, {100000000, std::numeric_limits<std::int32_t>::max()}};
+  for (const auto& [size, limit] : limits) {
+    PopulationParams params;
+    params.selectionMethod = kTournament;
+    params.populationSize = size;
+    params.tournamentSize = limit;
+    EXPECT_EQ(Refusal(params, 1), "") << size;
+    if (limit == std::numeric_limits<std::int32_t>::max()) continue;
+    params.tournamentSize = limit + 1;
+    EXPECT_EQ(Refusal(params, 3),
+              "\"Tournament Size\" of population 3 must be at most " + std::to_string(limit) +
+                  ": from " + std::to_string(size) +
+                  " individuals, a tournament that large already picks the best one all but "
+                  "certainly (it misses it less than once in 2^32 selections).")
+        << size;
+  }
+  PopulationParams proportional;  // the size is not used then
+  proportional.tournamentSize = std::numeric_limits<std::int32_t>::max();
+  EXPECT_EQ(Refusal(proportional, 1), "");
+}
+
 TEST(ValidatePopulationParamsTest, RatesAndRatiosMustBeFiniteAndNotNegative) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();

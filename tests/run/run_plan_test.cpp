@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "engine/batch_eval.h"
 #include "engine/memory_room.h"
+#include "engine/parallel_eval.h"
 #include "toolkit/toolkit.h"
 
 namespace vobrix {
@@ -75,6 +78,26 @@ TEST(RunPlanTest, PopulationsThatFitAloneCanStillMakeARunThatDoesNot) {
   EXPECT_EQ(RunMemoryBytes(plan), std::numeric_limits<std::uint64_t>::max());
   EXPECT_FALSE(RunFitsInMemory(plan, std::uint64_t{1} << 62));
   EXPECT_TRUE(RunFitsInMemory(plan, std::nullopt));  // no figure could be read
+}
+
+TEST(RunPlanTest, ThreadsBeyondTheCoresOrTheWorkAreNeitherBuiltNorCounted) {
+  const int cores = GenerationEvaluator::DefaultThreads();
+  const std::tuple<int, std::int32_t, int> counts[] = {
+      // requested, largest population, evaluators built
+      {1024, 1'000'000, cores},
+      {0, 1'000'000, cores},
+      {1, 1'000'000, 1},
+      {1024, 40, std::min(cores, 2)},  // 40 individuals make two chunks of work
+      {8, 1, 1}};
+  for (const auto& [requested, largest, built] : counts) {
+    EXPECT_EQ(GenerationEvaluator::ThreadCount(requested, largest), built)
+        << requested << " for " << largest;
+  }
+  RunPlan many = DefaultPlan();
+  many.threads = 1024;
+  RunPlan own = DefaultPlan();
+  own.threads = 0;
+  EXPECT_EQ(RunMemoryBytes(many), RunMemoryBytes(own));
 }
 
 }  // namespace
