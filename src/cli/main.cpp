@@ -91,6 +91,11 @@ std::vector<PopulationParams> ReadAllParams(const CliOptions& options) {
            "The sum of initial node ratio must be 1.0 (--function-ratio + --variable-ratio "
            "exceeds 1)");
     }
+    try {
+      ValidateGrowth(params, options.problem.ticked, static_cast<int>(p) + 1);
+    } catch (const SettingsError& e) {
+      Fail(e.what());
+    }
     all.push_back(params);
   }
   return all;

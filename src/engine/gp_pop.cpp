@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/gp_opr.h"
+#include "engine/growth_odds.h"
 #include "engine/init.h"
 #include "engine/memory_room.h"
 #include "engine/misc.h"
@@ -107,9 +108,18 @@ void FillInitialGeneration(Population& p) {
   setup.functionRatio = params.functionRatio;
   setup.variableRatio = params.variableRatio;
   // Restarting below the array's capacity keeps every initial program inside its gene array.
-  constexpr std::int32_t kRestartAt = 70;
-  const std::int32_t restartAt = std::min(kRestartAt, params.maxLength);
-  std::array<Node, kRestartAt> scratch{};
+  const std::int32_t restartAt = std::min(kInitialRestartAt, params.maxLength);
+  std::array<Node, kInitialRestartAt> scratch{};
+  // Growth has no bound on its attempts, so settings under which it cannot close in
+  // reasonable time are refused here, once, rather than looping.
+  const double work = ExpectedGrowthWork(params.functionRatio, params.maxInitialDepth,
+                                         params.maxLength, FunctionArities(*currentProblem))
+                          .initial;
+  if (!(work <= kMaxExpectedWork)) {
+    throw GrowthError("No initial program can be grown within " + std::to_string(restartAt) +
+                      " Nodes in reasonable time: lower the function ratio or the \"Maximum "
+                      "Initial Depth\", or raise the \"Maximum Length\".");
+  }
   Individual** slots = p.Current();
   for (std::int32_t i = 0; i < params.populationSize; ++i) {
     const std::int32_t n = GrowProgram(scratch.data(), params.maxInitialDepth, restartAt, setup);

@@ -1,8 +1,12 @@
 #include "problem/population_settings.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
+#include "engine/growth_odds.h"
+#include "engine/init.h"
 #include "problem/textconv.h"
 
 namespace vobrix {
@@ -93,6 +97,35 @@ void ValidatePopulationParams(const PopulationParams& params, int populationNumb
   RequireAtLeast(params.maxInitialDepth, 0, "Maximum Initial Depth", populationNumber);
   RequireShare(params.functionRatio, "Function", populationNumber);
   RequireShare(params.variableRatio, "Variable", populationNumber);
+}
+
+void ValidateGrowth(const PopulationParams& params,
+                    const std::array<bool, kFunctionTableSize>& ticked, int populationNumber) {
+  static const FunctionTable table = BuildFunctionTable();
+  std::vector<std::int32_t> arities;
+  for (int i = 0; i < kFunctionTableSize; ++i) {
+    if (ticked[static_cast<std::size_t>(i)]) arities.push_back(table[i].arityCode);
+  }
+  if (arities.empty()) arities.push_back(table[kAdd].arityCode);
+  const GrowthWork work =
+      ExpectedGrowthWork(params.functionRatio, params.maxInitialDepth, params.maxLength, arities);
+  if (!(work.mutation <= kMaxExpectedWork)) {
+    Refuse("Function", populationNumber,
+           "at most 1: above it no draw gives a terminal, so subtree mutation could never "
+           "close a new subtree");
+  }
+  if (!(work.initial <= kMaxExpectedWork)) {
+    const std::int32_t restartAt = std::min(kInitialRestartAt, params.maxLength);
+    char odds[32];
+    std::snprintf(odds, sizeof odds, "%.2g", 1.0 / work.initialCloses);
+    const std::string chance = work.initialCloses > 0.0
+                                   ? "only one attempt in " + std::string(odds) + " closes"
+                                   : "no attempt can close";
+    Refuse("Function", populationNumber,
+           "lower for \"Maximum Initial Depth\" " + std::to_string(params.maxInitialDepth) +
+               ": an initial program is thrown away when it reaches " + std::to_string(restartAt) +
+               " Nodes still open, and " + chance + "; lower the function ratio or the depth");
+  }
 }
 
 }  // namespace vobrix

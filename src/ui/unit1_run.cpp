@@ -158,6 +158,9 @@ std::optional<PopulationParams> TForm1::ReadPanel(int index) {
   try {
     PopulationParams params = ReadPopulationParams(texts);
     ValidatePopulationParams(params, index + 1);
+    std::array<bool, kFunctionTableSize> ticked{};
+    for (int i = 0; i < kFunctionTableSize; ++i) ticked[i] = FunctionTicked(i);
+    ValidateGrowth(params, ticked, index + 1);
     return params;
   } catch (const ConversionError& error) {
     std::vector<Field> fields{{"Population Size", texts.populationSize, true},

@@ -189,6 +189,30 @@ TEST_F(Cli, GenerationsAreWeighedWithTheirHistoriesAndChartPoints) {
   EXPECT_EQ(o.out, "");
 }
 
+TEST_F(Cli, GrowthRunsWhateverCanCloseAndRefusesWhatCannot) {
+  // A terminal in 7 draws of 32768: each regrowth of a mutation takes thousands of attempts.
+  const Outcome hard = RunSmall(
+      "--function-ratio 0.9998 --variable-ratio 0.0001 --max-depth 2 --crossover 0.4 --mutation "
+      "0.5 --seed 9");
+  EXPECT_EQ(hard.status, 0) << hard.err;
+  EXPECT_EQ(Split(hard.out).size(), 5u);
+  const std::pair<std::string, std::string> refused[] = {
+      {"--function-ratio 1.00004 --variable-ratio 0",
+       "vobrix-cli: \"Function\" of population 1 must be at most 1: above it no draw gives a "
+       "terminal, so subtree mutation could never close a new subtree.\n"},
+      {"--functions +,* --function-ratio 1 --variable-ratio 0 --max-depth 8",
+       "vobrix-cli: \"Function\" of population 1 must be lower for \"Maximum Initial Depth\" 8: "
+       "an initial program is thrown away when it reaches 70 Nodes still open, and only one "
+       "attempt in "}};
+  for (const auto& [args, message] : refused) {
+    const Outcome o = RunSmall(args);
+    EXPECT_EQ(o.status, 2) << args;
+    EXPECT_EQ(o.err.rfind(message, 0), 0u) << o.err;
+    EXPECT_EQ(Split(o.err).size(), 1u) << o.err;
+    EXPECT_EQ(o.out, "");
+  }
+}
+
 TEST_F(Cli, PopulationThatCannotFitIsRefusedAndHelpListsEveryOption) {
   const Outcome o = RunSmall("--pop-size 2000000000 --max-length 2000000000");
   EXPECT_EQ(o.status, 1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -131,6 +132,41 @@ TEST(ValidatePopulationParamsTest, TournamentsBeyondCertainlyDrawingTheBestAreRe
   PopulationParams proportional;  // the size is not used then
   proportional.tournamentSize = std::numeric_limits<std::int32_t>::max();
   EXPECT_EQ(Refusal(proportional, 1), "");
+}
+
+TEST(ValidateGrowthTest, OnlyGrowthThatCannotCloseInReasonableTimeIsRefused) {
+  using Ticked = std::array<bool, kFunctionTableSize>;
+  const Ticked plusTimes{true, false, true};
+  Ticked sinOnly{};
+  sinOnly[kSin] = true;
+  struct Case {
+    Ticked ticked;
+    float functionRatio;
+    std::int32_t depth;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {Ticked{true, true, true, true}, 0.5f, 5, true},  // the window's defaults
+      {Ticked{}, 0.5f, 5, true},                        // nothing ticked runs with "+"
+      {plusTimes, 1.0f, 6, true},  // a full tree of 127 Nodes, yet one in 16,000 closes by 70
+      {plusTimes, 1.0f, 7, false},
+      {sinOnly, 1.0f, 0, true},  // a chain closes on the draw of 1.0 within 70 Nodes
+      {sinOnly, std::nextafter(1.0f, 2.0f), 1, false},  // no terminal: mutation never closes
+  };
+  for (const Case& c : cases) {
+    PopulationParams params;
+    params.functionRatio = c.functionRatio;
+    params.variableRatio = 0.0f;
+    params.maxInitialDepth = c.depth;
+    bool accepted = true;
+    try {
+      ValidateGrowth(params, c.ticked, 4);
+    } catch (const SettingsError& error) {
+      accepted = false;
+      EXPECT_EQ(std::string(error.what()).rfind("\"Function\" of population 4 must be ", 0), 0u);
+    }
+    EXPECT_EQ(accepted, c.accepted) << c.functionRatio << " at depth " << c.depth;
+  }
 }
 
 TEST(ValidatePopulationParamsTest, RatesAndRatiosMustBeFiniteAndNotNegative) {

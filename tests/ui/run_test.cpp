@@ -148,6 +148,14 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
       {[](TForm1& f) { f.Edit16->setText("0"); }, "\"Window Size\" must be at least 1.",
        &TForm1::TabSheet4},
       {[](TForm1& f) {
+         f.ComboBox1->setCurrentText("2");
+         f.Edit27->setText("1.00004");  // the remainder label shows 0.0000
+         f.Edit28->setText("0");
+       },
+       "\"Function\" of population 2 must be at most 1: above it no draw gives a terminal, so "
+       "subtree mutation could never close a new subtree.",
+       &TForm1::TabSheet3, 1},
+      {[](TForm1& f) {
          f.Panel(0).populationSize->setText("2000000000");
          f.Edit8->setText("2000000000");
        },
