@@ -49,15 +49,30 @@ void Lower(std::optional<std::uint64_t>& room, std::optional<std::uint64_t> figu
   if (figure) room = room ? std::min(*room, *figure) : *figure;
 }
 
-// The room left in every group from dir up to base, base included.
+// A "name value" line of a group's memory.stat.
+std::optional<std::uint64_t> ReadStat(const fs::path& path, const std::string& name) {
+  std::ifstream in(path);
+  std::string key;
+  unsigned long long value = 0;
+  while (in >> key >> value) {
+    if (key == name) return value;
+  }
+  return std::nullopt;
+}
+
+// The room left in every group from dir up to base, base included. A group's usage counts
+// the file cache too; its inactive part is given back before the group runs out, so it
+// counts as room (as MemAvailable counts it).
 void LowerByGroups(std::optional<std::uint64_t>& room, const fs::path& base,
-                   const std::string& group, const char* limitFile, const char* usageFile) {
+                   const std::string& group, const char* limitFile, const char* usageFile,
+                   const char* reclaimable) {
   fs::path relative = fs::path(group).relative_path();
   for (;;) {
     const fs::path dir = base / relative;
     const auto limit = ReadCount(dir / limitFile);
     const auto used = ReadCount(dir / usageFile);
-    if (limit) Lower(room, LessUsed(*limit, used.value_or(0)));
+    const auto cache = ReadStat(dir / "memory.stat", reclaimable);
+    if (limit) Lower(room, LessUsed(*limit, LessUsed(used.value_or(0), cache.value_or(0))));
     if (relative.empty()) return;
     relative = relative.parent_path();
   }
@@ -77,7 +92,7 @@ void LowerByControlGroups(std::optional<std::uint64_t>& room, const MemorySource
     if (line.rfind("0::", 0) == 0) {
       // Mounted alone at the root, or beside v1 as "unified".
       for (const fs::path& base : {sources.cgroupRoot, sources.cgroupRoot / "unified"}) {
-        LowerByGroups(room, base, group, "memory.max", "memory.current");
+        LowerByGroups(room, base, group, "memory.max", "memory.current", "inactive_file");
       }
       continue;
     }
@@ -85,7 +100,7 @@ void LowerByControlGroups(std::optional<std::uint64_t>& room, const MemorySource
     for (std::string name; std::getline(names, name, ',');) {
       if (name != "memory") continue;
       LowerByGroups(room, sources.cgroupRoot / "memory", group, "memory.limit_in_bytes",
-                    "memory.usage_in_bytes");
+                    "memory.usage_in_bytes", "total_inactive_file");
     }
   }
 }

@@ -24,8 +24,8 @@ MemorySources ProcessMemorySources();
 
 // The least of: MemAvailable; for every memory control group from the process's own up to the
 // root, its limit less its usage (v2 memory.max and memory.current, v1 memory.limit_in_bytes
-// and memory.usage_in_bytes); RLIMIT_AS less VmSize; RLIMIT_DATA less VmData. Nothing when no
-// figure can be read.
+// and memory.usage_in_bytes, each usage less the inactive file cache of memory.stat);
+// RLIMIT_AS less VmSize; RLIMIT_DATA less VmData. Nothing when no figure can be read.
 std::optional<std::uint64_t> MemoryRoom(const MemorySources& sources);
 std::optional<std::uint64_t> MemoryRoom();
 

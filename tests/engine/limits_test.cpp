@@ -73,9 +73,15 @@ TEST_F(MemoryRoomTest, TheLeastOfAvailableMemoryGroupLimitsAndResourceLimits) {
   Write("fs/memory/memory.limit_in_bytes", "9223372036854771712\n");
   Write("fs/memory/memory.usage_in_bytes", "5000000000\n");
   EXPECT_EQ(MemoryRoom(Sources()), 1500000000u);
+  // Inactive file cache is given back before the group runs out.
+  Write("fs/memory/x/memory.stat",
+        "cache 900000000\ninactive_file 1\ntotal_inactive_file 700000000\n");
+  EXPECT_EQ(MemoryRoom(Sources()), 2200000000u);
   Write("fs/unified/a/b/memory.max", "1200000000\n");  // v2 beside v1
   Write("fs/unified/a/b/memory.current", "1300000000\n");
   EXPECT_EQ(MemoryRoom(Sources()), 0u);
+  Write("fs/unified/a/b/memory.stat", "anon 1000\ninactive_file 300000000\n");
+  EXPECT_EQ(MemoryRoom(Sources()), 200000000u);
 
   fs::remove_all(dir_);
   EXPECT_EQ(MemoryRoom(Sources()), std::nullopt);
