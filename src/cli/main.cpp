@@ -98,6 +98,11 @@ std::vector<PopulationParams> ReadAllParams(const CliOptions& options) {
     }
     all.push_back(params);
   }
+  try {
+    ValidateGenerationTotal(all);
+  } catch (const SettingsError& e) {
+    Fail(e.what());
+  }
   return all;
 }
 

@@ -99,6 +99,16 @@ void ValidatePopulationParams(const PopulationParams& params, int populationNumb
   RequireShare(params.variableRatio, "Variable", populationNumber);
 }
 
+void ValidateGenerationTotal(const std::vector<PopulationParams>& populations) {
+  constexpr std::int64_t kCountable = std::numeric_limits<std::int32_t>::max();
+  std::int64_t total = 0;
+  for (const PopulationParams& params : populations) total += std::max(params.generations, 0);
+  if (total > kCountable) {
+    throw SettingsError("The \"Generation\" counts of all populations must add up to at most " +
+                        std::to_string(kCountable) + " steps.");
+  }
+}
+
 void ValidateGrowth(const PopulationParams& params,
                     const std::array<bool, kFunctionTableSize>& ticked, int populationNumber) {
   static const FunctionTable table = BuildFunctionTable();

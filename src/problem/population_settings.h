@@ -5,6 +5,7 @@
 #include <array>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "engine/functions.h"
 #include "engine/gp_pop.h"
@@ -45,6 +46,10 @@ PopulationParams ReadPopulationParams(const PanelTexts& texts);
 // Refuses settings that leave the engine without a program or without a bound; populationNumber
 // counts from 1.
 void ValidatePopulationParams(const PopulationParams& params, int populationNumber);
+
+// Refuses populations whose generations add up to more steps than the run's counters (and the
+// progress bar) can count: 2147483647.
+void ValidateGenerationTotal(const std::vector<PopulationParams>& populations);
 
 // Refuses settings under which random growth cannot close, or would take far more than a
 // second for one initial program or one subtree mutation (ExpectedGrowthWork), with the

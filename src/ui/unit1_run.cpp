@@ -271,6 +271,13 @@ void TForm1::StartRun() {
     if (!read) return;
     plan.populations.push_back(*read);
   }
+  try {
+    ValidateGenerationTotal(plan.populations);
+  } catch (const SettingsError& error) {
+    seam().MessageBox(this, QString::fromUtf8(error.what()));
+    ShowPopulationPanel(0);
+    return;
+  }
   // The whole run is weighed before any of it is made.
   if (!RunFitsInMemory(plan, memoryRoom ? memoryRoom() : MemoryRoom())) {
     seam().MessageBox(this, QString::fromLatin1(kMemoryMessage));

@@ -179,6 +179,19 @@ TEST_F(Cli, TheWholeRunIsWeighedAgainstTheAddressSpaceLimit) {
   EXPECT_EQ(o.out, "");
 }
 
+TEST_F(Cli, SizesBeyondTheDataAreBadInputEvenWhereTheirTablesWouldNotFit) {
+  // Tables for these windows would take 80 MB to 17 GB; the rows refuse them first.
+  Write("three.txt", "0\t1\n1\t2\n2\t3\n");
+  for (const char* window : {"10000000", "2147483647"}) {
+    const Outcome o =
+        Run("--train '" + Path("three.txt") + "' --window " + window, "ulimit -v 2000000; ");
+    EXPECT_EQ(o.status, 2) << window;
+    EXPECT_EQ(o.err, std::string("vobrix-cli: The training data need more rows than \"Window "
+                                 "Size\" (") +
+                         window + ").\n");
+  }
+}
+
 TEST_F(Cli, GenerationsAreWeighedWithTheirHistoriesAndChartPoints) {
   // 20 million generations keep 240 MB of histories and 6 GB of chart points: refused at once
   // within 1 GB, where the histories alone would fit and the run would go on for hours.

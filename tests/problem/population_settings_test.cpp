@@ -134,6 +134,23 @@ TEST(ValidatePopulationParamsTest, TournamentsBeyondCertainlyDrawingTheBestAreRe
   EXPECT_EQ(Refusal(proportional, 1), "");
 }
 
+TEST(ValidateGenerationTotalTest, TheRunsStepsMustBeCountable) {
+  const std::int32_t max = std::numeric_limits<std::int32_t>::max();
+  PopulationParams first, second;
+  first.generations = max;
+  second.generations = 0;
+  EXPECT_NO_THROW(ValidateGenerationTotal({first, second}));
+  second.generations = 1;
+  try {
+    ValidateGenerationTotal({first, second, second});
+    ADD_FAILURE() << "accepted";
+  } catch (const SettingsError& error) {
+    EXPECT_STREQ(error.what(),
+                 "The \"Generation\" counts of all populations must add up to at most "
+                 "2147483647 steps.");
+  }
+}
+
 TEST(ValidateGrowthTest, OnlyGrowthThatCannotCloseInReasonableTimeIsRefused) {
   using Ticked = std::array<bool, kFunctionTableSize>;
   const Ticked plusTimes{true, false, true};
