@@ -156,6 +156,28 @@ auto ProblemStep(const CliOptions& options, Step step) {
   }
 }
 
+// The run's problem and populations. Every size is checked, and the whole run weighed, before
+// any of it is made.
+void CreateRun(RunSession& session, const CliOptions& options,
+               const std::vector<PopulationParams>& params, const std::vector<CellRow>& training,
+               std::size_t validationRows) {
+  const RunPlan plan{
+      ProblemStep(options, [&] { return ReadProblemShape(options.problem, training.size()); }),
+      params, options.threads, static_cast<std::int32_t>(validationRows)};
+  if (!RunFitsInMemory(plan, MemoryRoom())) FailMemory();
+  session.problem = ProblemStep(
+      options, [&] { return MakeProblem(options.problem, training, *functionTable).problem; });
+  for (std::size_t p = 0; p < params.size(); ++p) {
+    try {
+      session.populations[p] = std::make_unique<Population>(params[p]);
+    } catch (const std::bad_alloc&) {
+      FailMemory();
+    } catch (const std::invalid_argument& e) {
+      Fail(InPopulation(options.populations, p) + e.what());
+    }
+  }
+}
+
 int RunProgram(const std::vector<std::string>& args) {
   const CliOptions options = ParseOptions(args);
   if (options.help) {
@@ -185,30 +207,14 @@ int RunProgram(const std::vector<std::string>& args) {
   static const FunctionTable table = BuildFunctionTable();
   functionTable = &table;
 
-  // Every size is checked, and the whole run weighed, before any of it is made.
-  const RunPlan plan{
-      ProblemStep(options, [&] { return ReadProblemShape(options.problem, training.size()); }),
-      params, options.threads, static_cast<std::int32_t>(validation.size())};
-  if (!RunFitsInMemory(plan, MemoryRoom())) FailMemory();
-
   RunSession session;
-  session.problem = ProblemStep(
-      options, [&] { return MakeProblem(options.problem, training, *functionTable).problem; });
+  CreateRun(session, options, params, training, validation.size());
   session.lastPopIndex = options.populations - 1;
   session.hasValidation = options.validationPath.has_value();
   session.threads = options.threads;
   if (options.seed) {
     const std::uint32_t seed = *options.seed;
     session.seedSource = [seed] { return seed; };
-  }
-  for (std::size_t p = 0; p < params.size(); ++p) {
-    try {
-      session.populations[p] = std::make_unique<Population>(params[p]);
-    } catch (const std::bad_alloc&) {
-      FailMemory();
-    } catch (const std::invalid_argument& e) {
-      Fail(InPopulation(options.populations, p) + e.what());
-    }
   }
 
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> dump(nullptr, std::fclose);

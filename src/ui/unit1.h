@@ -25,6 +25,7 @@ namespace vobrix {
 struct PopulationParams;
 struct ProblemSettings;
 struct ProblemShape;
+struct RunPlan;
 struct RunDisplay;
 struct RunSession;
 }  // namespace vobrix
@@ -269,6 +270,9 @@ class TForm1 : public QMainWindow {
   void StartRun();
   ProblemSettings ProblemSettingsOfWindow() const;
   std::optional<ProblemShape> CheckProblem(const ProblemSettings& settings);
+  // The run the settings and the panels describe, checked and weighed as a whole; nothing
+  // when a check failed and the user has been told.
+  std::optional<RunPlan> PlanRun(const ProblemSettings& settings);
   std::optional<PopulationParams> ReadPanel(int index);
   void ShowPopulationPanel(int index);
   RunDisplay RunControls();

@@ -222,6 +222,31 @@ std::optional<ProblemShape> TForm1::CheckProblem(const ProblemSettings& settings
   return std::nullopt;
 }
 
+std::optional<RunPlan> TForm1::PlanRun(const ProblemSettings& settings) {
+  const std::optional<ProblemShape> shape = CheckProblem(settings);
+  if (!shape) return std::nullopt;
+  RunPlan plan{*shape, {}, 0, StringGrid3->RowCount()};
+  for (int i = 0; i <= lastPopIndex; ++i) {
+    std::optional<PopulationParams> read = ReadPanel(i);
+    if (!read) return std::nullopt;
+    plan.populations.push_back(*read);
+  }
+  try {
+    ValidateGenerationTotal(plan.populations);
+  } catch (const SettingsError& error) {
+    seam().MessageBox(this, QString::fromUtf8(error.what()));
+    ShowPopulationPanel(0);
+    return std::nullopt;
+  }
+  // The whole run is weighed before any of it is made.
+  if (!RunFitsInMemory(plan, memoryRoom ? memoryRoom() : MemoryRoom())) {
+    seam().MessageBox(this, QString::fromLatin1(kMemoryMessage));
+    ShowPopulationPanel(static_cast<int>(LargestPopulation(plan)));
+    return std::nullopt;
+  }
+  return plan;
+}
+
 void TForm1::StartRun() {
   Memo1->SetText("");
   if (!AllCellsNumeric(*StringGrid1)) {
@@ -263,28 +288,9 @@ void TForm1::StartRun() {
     return;
   }
   const ProblemSettings settings = ProblemSettingsOfWindow();
-  const std::optional<ProblemShape> shape = CheckProblem(settings);
-  if (!shape) return;
-  RunPlan plan{*shape, {}, 0, StringGrid3->RowCount()};
-  for (int i = 0; i < count; ++i) {
-    std::optional<PopulationParams> read = ReadPanel(i);
-    if (!read) return;
-    plan.populations.push_back(*read);
-  }
-  try {
-    ValidateGenerationTotal(plan.populations);
-  } catch (const SettingsError& error) {
-    seam().MessageBox(this, QString::fromUtf8(error.what()));
-    ShowPopulationPanel(0);
-    return;
-  }
-  // The whole run is weighed before any of it is made.
-  if (!RunFitsInMemory(plan, memoryRoom ? memoryRoom() : MemoryRoom())) {
-    seam().MessageBox(this, QString::fromLatin1(kMemoryMessage));
-    ShowPopulationPanel(static_cast<int>(LargestPopulation(plan)));
-    return;
-  }
-  if (shape->functionForced) {
+  const std::optional<RunPlan> plan = PlanRun(settings);
+  if (!plan) return;
+  if (plan->problem.functionForced) {
     PageControl1->setCurrentWidget(TabSheet1);
     CheckListBox1->item(kAdd)->setCheckState(Qt::Checked);
     seam().MessageBox(this, QStringLiteral("You must use 1 function at least."));
@@ -297,7 +303,7 @@ void TForm1::StartRun() {
     session.problem = MakeProblem(settings, GridRows(*StringGrid1), functions_).problem;
     for (int i = 0; i < count; ++i) {
       const auto slot = static_cast<std::size_t>(i);
-      session.populations[slot] = std::make_unique<Population>(plan.populations[slot]);
+      session.populations[slot] = std::make_unique<Population>(plan->populations[slot]);
     }
   } catch (const std::bad_alloc&) {
     seam().MessageBox(this, QString::fromLatin1(kMemoryMessage));

@@ -94,7 +94,7 @@ TEST(ProgramShapeTest, TextsFinalCountersAndDepths) {
   }
 }
 
-TEST(GrowProgramTest, GrownProgramsKeepEveryLimitAndHopelessGrowthIsReported) {
+TEST(GrowProgramTest, GrownProgramsKeepEveryLimit) {
   TestProblem p({kAdd, kSubtract, kMultiply, kDivide, kSin, kLn}, 5, {0.5, 1.5, 2.5});
   const struct {
     std::int32_t depth, restartAt;
