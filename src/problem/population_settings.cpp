@@ -119,7 +119,8 @@ void ValidateGrowth(const PopulationParams& params,
   if (arities.empty()) arities.push_back(table[kAdd].arityCode);
   const GrowthWork work =
       ExpectedGrowthWork(params.functionRatio, params.maxInitialDepth, params.maxLength, arities);
-  if (!(work.mutation <= kMaxExpectedWork)) {
+  // Only a population that mutates regrows subtrees.
+  if (params.mutationRate > 0.0f && !(work.mutation <= kMaxExpectedWork)) {
     Refuse("Function", populationNumber,
            "at most 1: above it no draw gives a terminal, so subtree mutation could never "
            "close a new subtree");

@@ -52,8 +52,9 @@ void ValidatePopulationParams(const PopulationParams& params, int populationNumb
 void ValidateGenerationTotal(const std::vector<PopulationParams>& populations);
 
 // Refuses settings under which random growth cannot close, or would take far more than a
-// second for one initial program or one subtree mutation (ExpectedGrowthWork), with the
-// functions ticked in check-list order ("+" alone when none is).
+// second for one initial program or (with a mutation rate above 0) one subtree mutation
+// (ExpectedGrowthWork), with the functions ticked in check-list order ("+" alone when none
+// is).
 void ValidateGrowth(const PopulationParams& params,
                     const std::array<bool, kFunctionTableSize>& ticked, int populationNumber);
 

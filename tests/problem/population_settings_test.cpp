@@ -161,6 +161,7 @@ TEST(ValidateGrowthTest, OnlyGrowthThatCannotCloseInReasonableTimeIsRefused) {
     float functionRatio;
     std::int32_t depth;
     bool accepted;
+    float mutationRate = 0.2f;
   };
   const Case cases[] = {
       {Ticked{true, true, true, true}, 0.5f, 5, true},  // the window's defaults
@@ -168,13 +169,15 @@ TEST(ValidateGrowthTest, OnlyGrowthThatCannotCloseInReasonableTimeIsRefused) {
       {plusTimes, 1.0f, 6, true},  // a full tree of 127 Nodes, yet one in 16,000 closes by 70
       {plusTimes, 1.0f, 7, false},
       {sinOnly, 1.0f, 0, true},  // a chain closes on the draw of 1.0 within 70 Nodes
-      {sinOnly, std::nextafter(1.0f, 2.0f), 1, false},  // no terminal: mutation never closes
+      {sinOnly, std::nextafter(1.0f, 2.0f), 1, false},       // no terminal: mutation never closes
+      {sinOnly, std::nextafter(1.0f, 2.0f), 1, true, 0.0f},  // ... but never mutates either
   };
   for (const Case& c : cases) {
     PopulationParams params;
     params.functionRatio = c.functionRatio;
     params.variableRatio = 0.0f;
     params.maxInitialDepth = c.depth;
+    params.mutationRate = c.mutationRate;
     bool accepted = true;
     try {
       ValidateGrowth(params, c.ticked, 4);
