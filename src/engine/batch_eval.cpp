@@ -116,7 +116,7 @@ BatchEvaluator::BatchEvaluator(const Problem& problem)
 std::uint64_t BatchEvaluator::BytesFor(std::uint64_t tableSize, std::int32_t rows,
                                        std::int32_t maxLength) {
   const auto row = static_cast<std::uint64_t>(std::max(rows, 0)) * sizeof(double);
-  const auto waiting = static_cast<std::uint64_t>(std::max(maxLength, 0)) / 2 + 1;
+  const auto waiting = (static_cast<std::uint64_t>(std::max(maxLength, 0)) + 1) / 3 + 1;
   const std::uint64_t perOperand =
       SaturatingAdd(row, sizeof(std::vector<double>) + sizeof(Operand) + sizeof(double*));
   return SaturatingAdd(SaturatingAdd(tableSize, row), SaturatingMultiply(waiting, perOperand));

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/batch_eval.h"
 #include "engine/gp_opr.h"
 #include "engine/gp_pop.h"
 #include "engine/growth_odds.h"
@@ -87,6 +88,33 @@ TEST_F(MemoryRoomTest, TheLeastOfAvailableMemoryGroupLimitsAndResourceLimits) {
   EXPECT_EQ(MemoryRoom(Sources()), std::nullopt);
   EXPECT_TRUE(FitsInRoom(~std::uint64_t{0}, std::nullopt));
   EXPECT_FALSE(FitsInRoom(11, 10));
+}
+
+// The run is weighed with BatchEvaluator::BytesFor; the evaluator must never take more row
+// buffers than it counts, (maxLength + 1) / 3.
+TEST(EvaluatorBoundTest, RowBuffersStayWithinWhatTheRunIsWeighedBy) {
+  test::TestProblem problem({kAdd, kSin}, 1, {0.5}, {1, 2, 3, 4, 5, 6});
+  const Node plus = problem.fn(0), sine = problem.fn(1), x = problem.var(0);
+  for (std::int32_t k = 1; k <= 20; ++k) {
+    // (((sin X + sin X) + sin X) ...): all k sines wait on the stack before the first sum.
+    std::vector<Node> genes(static_cast<std::size_t>(k - 1), plus);
+    for (std::int32_t i = 0; i < k; ++i) genes.insert(genes.end(), {sine, x});
+    const auto length = static_cast<std::int32_t>(genes.size());
+    BatchEvaluator batch(problem.get());
+    batch.Fitness(genes.data(), length);
+    EXPECT_EQ(batch.buffersHeld(), static_cast<std::size_t>(k));
+    EXPECT_LE(static_cast<std::int32_t>(batch.buffersHeld()), (length + 1) / 3);
+  }
+  // Random programs of every shape up to 60 Nodes keep within the bound too.
+  const NodeDrawSetup setup{2, 1, 1, 0.55f, 0.3f};
+  std::array<Node, 70> scratch{};
+  SeedRandom(12);
+  for (int i = 0; i < 3000; ++i) {
+    const std::int32_t n = GrowProgram(scratch.data(), 0, 60, setup);
+    BatchEvaluator fresh(problem.get());
+    fresh.Fitness(scratch.data(), n);
+    EXPECT_LE(static_cast<std::int32_t>(fresh.buffersHeld()), (n + 1) / 3) << n;
+  }
 }
 
 TEST(GrowthOddsTest, DrawOddsComeFromTheExactUnitValuesAndTheModuloOfRand31) {
