@@ -254,6 +254,9 @@ Populations:
   --max-depth N           maximum initial depth                          (default 5)
   --function-ratio R      initial ratio of function nodes                (default 0.50)
   --variable-ratio R      initial ratio of variable nodes                (default 0.20)
+  Settings under which random growth cannot close are refused with the reason: a function
+  ratio above 1 (with mutation), or one initial program expected to take ten seconds or
+  more (e.g. function ratio 1 with only + and * from --max-depth 7 on).
 
 Run:
   --seed S                seed every population with S instead of the calendar time

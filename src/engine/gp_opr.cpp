@@ -132,9 +132,9 @@ void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t m
   // both the subtree limit and the room the rest of the parent leaves.
   const std::int32_t rest = parent.length - (cut.end - cut.start + 1);
   const std::int32_t budget = std::min(limit, maxLength - rest);
-  std::optional<std::int32_t> count;
-  while (!(count = RegrowAttempt(scratch.data(), budget))) {
-  }
+  if (budget < 1) throw std::invalid_argument("the parent is longer than the maximum length");
+  std::optional<std::int32_t> count = RegrowAttempt(scratch.data(), budget);
+  while (!count) count = RegrowAttempt(scratch.data(), budget);
   SpliceMutation(child, parent, cut.start, cut.end, scratch.data(), *count, maxLength);
 }
 
