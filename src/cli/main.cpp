@@ -17,6 +17,7 @@
 #include "cli/replacing_file.h"
 #include "engine/functions.h"
 #include "engine/gp_pop.h"
+#include "engine/memory_room.h"
 #include "problem/datafile.h"
 #include "problem/normalize.h"
 #include "problem/population_settings.h"
@@ -26,6 +27,7 @@
 #include "run/grid_rows.h"
 #include "run/memory_display.h"
 #include "run/prediction.h"
+#include "run/run_plan.h"
 
 namespace vobrix::cli {
 namespace {
@@ -91,7 +93,17 @@ std::vector<PopulationParams> ReadAllParams(const CliOptions& options) {
            "The sum of initial node ratio must be 1.0 (--function-ratio + --variable-ratio "
            "exceeds 1)");
     }
+    try {
+      ValidateGrowth(params, options.problem.ticked, static_cast<int>(p) + 1);
+    } catch (const SettingsError& e) {
+      Fail(e.what());
+    }
     all.push_back(params);
+  }
+  try {
+    ValidateGenerationTotal(all);
+  } catch (const SettingsError& e) {
+    Fail(e.what());
   }
   return all;
 }
@@ -155,10 +167,11 @@ void CheckValidation(const CliOptions& options, const toolkit::Grid& training,
   Fail(fault->message);
 }
 
-std::unique_ptr<Problem> BuildProblem(const CliOptions& options,
-                                      const std::vector<CellRow>& training) {
+// Runs a step of making the problem, naming the option behind a text that is not a number.
+template <typename Step>
+auto ProblemStep(const CliOptions& options, Step step) {
   try {
-    return MakeProblem(options.problem, training, *functionTable).problem;
+    return step();
   } catch (const ConversionError& e) {
     const ProblemSettings& s = options.problem;
     std::string option = e.text() == s.windowSizeText                           ? "--window: "
@@ -168,6 +181,28 @@ std::unique_ptr<Problem> BuildProblem(const CliOptions& options,
     Fail(option + "\"" + e.text() + "\" is not a valid number");
   } catch (const ProblemError& e) {
     Fail(e.what());
+  }
+}
+
+// The run's problem and populations. Every size is checked, and the whole run weighed, before
+// any of it is made.
+void CreateRun(RunSession& session, const CliOptions& options,
+               const std::vector<PopulationParams>& params, const std::vector<CellRow>& training,
+               std::size_t validationRows) {
+  const RunPlan plan{
+      ProblemStep(options, [&] { return ReadProblemShape(options.problem, training.size()); }),
+      params, options.threads, static_cast<std::int32_t>(validationRows)};
+  if (!RunFitsInMemory(plan, MemoryRoom())) FailMemory();
+  session.problem = ProblemStep(
+      options, [&] { return MakeProblem(options.problem, training, *functionTable).problem; });
+  for (std::size_t p = 0; p < params.size(); ++p) {
+    try {
+      session.populations[p] = std::make_unique<Population>(params[p]);
+    } catch (const std::bad_alloc&) {
+      FailMemory();
+    } catch (const std::invalid_argument& e) {
+      Fail(InPopulation(options.populations, p) + e.what());
+    }
   }
 }
 
@@ -211,7 +246,7 @@ int RunProgram(const std::vector<std::string>& args) {
   functionTable = &table;
 
   RunSession session;
-  session.problem = BuildProblem(options, training);
+  CreateRun(session, options, params, training, validation.size());
   std::vector<CellRow>().swap(training);  // the grid and the problem hold the series now
   session.lastPopIndex = options.populations - 1;
   session.hasValidation = options.validationPath.has_value();
@@ -219,16 +254,6 @@ int RunProgram(const std::vector<std::string>& args) {
   if (options.seed) {
     const std::uint32_t seed = *options.seed;
     session.seedSource = [seed] { return seed; };
-  }
-  for (std::size_t p = 0; p < params.size(); ++p) {
-    if (!FitsInMemory(params[p])) FailMemory();
-    try {
-      session.populations[p] = std::make_unique<Population>(params[p]);
-    } catch (const std::bad_alloc&) {
-      FailMemory();
-    } catch (const std::invalid_argument& e) {
-      Fail(InPopulation(options.populations, p) + e.what());
-    }
   }
 
   std::optional<ReplacingFile> dump;

@@ -248,7 +248,8 @@ Populations:
   --pop-size N            population size                                (default 1000)
   --generations N         generations                                    (default 50)
   --selection NAME        proportional, tournament or random             (default proportional)
-  --tournament-size N     tournament size                                (default 6)
+  --tournament-size N     tournament size, at most the population size x 32 ln 2
+                          (about 22.2 x; more draws pick the best anyway) (default 6)
   --crossover R           crossover rate                                 (default 0.70)
   --mutation R            mutation rate                                  (default 0.20)
   --one-point R           one-point mutation rate                        (default 0.00)
@@ -257,13 +258,18 @@ Populations:
   --max-depth N           maximum initial depth                          (default 5)
   --function-ratio R      initial ratio of function nodes                (default 0.50)
   --variable-ratio R      initial ratio of variable nodes                (default 0.20)
+  Settings under which random growth cannot close are refused with the reason: a function
+  ratio above 1 (with mutation), or one initial program expected to take ten seconds or
+  more (e.g. function ratio 1 with only + and * from --max-depth 7 on).
 
 Run:
   --seed S                seed every population with S instead of the calendar time
   --dump-initial FILE     write generation 0 of every population, evaluated and unsorted:
                           "population slot length rawFitness genes..." per individual
   --threads N             threads that evaluate a generation (default: one per core);
-                          the output is the same for every count
+                          at most one per core and one per 32 individuals of the
+                          largest population are started; the output is the same for
+                          every count
   --quiet, -q             no progress bar on standard error
   --help, -h              this text
 
@@ -272,7 +278,11 @@ Output: CSV with the header
 numbers as %.17g ("inf" for an infinite error), validation_error empty without
 --validation, average_length truncated as the charts show it, best_program quoted.
 
-Exit status: 0 success, 2 bad usage or bad input, 1 memory allocation failure.
+Exit status: 0 success, 2 bad usage or bad input, 1 memory allocation failure. Before
+anything is made, the whole run (the problem's tables, every population, the histories and
+chart points of every generation, the buffers of every evaluation thread) is weighed against
+the available memory, the control group's memory limit and ulimit -v / -d; a run that does
+not fit ends with "Memory Allocation Error".
 )";
 }
 

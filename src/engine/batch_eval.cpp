@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/fitness.h"
+#include "engine/memory_room.h"
 
 namespace vobrix {
 
@@ -110,6 +111,15 @@ BatchEvaluator::BatchEvaluator(const Problem& problem)
   opcodes_.reserve(problem.nodeTable.size());
   for (const NodeEntry& entry : problem.nodeTable) opcodes_.push_back(OpcodeOf(entry));
   result_.resize(rows_);
+}
+
+std::uint64_t BatchEvaluator::BytesFor(std::uint64_t tableSize, std::int32_t rows,
+                                       std::int32_t maxLength) {
+  const auto row = static_cast<std::uint64_t>(std::max(rows, 0)) * sizeof(double);
+  const auto waiting = (static_cast<std::uint64_t>(std::max(maxLength, 0)) + 1) / 3 + 1;
+  const std::uint64_t perOperand =
+      SaturatingAdd(row, sizeof(std::vector<double>) + sizeof(Operand) + sizeof(double*));
+  return SaturatingAdd(SaturatingAdd(tableSize, row), SaturatingMultiply(waiting, perOperand));
 }
 
 double* BatchEvaluator::TakeBuffer() {

@@ -25,6 +25,15 @@ class BatchEvaluator {
   double Fitness(const Node* genes, std::int32_t length);
 
   std::int32_t rows() const { return rows_; }
+  // Row buffers taken so far (they are kept for the next programs).
+  std::size_t buffersHeld() const { return buffers_.size(); }
+
+  // The most an evaluator takes for a node table of tableSize entries, rows training windows
+  // and programs of at most maxLength Nodes: its tables, its result row and its row buffers.
+  // A buffer is only taken while fewer are in use than results with rows wait on the stack;
+  // each such result is a subtree of a function and a variable at least, and k of them need
+  // k - 1 two-argument functions still to come, so at most (maxLength + 1) / 3 are in use.
+  static std::uint64_t BytesFor(std::uint64_t tableSize, std::int32_t rows, std::int32_t maxLength);
 
  private:
   struct Operand {

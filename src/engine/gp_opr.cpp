@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "engine/growth_odds.h"
 #include "engine/init.h"
 #include "engine/misc.h"
 #include "engine/problem_record.h"
@@ -100,37 +101,39 @@ void SubtreeCrossover(Individual& child, const Individual& receiver, const Indiv
   }
 }
 
+std::optional<std::int32_t> RegrowAttempt(Node* scratch, std::int32_t budget) {
+  std::int32_t open = 0;
+  for (std::int32_t m = 0; m < budget; ++m) {
+    scratch[m] = DrawNode(NodeKindRequest::Any);
+    open += Arity(scratch[m]);
+    if (open == -1) return m + 1;
+  }
+  return std::nullopt;
+}
+
 void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t maxLength,
                      std::int32_t limit) {
   if (limit < 1 || limit > kMaxMutationLimit) {
     throw std::invalid_argument("subtree limit " + std::to_string(limit) + " is outside 1 to " +
                                 std::to_string(kMaxMutationLimit));
   }
+  // With a terminal possible every regrowth has a chance of at least 1 in 32768 to close at
+  // once; without one it never closes.
+  if (TerminalShare(currentPopulation->params.functionRatio) == 0.0) {
+    throw GrowthError(
+        "Subtree mutation can never close a subtree: the \"Function\" share of the initial "
+        "node ratios leaves no terminal.");
+  }
   std::array<Node, kMaxMutationLimit> scratch;
   const Cut cut = DrawSubtree(parent);
+  // The cut point stays fixed while the replacement is grown again until it closes within
+  // both the subtree limit and the room the rest of the parent leaves.
   const std::int32_t rest = parent.length - (cut.end - cut.start + 1);
-  std::int32_t m = 0;
-  std::int32_t open = 0;
-  std::int64_t restarts = 0;
-  for (;;) {
-    if (rest + m >= maxLength || m >= limit) {
-      // The cut point stays fixed, so with a function share that leaves no terminal the
-      // regrowth would restart for ever; give up after a bound far beyond sensible settings.
-      if (++restarts > kMaxMutationRestarts) {
-        throw GrowthError("Subtree mutation could not grow a closed subtree of at most " +
-                          std::to_string(std::min(limit, maxLength - rest)) + " Nodes in " +
-                          std::to_string(kMaxMutationRestarts) +
-                          " attempts; lower the \"Function\" share of the initial node ratios.");
-      }
-      m = 0;
-      open = 0;
-    }
-    scratch[m] = DrawNode(NodeKindRequest::Any);
-    open += Arity(scratch[m]);
-    if (open == -1) break;
-    ++m;
-  }
-  SpliceMutation(child, parent, cut.start, cut.end, scratch.data(), m + 1, maxLength);
+  const std::int32_t budget = std::min(limit, maxLength - rest);
+  if (budget < 1) throw std::invalid_argument("the parent is longer than the maximum length");
+  std::optional<std::int32_t> count = RegrowAttempt(scratch.data(), budget);
+  while (!count) count = RegrowAttempt(scratch.data(), budget);
+  SpliceMutation(child, parent, cut.start, cut.end, scratch.data(), *count, maxLength);
 }
 
 void OnePointMutation(Individual& child, const Individual& first, const Individual& second,

@@ -3,16 +3,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "engine/functions.h"
 #include "engine/gp_pop.h"
 
 namespace vobrix {
 
-// Regrowth attempts of one subtree mutation before it is declared impossible. Sensible ratios
-// close within a few hundred; a function share of 1 closes only on the rare draw of 1.0 and
-// runs into this bound.
-inline constexpr std::int64_t kMaxMutationRestarts = 10000;
 // Largest subtree limit SubtreeMutation accepts (its scratch array lives on the stack).
 inline constexpr std::int32_t kMaxMutationLimit = 64;
 
@@ -21,9 +18,13 @@ inline constexpr std::int32_t kMaxMutationLimit = 64;
 void SubtreeCrossover(Individual& child, const Individual& receiver, const Individual& donor,
                       std::int32_t maxLength);
 // Replaces a random subtree of parent by a newly grown one of at most limit Nodes (1 to
-// kMaxMutationLimit). Throws GrowthError when the regrowth keeps failing to close.
+// kMaxMutationLimit), regrowing until one closes. Throws GrowthError when no draw can give a
+// terminal (a function ratio above 1), so that no regrowth could ever close.
 void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t maxLength,
                      std::int32_t limit);
+// One regrowth of subtree mutation into scratch with room for budget Nodes: the count of
+// Nodes when it closes in time, nothing when it runs out of room.
+std::optional<std::int32_t> RegrowAttempt(Node* scratch, std::int32_t budget);
 // Joins the front of first up to a random cut with the back of second after a random cut of
 // the same open count. first and second must be different records.
 void OnePointMutation(Individual& child, const Individual& first, const Individual& second,

@@ -3,15 +3,15 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <new>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "engine/gp_opr.h"
+#include "engine/growth_odds.h"
 #include "engine/init.h"
+#include "engine/memory_room.h"
 #include "engine/misc.h"
 #include "engine/problem_record.h"
 
@@ -30,24 +30,6 @@ bool AddSize(std::size_t a, std::size_t b, std::size_t& out) {
   if (b > std::numeric_limits<std::size_t>::max() - a) return false;
   out = a + b;
   return true;
-}
-
-// MemAvailable of /proc/meminfo in bytes, or 0 when it cannot be read.
-std::size_t AvailableMemory() {
-  std::ifstream in("/proc/meminfo");
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.rfind("MemAvailable:", 0) != 0) continue;
-    std::istringstream fields(line.substr(13));
-    unsigned long long kib = 0;
-    std::string unit;
-    if (!(fields >> kib >> unit) || unit != "kB") return 0;
-    std::size_t bytes = 0;
-    return MultiplySize(static_cast<std::size_t>(kib), 1024, bytes)
-               ? bytes
-               : std::numeric_limits<std::size_t>::max();
-  }
-  return 0;
 }
 
 // Second parent for crossover and one-point mutation, different from p1, or -1 when the
@@ -85,8 +67,7 @@ std::size_t PopulationBytes(const PopulationParams& params) {
 }
 
 bool FitsInMemory(const PopulationParams& params) {
-  const std::size_t available = AvailableMemory();
-  return available == 0 || PopulationBytes(params) <= available;
+  return FitsInRoom(PopulationBytes(params), MemoryRoom());
 }
 
 Population::Population(const PopulationParams& parameters) : params(parameters) {
@@ -127,9 +108,18 @@ void FillInitialGeneration(Population& p) {
   setup.functionRatio = params.functionRatio;
   setup.variableRatio = params.variableRatio;
   // Restarting below the array's capacity keeps every initial program inside its gene array.
-  constexpr std::int32_t kRestartAt = 70;
-  const std::int32_t restartAt = std::min(kRestartAt, params.maxLength);
-  std::array<Node, kRestartAt> scratch{};
+  const std::int32_t restartAt = std::min(kInitialRestartAt, params.maxLength);
+  std::array<Node, kInitialRestartAt> scratch{};
+  // Growth has no bound on its attempts, so settings under which it cannot close in
+  // reasonable time are refused here, once, rather than looping.
+  const double work = ExpectedGrowthWork(params.functionRatio, params.maxInitialDepth,
+                                         params.maxLength, FunctionArities(*currentProblem))
+                          .initial;
+  if (!(work <= kMaxExpectedWork)) {
+    throw GrowthError("No initial program can be grown within " + std::to_string(restartAt) +
+                      " Nodes in reasonable time: lower the function ratio or the \"Maximum "
+                      "Initial Depth\", or raise the \"Maximum Length\".");
+  }
   Individual** slots = p.Current();
   for (std::int32_t i = 0; i < params.populationSize; ++i) {
     const std::int32_t n = GrowProgram(scratch.data(), params.maxInitialDepth, restartAt, setup);

@@ -73,8 +73,8 @@ extern Population* currentPopulation;
 // Bytes the Population constructor allocates for these parameters; SIZE_MAX when the count
 // does not fit a size_t.
 std::size_t PopulationBytes(const PopulationParams& params);
-// Whether PopulationBytes fits in the machine's available physical memory (MemAvailable of
-// /proc/meminfo); true when that figure cannot be read.
+// Whether PopulationBytes fits in the memory this process may still take (MemoryRoom); true
+// when no figure can be read.
 bool FitsInMemory(const PopulationParams& params);
 
 // Gives every Individual of the current buffer a random initial program (GrowProgram with the

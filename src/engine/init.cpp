@@ -1,6 +1,7 @@
 #include "engine/init.h"
 
 #include <string>
+#include <vector>
 
 #include "engine/gp_pop.h"
 #include "engine/misc.h"
@@ -69,31 +70,18 @@ std::int32_t DepthAtPosition(std::int32_t depth, const Node* genes, std::int32_t
   return best;
 }
 
-std::int32_t GrowProgram(Node* scratch, std::int32_t maxInitialDepth, std::int32_t restartAt,
-                         const NodeDrawSetup& setup) {
+std::optional<std::int32_t> GrowAttempt(Node* scratch, std::int32_t maxInitialDepth,
+                                        std::int32_t restartAt, const NodeDrawSetup& setup) {
   const std::vector<NodeEntry>& table = currentProblem->nodeTable;
   std::int32_t n = 0;
   std::int32_t open = 0;
-  std::int64_t restarts = 0;
-  auto restart = [&] {
-    n = 0;
-    open = 0;
-    if (++restarts > kMaxGrowthRestarts) {
-      throw GrowthError(
-          "No initial program could be grown within " + std::to_string(restartAt) +
-          " nodes: lower the function ratio or the \"Maximum Initial Depth\", or raise the "
-          "\"Maximum Length\".");
-    }
-  };
   for (;;) {
     if (open == -1) {
       std::int32_t position = 0;
       if (TreeDepth(0, scratch, position) > 0 && n > 0) return n;
-      restart();
-    } else if (n >= restartAt) {
-      // An open program that reaches the limit is thrown away whole, not repaired.
-      restart();
+      return std::nullopt;
     }
+    if (n >= restartAt) return std::nullopt;  // thrown away whole, not repaired
     Node node;
     if (n == 0) {
       node = DrawNode(NodeKindRequest::Function, setup);
@@ -105,6 +93,13 @@ std::int32_t GrowProgram(Node* scratch, std::int32_t maxInitialDepth, std::int32
     scratch[n] = node;
     open += table[node].arityCode;
     ++n;
+  }
+}
+
+std::int32_t GrowProgram(Node* scratch, std::int32_t maxInitialDepth, std::int32_t restartAt,
+                         const NodeDrawSetup& setup) {
+  for (;;) {
+    if (const auto n = GrowAttempt(scratch, maxInitialDepth, restartAt, setup)) return *n;
   }
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -32,20 +33,25 @@ std::int32_t TreeDepth(std::int32_t depth, const Node* genes, std::int32_t& posi
 std::int32_t DepthAtPosition(std::int32_t depth, const Node* genes, std::int32_t& position,
                              std::int32_t target);
 
-// Growth that cannot close under the population's settings (raised after a bounded number of
-// restarts, so that no setting hangs the program).
+// Growth that cannot close under the population's settings.
 class GrowthError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-// Restarts a single program is allowed before growth is declared impossible: settings under
-// which one attempt in 50,000 closes would take minutes per generation anyway.
-inline constexpr std::int64_t kMaxGrowthRestarts = 50000;
+// Nodes at which an initial program that is still open is thrown away and grown again,
+// whatever the maximum length (unless that is smaller).
+inline constexpr std::int32_t kInitialRestartAt = 70;
 
-// Grows one initial program into scratch (capacity at least restartAt): root a function,
-// terminals forced at maxInitialDepth, thrown away and restarted when it reaches restartAt
-// Nodes (70, or the maximum length when that is smaller). Returns its length.
+// One attempt at an initial program in scratch (capacity at least restartAt): root a function,
+// terminals forced at maxInitialDepth. Its length when it closes within restartAt Nodes;
+// nothing when it reaches restartAt Nodes still open, and is then thrown away whole.
+std::optional<std::int32_t> GrowAttempt(Node* scratch, std::int32_t maxInitialDepth,
+                                        std::int32_t restartAt, const NodeDrawSetup& setup);
+
+// Grows one initial program by attempts until one closes (70 Nodes, or the maximum length
+// when that is smaller, as restartAt). Returns its length. The settings must let an attempt
+// close (ExpectedGrowthWork); FillInitialGeneration checks them once for the whole fill.
 std::int32_t GrowProgram(Node* scratch, std::int32_t maxInitialDepth, std::int32_t restartAt,
                          const NodeDrawSetup& setup);
 

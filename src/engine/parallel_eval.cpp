@@ -6,20 +6,21 @@
 
 namespace vobrix {
 
-namespace {
-
-// Individuals a thread takes at a time: small enough to balance programs of uneven length,
-// large enough that the shared counter is touched rarely.
-constexpr std::int32_t kChunk = 32;
-
-}  // namespace
-
 int GenerationEvaluator::DefaultThreads() {
   return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
 }
 
+int GenerationEvaluator::ThreadCount(int requested) {
+  return requested < 1 ? DefaultThreads() : requested;
+}
+
+int GenerationEvaluator::ThreadCount(int requested, std::int32_t largest) {
+  const std::int32_t chunks = std::max<std::int32_t>(1, (largest - 1) / kChunk + 1);
+  return std::max(1, std::min({ThreadCount(requested), DefaultThreads(), chunks}));
+}
+
 GenerationEvaluator::GenerationEvaluator(const Problem& problem, int threads) {
-  const int count = threads < 1 ? DefaultThreads() : threads;
+  const int count = ThreadCount(threads);
   for (int t = 0; t < count; ++t) evaluators_.push_back(std::make_unique<BatchEvaluator>(problem));
 }
 

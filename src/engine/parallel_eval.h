@@ -26,6 +26,16 @@ class GenerationEvaluator {
   int threads() const { return static_cast<int>(evaluators_.size()); }
 
   static int DefaultThreads();
+  // The evaluators built for a requested count (below 1: one per processor core).
+  static int ThreadCount(int requested);
+  // The threads worth building for a run whose largest population has largest individuals:
+  // the work is shared out in chunks of kChunk individuals and is bound by the processor, so
+  // threads beyond the chunks of a generation or beyond the processor's cores would only wait.
+  static int ThreadCount(int requested, std::int32_t largest);
+
+  // Individuals a thread takes at a time: small enough to balance programs of uneven length,
+  // large enough that the shared counter is touched rarely.
+  static constexpr std::int32_t kChunk = 32;
 
  private:
   std::vector<std::unique_ptr<BatchEvaluator>> evaluators_;  // one per thread, buffers kept

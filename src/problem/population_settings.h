@@ -2,9 +2,12 @@
 // window and the command line both go through here, so a value means the same in both.
 #pragma once
 
+#include <array>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "engine/functions.h"
 #include "engine/gp_pop.h"
 
 namespace vobrix {
@@ -43,5 +46,16 @@ PopulationParams ReadPopulationParams(const PanelTexts& texts);
 // Refuses settings that leave the engine without a program or without a bound; populationNumber
 // counts from 1.
 void ValidatePopulationParams(const PopulationParams& params, int populationNumber);
+
+// Refuses populations whose generations add up to more steps than the run's counters (and the
+// progress bar) can count: 2147483647.
+void ValidateGenerationTotal(const std::vector<PopulationParams>& populations);
+
+// Refuses settings under which random growth cannot close, or would take far more than a
+// second for one initial program or (with a mutation rate above 0) one subtree mutation
+// (ExpectedGrowthWork), with the functions ticked in check-list order ("+" alone when none
+// is).
+void ValidateGrowth(const PopulationParams& params,
+                    const std::array<bool, kFunctionTableSize>& ticked, int populationNumber);
 
 }  // namespace vobrix

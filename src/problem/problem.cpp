@@ -1,5 +1,6 @@
 #include "problem/problem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -36,37 +37,64 @@ void BuildNodeTable(Problem& problem, const std::array<bool, kFunctionTableSize>
   }
 }
 
-ProblemBuild MakeProblem(const ProblemSettings& settings, const std::vector<CellRow>& training,
-                         const FunctionTable& functions) {
-  ProblemBuild build;
-  build.problem = std::make_unique<Problem>();
-  Problem& problem = *build.problem;
-
-  ProblemSettings used = settings;
-  for (bool ticked : used.ticked) problem.functionCount += ticked ? 1 : 0;
-  if (problem.functionCount == 0) {
+ProblemShape ReadProblemShape(const ProblemSettings& settings, std::size_t trainingRows) {
+  ProblemShape shape;
+  shape.ticked = settings.ticked;
+  for (bool ticked : shape.ticked) shape.functionCount += ticked ? 1 : 0;
+  if (shape.functionCount == 0) {
     // Nothing ticked: the run goes on with "+" alone, and the caller tells the user.
-    used.ticked[kAdd] = true;
-    problem.functionCount = 1;
-    build.functionForced = true;
+    shape.ticked[kAdd] = true;
+    shape.functionCount = 1;
+    shape.functionForced = true;
   }
 
-  problem.constantCount = TextToInt(settings.constantCountText);
-  problem.variableCount = TextToInt(settings.windowSizeText);
-  if (problem.variableCount < 1) throw ProblemError("\"Window Size\" must be at least 1.");
-  if (problem.constantCount < 1) throw ProblemError("\"Number of constant\" must be at least 1.");
-  if (problem.constantCount > kMaxConstantCount) {
+  shape.constantCount = TextToInt(settings.constantCountText);
+  shape.variableCount = TextToInt(settings.windowSizeText);
+  if (shape.variableCount < 1) throw ProblemError("\"Window Size\" must be at least 1.");
+  // The window's tables grow with its size, so it is held against the rows first.
+  if (trainingRows <= static_cast<std::size_t>(shape.variableCount)) {
+    throw ProblemError("The training data need more rows than \"Window Size\" (" +
+                       std::to_string(shape.variableCount) + ").");
+  }
+  if (shape.constantCount < 1) throw ProblemError("\"Number of constant\" must be at least 1.");
+  if (shape.constantCount > kMaxConstantCount) {
     throw ProblemError("\"Number of constant\" must be at most " +
                        std::to_string(kMaxConstantCount) + ".");
   }
-  problem.windowSize = problem.variableCount;
-  problem.window.assign(problem.variableCount, 0.0);
+  shape.trainingCount = static_cast<std::int32_t>(trainingRows);
 
-  problem.constantLower = NarrowToFloat(TextToFloat(settings.lowerText));
-  problem.constantUpper = NarrowToFloat(TextToFloat(settings.upperText));
-  if (!std::isfinite(problem.constantLower) || !std::isfinite(problem.constantUpper)) {
+  shape.constantLower = NarrowToFloat(TextToFloat(settings.lowerText));
+  shape.constantUpper = NarrowToFloat(TextToFloat(settings.upperText));
+  if (!std::isfinite(shape.constantLower) || !std::isfinite(shape.constantUpper)) {
     throw ProblemError("The range of constants must lie within the single-precision range.");
   }
+  return shape;
+}
+
+std::uint64_t ProblemBytes(const ProblemShape& shape) {
+  // Symbols ("X12", "-9.980") stay within the short-string buffer of the entry itself.
+  const auto count = [](std::int32_t n) { return static_cast<std::uint64_t>(std::max(n, 0)); };
+  const std::uint64_t entries =
+      count(shape.functionCount) + count(shape.variableCount) + count(shape.constantCount);
+  return entries * sizeof(NodeEntry) + (count(shape.variableCount) + count(shape.constantCount) +
+                                        2 * count(shape.trainingCount)) *
+                                           sizeof(double);
+}
+
+ProblemBuild MakeProblem(const ProblemSettings& settings, const std::vector<CellRow>& training,
+                         const FunctionTable& functions) {
+  const ProblemShape shape = ReadProblemShape(settings, training.size());
+  ProblemBuild build;
+  build.problem = std::make_unique<Problem>();
+  build.functionForced = shape.functionForced;
+  Problem& problem = *build.problem;
+  problem.functionCount = shape.functionCount;
+  problem.variableCount = shape.variableCount;
+  problem.constantCount = shape.constantCount;
+  problem.constantLower = shape.constantLower;
+  problem.constantUpper = shape.constantUpper;
+  problem.windowSize = problem.variableCount;
+  problem.window.assign(problem.variableCount, 0.0);
 
   // Evenly spaced from the single-precision ends, lower end included, upper end not; computed
   // in extended precision and stored as doubles.
@@ -79,18 +107,14 @@ ProblemBuild MakeProblem(const ProblemSettings& settings, const std::vector<Cell
                                         static_cast<long double>(problem.constantCount));
   }
 
-  BuildNodeTable(problem, used.ticked, functions);
+  BuildNodeTable(problem, shape.ticked, functions);
 
-  problem.trainingCount = static_cast<std::int32_t>(training.size());
+  problem.trainingCount = shape.trainingCount;
   problem.trainingX.reserve(training.size());
   problem.trainingY.reserve(training.size());
   for (const CellRow& row : training) {
     problem.trainingX.push_back(TextToFloat(row.x));
     problem.trainingY.push_back(TextToFloat(row.y));
-  }
-  if (problem.trainingCount <= problem.windowSize) {
-    throw ProblemError("The training data need more rows than \"Window Size\" (" +
-                       std::to_string(problem.windowSize) + ").");
   }
   problem.paused = false;
   return build;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -32,6 +34,27 @@ class ProblemError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The sizes and ranges a problem's settings give, read and checked without allocating
+// anything, so that every size is judged before the memory it implies is taken.
+struct ProblemShape {
+  std::array<bool, kFunctionTableSize> ticked{};  // "+" alone when nothing was ticked
+  bool functionForced = false;
+  std::int32_t functionCount = 0;
+  std::int32_t variableCount = 0;
+  std::int32_t constantCount = 0;
+  std::int32_t trainingCount = 0;
+  float constantLower = 0.0f;
+  float constantUpper = 0.0f;
+};
+
+// Converts and checks the settings for a training series of trainingRows rows: throws
+// ConversionError and ProblemError as MakeProblem does, before MakeProblem allocates.
+ProblemShape ReadProblemShape(const ProblemSettings& settings, std::size_t trainingRows);
+
+// Bytes of the tables MakeProblem builds for this shape: the node table, the window, the
+// constants and both training columns.
+std::uint64_t ProblemBytes(const ProblemShape& shape);
 
 struct ProblemBuild {
   std::unique_ptr<Problem> problem;

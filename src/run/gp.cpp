@@ -266,7 +266,13 @@ RunResult RunEvolution(RunSession& session, const RunDisplay& display) {
     session.problem->paused = false;
     currentProblem = session.problem.get();
     CheckRunInputs(session, display);
-    session.evaluator = std::make_unique<GenerationEvaluator>(*session.problem, session.threads);
+    std::int32_t largest = 0;
+    for (std::int32_t i = 0; i <= session.lastPopIndex; ++i) {
+      largest = std::max(largest,
+                         session.populations[static_cast<std::size_t>(i)]->params.populationSize);
+    }
+    session.evaluator = std::make_unique<GenerationEvaluator>(
+        *session.problem, GenerationEvaluator::ThreadCount(session.threads, largest));
 
     PrepareOutputGrids(session, display);
     for (std::int32_t i = 0; i <= session.lastPopIndex; ++i) {

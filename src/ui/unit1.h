@@ -23,7 +23,9 @@ class QTabWidget;
 
 namespace vobrix {
 struct PopulationParams;
-struct ProblemBuild;
+struct ProblemSettings;
+struct ProblemShape;
+struct RunPlan;
 struct RunDisplay;
 struct RunSession;
 }  // namespace vobrix
@@ -88,6 +90,9 @@ class TForm1 : public QMainWindow {
   bool Running() const { return running_; }
   // The seed of each population's preparation; empty: the calendar time. Tests fix it.
   std::function<std::uint32_t()> seedSource;
+  // The memory a run may take; empty: MemoryRoom(), what this process may still take. Tests
+  // fix it.
+  std::function<std::optional<std::uint64_t>()> memoryRoom;
   // The run in progress (paused or not), or nothing.
   RunSession* Session() const { return session_; }
   // True when every cell of the grid converts to a number (an empty cell does not).
@@ -263,7 +268,11 @@ class TForm1 : public QMainWindow {
   // The run (unit1_run.cpp).
   enum class LeaveAfterRun { Stay, Close, Exit };
   void StartRun();
-  std::optional<ProblemBuild> BuildProblem();
+  ProblemSettings ProblemSettingsOfWindow() const;
+  std::optional<ProblemShape> CheckProblem(const ProblemSettings& settings);
+  // The run the settings and the panels describe, checked and weighed as a whole; nothing
+  // when a check failed and the user has been told.
+  std::optional<RunPlan> PlanRun(const ProblemSettings& settings);
   std::optional<PopulationParams> ReadPanel(int index);
   void ShowPopulationPanel(int index);
   RunDisplay RunControls();

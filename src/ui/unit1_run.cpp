@@ -12,12 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "engine/memory_room.h"
 #include "problem/population_settings.h"
 #include "problem/problem.h"
 #include "problem/textconv.h"
 #include "run/gp.h"
 #include "run/grid_rows.h"
 #include "run/prediction.h"
+#include "run/run_plan.h"
 #include "ui/unit1.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -156,6 +158,9 @@ std::optional<PopulationParams> TForm1::ReadPanel(int index) {
   try {
     PopulationParams params = ReadPopulationParams(texts);
     ValidatePopulationParams(params, index + 1);
+    std::array<bool, kFunctionTableSize> ticked{};
+    for (int i = 0; i < kFunctionTableSize; ++i) ticked[i] = FunctionTicked(i);
+    ValidateGrowth(params, ticked, index + 1);
     return params;
   } catch (const ConversionError& error) {
     std::vector<Field> fields{{"Population Size", texts.populationSize, true},
@@ -183,18 +188,21 @@ std::optional<PopulationParams> TForm1::ReadPanel(int index) {
   return std::nullopt;
 }
 
-std::optional<ProblemBuild> TForm1::BuildProblem() {
+ProblemSettings TForm1::ProblemSettingsOfWindow() const {
   ProblemSettings settings;
   for (int i = 0; i < kFunctionTableSize; ++i) settings.ticked[i] = FunctionTicked(i);
   settings.windowSizeText = Text(Edit16);
   settings.constantCountText = Text(Edit12);
   settings.lowerText = Text(Edit10);
   settings.upperText = Text(Edit11);
+  return settings;
+}
 
+std::optional<ProblemShape> TForm1::CheckProblem(const ProblemSettings& settings) {
   QString message;
   QWidget* page = TabSheet1;
   try {
-    return MakeProblem(settings, GridRows(*StringGrid1), functions_);
+    return ReadProblemShape(settings, static_cast<std::size_t>(StringGrid1->RowCount()));
   } catch (const ConversionError& error) {
     // The order MakeProblem reads them in.
     const std::vector<Field> fields{{"Number of constant", settings.constantCountText, true},
@@ -212,6 +220,31 @@ std::optional<ProblemBuild> TForm1::BuildProblem() {
   seam().MessageBox(this, message);
   PageControl1->setCurrentWidget(page);
   return std::nullopt;
+}
+
+std::optional<RunPlan> TForm1::PlanRun(const ProblemSettings& settings) {
+  const std::optional<ProblemShape> shape = CheckProblem(settings);
+  if (!shape) return std::nullopt;
+  RunPlan plan{*shape, {}, 0, StringGrid3->RowCount()};
+  for (int i = 0; i <= lastPopIndex; ++i) {
+    std::optional<PopulationParams> read = ReadPanel(i);
+    if (!read) return std::nullopt;
+    plan.populations.push_back(*read);
+  }
+  try {
+    ValidateGenerationTotal(plan.populations);
+  } catch (const SettingsError& error) {
+    seam().MessageBox(this, QString::fromUtf8(error.what()));
+    ShowPopulationPanel(0);
+    return std::nullopt;
+  }
+  // The whole run is weighed before any of it is made.
+  if (!RunFitsInMemory(plan, memoryRoom ? memoryRoom() : MemoryRoom())) {
+    seam().MessageBox(this, QString::fromLatin1(kMemoryMessage));
+    ShowPopulationPanel(static_cast<int>(LargestPopulation(plan)));
+    return std::nullopt;
+  }
+  return plan;
 }
 
 void TForm1::StartRun() {
@@ -254,35 +287,23 @@ void TForm1::StartRun() {
     PageControl1->setCurrentWidget(TabSheet1);
     return;
   }
-  std::optional<ProblemBuild> build = BuildProblem();
-  if (!build) return;
-  std::array<PopulationParams, 4> params;
-  for (int i = 0; i < count; ++i) {
-    std::optional<PopulationParams> read = ReadPanel(i);
-    if (!read) return;
-    params[static_cast<std::size_t>(i)] = *read;
-  }
-  for (int i = 0; i < count; ++i) {
-    if (!FitsInMemory(params[static_cast<std::size_t>(i)])) {
-      seam().MessageBox(this, QString::fromLatin1(kMemoryMessage));
-      ShowPopulationPanel(i);
-      return;
-    }
-  }
-  if (build->functionForced) {
+  const ProblemSettings settings = ProblemSettingsOfWindow();
+  const std::optional<RunPlan> plan = PlanRun(settings);
+  if (!plan) return;
+  if (plan->problem.functionForced) {
     PageControl1->setCurrentWidget(TabSheet1);
     CheckListBox1->item(kAdd)->setCheckState(Qt::Checked);
     seam().MessageBox(this, QStringLiteral("You must use 1 function at least."));
   }
 
   RunSession session;
-  session.problem = std::move(build->problem);
   session.lastPopIndex = lastPopIndex;
   if (seedSource) session.seedSource = seedSource;
   try {
+    session.problem = MakeProblem(settings, GridRows(*StringGrid1), functions_).problem;
     for (int i = 0; i < count; ++i) {
       const auto slot = static_cast<std::size_t>(i);
-      session.populations[slot] = std::make_unique<Population>(params[slot]);
+      session.populations[slot] = std::make_unique<Population>(plan->populations[slot]);
     }
   } catch (const std::bad_alloc&) {
     seam().MessageBox(this, QString::fromLatin1(kMemoryMessage));

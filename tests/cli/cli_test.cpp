@@ -51,10 +51,11 @@ class Cli : public ::testing::Test {
     std::ofstream(dir_ / name, std::ios::binary) << text;
   }
 
-  Outcome Run(const std::string& args) const {
+  // shell runs before the program, in the same shell (a resource limit, for instance).
+  Outcome Run(const std::string& args, const std::string& shell = "") const {
     const std::string out = Path("stdout.txt"), err = Path("stderr.txt");
     const int raw = std::system(
-        (std::string("'") + VOBRIX_CLI + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null")
+        (shell + "'" + VOBRIX_CLI + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null")
             .c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
   }
@@ -198,6 +199,64 @@ TEST_F(Cli, HostileInputsExitTwoAndLeaveEveryFileAsItWas) {
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_)) ++files;
   EXPECT_EQ(files, 5u);  // train, valid, old dump, stdout, stderr
+}
+
+TEST_F(Cli, TheWholeRunIsWeighedAgainstTheAddressSpaceLimit) {
+  // Each population takes 680 MB: within 1 GB of address space either fits alone, the two
+  // together do not, and the run is refused before either is made.
+  const Outcome o = Run("--train '" + Path("train.txt") +
+                            "' --populations 2 --pop-size 1000000 --max-length 75 --generations 1",
+                        "ulimit -v 1000000; ");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "vobrix-cli: Memory Allocation Error\n");
+  EXPECT_EQ(o.out, "");
+}
+
+TEST_F(Cli, SizesBeyondTheDataAreBadInputEvenWhereTheirTablesWouldNotFit) {
+  // Tables for these windows would take 80 MB to 17 GB; the rows refuse them first.
+  Write("three.txt", "0\t1\n1\t2\n2\t3\n");
+  for (const char* window : {"10000000", "2147483647"}) {
+    const Outcome o =
+        Run("--train '" + Path("three.txt") + "' --window " + window, "ulimit -v 2000000; ");
+    EXPECT_EQ(o.status, 2) << window;
+    EXPECT_EQ(o.err, std::string("vobrix-cli: The training data need more rows than \"Window "
+                                 "Size\" (") +
+                         window + ").\n");
+  }
+}
+
+TEST_F(Cli, GenerationsAreWeighedWithTheirHistoriesAndChartPoints) {
+  // 20 million generations keep 240 MB of histories and 6 GB of chart points: refused at once
+  // within 1 GB, where the histories alone would fit and the run would go on for hours.
+  const Outcome o = Run("--train '" + Path("train.txt") + "' --pop-size 2 --generations 20000000",
+                        "ulimit -v 1000000; timeout 60 ");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "vobrix-cli: Memory Allocation Error\n");
+  EXPECT_EQ(o.out, "");
+}
+
+TEST_F(Cli, GrowthRunsWhateverCanCloseAndRefusesWhatCannot) {
+  // A terminal in 7 draws of 32768: each regrowth of a mutation takes thousands of attempts.
+  const Outcome hard = RunSmall(
+      "--function-ratio 0.9998 --variable-ratio 0.0001 --max-depth 2 --crossover 0.4 --mutation "
+      "0.5 --seed 9");
+  EXPECT_EQ(hard.status, 0) << hard.err;
+  EXPECT_EQ(Split(hard.out).size(), 5u);
+  const std::pair<std::string, std::string> refused[] = {
+      {"--function-ratio 1.00004 --variable-ratio 0",
+       "vobrix-cli: \"Function\" of population 1 must be at most 1: above it no draw gives a "
+       "terminal, so subtree mutation could never close a new subtree.\n"},
+      {"--functions +,* --function-ratio 1 --variable-ratio 0 --max-depth 8",
+       "vobrix-cli: \"Function\" of population 1 must be lower for \"Maximum Initial Depth\" 8: "
+       "an initial program is thrown away when it reaches 70 Nodes still open, and only one "
+       "attempt in "}};
+  for (const auto& [args, message] : refused) {
+    const Outcome o = RunSmall(args);
+    EXPECT_EQ(o.status, 2) << args;
+    EXPECT_EQ(o.err.rfind(message, 0), 0u) << o.err;
+    EXPECT_EQ(Split(o.err).size(), 1u) << o.err;
+    EXPECT_EQ(o.out, "");
+  }
 }
 
 TEST_F(Cli, PopulationThatCannotFitIsRefusedAndHelpListsEveryOption) {

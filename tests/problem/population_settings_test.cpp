@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -106,6 +107,86 @@ TEST(ValidatePopulationParamsTest, CountsAtTheirLowestAndOneBelow) {
   random.tournamentSize = 0;
   random.selectionMethod = kRandom;  // the size is not used then
   EXPECT_EQ(Refusal(random, 1), "");
+}
+
+TEST(ValidatePopulationParamsTest, TournamentsBeyondCertainlyDrawingTheBestAreRefused) {
+  // n x 32 ln 2 draws (with replacement) miss the best of n slots with a chance below 2^-32;
+  // more draws change nothing but the time a selection takes.
+  const std::tuple<std::int32_t, std::int32_t> limits[] = {
+      {1, 23}, {2, 45}, {1000, 22181}, {100000000, std::numeric_limits<std::int32_t>::max()}};
+  for (const auto& [size, limit] : limits) {
+    PopulationParams params;
+    params.selectionMethod = kTournament;
+    params.populationSize = size;
+    params.tournamentSize = limit;
+    EXPECT_EQ(Refusal(params, 1), "") << size;
+    if (limit == std::numeric_limits<std::int32_t>::max()) continue;
+    params.tournamentSize = limit + 1;
+    EXPECT_EQ(Refusal(params, 3),
+              "\"Tournament Size\" of population 3 must be at most " + std::to_string(limit) +
+                  ": from " + std::to_string(size) +
+                  " individuals, a tournament that large already picks the best one all but "
+                  "certainly (it misses it less than once in 2^32 selections).")
+        << size;
+  }
+  PopulationParams proportional;  // the size is not used then
+  proportional.tournamentSize = std::numeric_limits<std::int32_t>::max();
+  EXPECT_EQ(Refusal(proportional, 1), "");
+}
+
+TEST(ValidateGenerationTotalTest, TheRunsStepsMustBeCountable) {
+  const std::int32_t max = std::numeric_limits<std::int32_t>::max();
+  PopulationParams first, second;
+  first.generations = max;
+  second.generations = 0;
+  EXPECT_NO_THROW(ValidateGenerationTotal({first, second}));
+  second.generations = 1;
+  try {
+    ValidateGenerationTotal({first, second, second});
+    ADD_FAILURE() << "accepted";
+  } catch (const SettingsError& error) {
+    EXPECT_STREQ(error.what(),
+                 "The \"Generation\" counts of all populations must add up to at most "
+                 "2147483647 steps.");
+  }
+}
+
+TEST(ValidateGrowthTest, OnlyGrowthThatCannotCloseInReasonableTimeIsRefused) {
+  using Ticked = std::array<bool, kFunctionTableSize>;
+  const Ticked plusTimes{true, false, true};
+  Ticked sinOnly{};
+  sinOnly[kSin] = true;
+  struct Case {
+    Ticked ticked;
+    float functionRatio;
+    std::int32_t depth;
+    bool accepted;
+    float mutationRate = 0.2f;
+  };
+  const Case cases[] = {
+      {Ticked{true, true, true, true}, 0.5f, 5, true},  // the window's defaults
+      {Ticked{}, 0.5f, 5, true},                        // nothing ticked runs with "+"
+      {plusTimes, 1.0f, 6, true},  // a full tree of 127 Nodes, yet one in 16,000 closes by 70
+      {plusTimes, 1.0f, 7, false},
+      {sinOnly, 1.0f, 0, true},  // a chain closes on the draw of 1.0 within 70 Nodes
+      {sinOnly, std::nextafter(1.0f, 2.0f), 1, false},       // no terminal: mutation never closes
+      {sinOnly, std::nextafter(1.0f, 2.0f), 1, true, 0.0f},  // ... but never mutates either
+  };
+  for (const Case& c : cases) {
+    PopulationParams params;
+    params.functionRatio = c.functionRatio;
+    params.variableRatio = 0.0f;
+    params.maxInitialDepth = c.depth;
+    params.mutationRate = c.mutationRate;
+    bool accepted = true;
+    try {
+      ValidateGrowth(params, c.ticked, 4);
+    } catch (const SettingsError& error) {
+      accepted = false;
+      EXPECT_EQ(std::string(error.what()).rfind("\"Function\" of population 4 must be ", 0), 0u);
+    }
+    EXPECT_EQ(accepted, c.accepted) << c.functionRatio << " at depth " << c.depth;
+  }
 }
 
 TEST(ValidatePopulationParamsTest, RatesAndRatiosMustBeFiniteAndNotNegative) {

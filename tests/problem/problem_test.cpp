@@ -87,5 +87,19 @@ TEST(MakeProblemTest, RefusalsAndTextsThatAreNotNumbers) {
   EXPECT_EQ(MakeProblem(ProblemSettings{}, cells, Functions()).problem->trainingY[4], -150.0);
 }
 
+TEST(MakeProblemTest, WindowBeyondTheRowsIsRefusedBeforeItsTablesAreMade) {
+  // Each of these windows would take from 80 MB to 17 GB of tables for a three-row series.
+  for (const char* window : {"10000000", "200000000", "2147483647"}) {
+    ProblemSettings settings;
+    settings.windowSizeText = window;
+    try {
+      MakeProblem(settings, Series(3), Functions());
+      ADD_FAILURE() << window << " was accepted";
+    } catch (const ProblemError& e) {
+      EXPECT_NE(std::string(e.what()).find("need more rows"), std::string::npos) << e.what();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vobrix

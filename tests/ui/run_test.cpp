@@ -148,6 +148,14 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
       {[](TForm1& f) { f.Edit16->setText("0"); }, "\"Window Size\" must be at least 1.",
        &TForm1::TabSheet4},
       {[](TForm1& f) {
+         f.ComboBox1->setCurrentText("2");
+         f.Edit27->setText("1.00004");  // the remainder label shows 0.0000
+         f.Edit28->setText("0");
+       },
+       "\"Function\" of population 2 must be at most 1: above it no draw gives a terminal, so "
+       "subtree mutation could never close a new subtree.",
+       &TForm1::TabSheet3, 1},
+      {[](TForm1& f) {
          f.Panel(0).populationSize->setText("2000000000");
          f.Edit8->setText("2000000000");
        },
@@ -172,6 +180,32 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
   form->BitBtn2Click();  // only the failing group of the failing panel is reset
   EXPECT_EQ(form->Edit24->text() + " " + form->Label42->text() + " " + form->Edit13->text(),
             "0.70 0.10 0.9");
+}
+
+TEST_F(RunTest, StartWeighsTheWholeRunAgainstTheMemoryRoom) {
+  // Each population fits alone, the two together do not: the run is refused before anything
+  // is made, and the panel of the larger population is shown.
+  SetPopulations({{300, 5}, {400, 5}});
+  PopulationParams first, second;
+  first.populationSize = 300;
+  second.populationSize = 400;
+  first.generations = second.generations = 5;
+  const std::uint64_t room = PopulationBytes(first) + PopulationBytes(second) - 1;
+  ASSERT_TRUE(PopulationBytes(second) < room);
+  form->memoryRoom = [room] { return room; };
+  form->PageControl1->setCurrentWidget(form->TabSheet4);
+  form->BitBtn2Click();
+  EXPECT_EQ(fakeSeam().messages, QStringList{"Memory Allocation Error!!!!"});
+  EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet3);
+  EXPECT_EQ(form->PageControl2->currentIndex(), 1);
+  EXPECT_EQ(form->Chart2->PointCount(0), 0);
+  ExpectIdle();
+
+  fakeSeam().Clear();
+  form->memoryRoom = [] { return std::uint64_t{1} << 40; };
+  form->BitBtn2Click();
+  EXPECT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("; ").toStdString();
+  EXPECT_EQ(form->Chart2->PointCount(0), 5);
 }
 
 TEST_F(RunTest, ClosingOrExitingDuringARunEndsItFirst) {
