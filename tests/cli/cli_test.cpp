@@ -1,6 +1,7 @@
 // vobrix-cli end to end: the built program on small data files.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -67,7 +68,8 @@ class Cli : public ::testing::Test {
   const fs::path dir_ =
       fs::path(::testing::TempDir()) /
       ("vobrix_cli_" +
-       std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+       std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
+       std::to_string(getpid()));  // two builds may run the same test at once
 };
 
 TEST_F(Cli, SameSeedSameOutputOneRowPerStep) {
