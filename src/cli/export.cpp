@@ -39,7 +39,8 @@ int Export(const ExportArgs& args, const std::optional<std::string>& output,
     file = std::make_unique<OutputFile>(NamedPath{"--output", *output});
   }
   const model::Model model = ReadModelOption(args.model);
-  const std::string text = exporter(model, ChoosePopulationOption(model, population));
+  std::string text = exporter(model, ChoosePopulationOption(model, population));
+  if (!text.empty() && text.back() != '\n') text += '\n';
   if (file) {
     file->Commit(text);
   } else {

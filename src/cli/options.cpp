@@ -268,6 +268,7 @@ std::map<std::string, std::string> SettingsTexts(const CliOptions& options) {
 
 std::string HelpText() {
   return R"(Usage: vobrix-cli --train FILE [--validation FILE] [options]
+       vobrix-cli run|predict|export ...   (save, apply, export a model: SUBCOMMAND --help)
 
 Evolves formulas by genetic programming to predict a time series one step ahead, with the
 same engine and the same run code as the desktop program, and writes one CSV row per

@@ -14,10 +14,13 @@ namespace {
 bool SamePath(const std::string& a, const std::string& b) {
   std::error_code error;
   if (std::filesystem::equivalent(a, b, error)) return true;
-  const auto canonicalA = std::filesystem::weakly_canonical(a, error);
-  if (error) return a == b;
-  const auto canonicalB = std::filesystem::weakly_canonical(b, error);
-  return !error && canonicalA == canonicalB;
+  const auto resolved = [](const std::string& path) {
+    std::error_code ignored;
+    const auto absolute = std::filesystem::absolute(path, ignored);
+    const auto canonical = std::filesystem::weakly_canonical(absolute, ignored);
+    return (ignored ? absolute : canonical).lexically_normal();
+  };
+  return resolved(a) == resolved(b);
 }
 
 }  // namespace

@@ -82,8 +82,6 @@ int Predict(const PredictArgs& args) {
                        static_cast<std::size_t>(model.windowSize), prediction.predictions.size(),
                        prediction.predictions.data());
   AppendForecastRows(csv, population + 1, data, forecast);
-  std::fprintf(stderr, "population %zu: MSE %s over %zu one-step predictions\n", population + 1,
-               FormatNumber(prediction.mse).c_str(), prediction.predictions.size());
   if (summaryFile) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -94,6 +92,8 @@ int Predict(const PredictArgs& args) {
   } else {
     WriteStandardOutput(csv);
   }
+  std::fprintf(stderr, "population %zu: MSE %s over %zu one-step predictions\n", population + 1,
+               FormatNumber(prediction.mse).c_str(), prediction.predictions.size());
   return 0;
 }
 

@@ -141,7 +141,7 @@ std::string RunOutputs::SummaryText() const {
     const auto split = p.begin() + static_cast<std::ptrdiff_t>(nT - w);
     Json entry = {
         {"population", i + 1},
-        {"training", ProgramScoreJson(population.trainingMse, runY_, w,
+        {"training", ProgramScoreJson(population.trainingMse, training, w,
                                       std::vector<double>(p.begin(), split), onTraining)}};
     if (onValidation) {
       entry["validation"] = ProgramScoreJson(*population.validationMse, runY_, nT,

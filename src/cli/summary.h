@@ -43,7 +43,7 @@ Json ArModelJson(const Baselines& baselines);
 
 // A program's score on the same targets: {"mse", "theilU", "msePerPersistence", "msePerAr"}.
 // `mse` is the error the caller reports (the run's own figure); Theil's U comes from the
-// predictions of series[firstTarget ..].
+// predictions of series[firstTarget ..], which run to the series' end.
 Json ProgramScoreJson(double mse, const std::vector<double>& series, std::size_t firstTarget,
                       const std::vector<double>& predictions, const BaselineScores& baselines);
 
