@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/commands.h"
+#include "cli/exit.h"
 #include "cli/options.h"
 #include "cli/output.h"
 #include "cli/replacing_file.h"
@@ -31,28 +33,6 @@
 
 namespace vobrix::cli {
 namespace {
-
-constexpr int kExitBadInput = 2;
-constexpr int kExitMemory = 1;
-
-// Ends the program with one line on standard error.
-class Exit {
- public:
-  Exit(int status, std::string message) : status_(status), message_(std::move(message)) {}
-  int status() const { return status_; }
-  const std::string& message() const { return message_; }
-
- private:
-  int status_;
-  std::string message_;
-};
-
-[[noreturn]] void Fail(const std::string& message) {
-  throw Exit(kExitBadInput, message);
-}
-[[noreturn]] void FailMemory() {
-  throw Exit(kExitMemory, "Memory Allocation Error");
-}
 
 std::string InPopulation(int populations, std::size_t p) {
   return populations > 1 ? "population " + std::to_string(p + 1) + ": " : "";
@@ -206,7 +186,7 @@ void CreateRun(RunSession& session, const CliOptions& options,
   }
 }
 
-int RunProgram(const std::vector<std::string>& args) {
+int RunProgram(const std::vector<std::string>& args, RunOutputs& outputs) {
   const CliOptions options = ParseOptions(args);
   if (options.help) {
     std::fputs(HelpText().c_str(), stdout);
@@ -215,13 +195,16 @@ int RunProgram(const std::vector<std::string>& args) {
   const std::vector<PopulationParams> params = ReadAllParams(options);
   CheckRange(options.problem);
   CheckDumpIsNoInput(options);
+  outputs.Open(options);
 
   std::vector<CellRow> training = ReadData(options.trainPath);
   std::vector<CellRow> validation;
   if (options.validationPath) validation = ReadData(*options.validationPath);
+  outputs.KeepData(training, validation);
   if (options.normalize) {
     try {
       NormalizedData normalized = Normalize(training, validation);
+      outputs.KeepNormalization(normalized);
       training = std::move(normalized.training);
       validation = std::move(normalized.validation);
     } catch (const NormalizationError& e) {
@@ -275,6 +258,8 @@ int RunProgram(const std::vector<std::string>& args) {
     }
   };
 
+  outputs.Follow(session);
+
   std::fputs(CsvHeader().c_str(), stdout);
   const RunResult result = RunEvolution(session, controls.View());
   if (progress) std::fputs("\n", stderr);
@@ -288,6 +273,7 @@ int RunProgram(const std::vector<std::string>& args) {
       Fail(std::string("--dump-initial: ") + e.what());
     }
   }
+  outputs.Commit();
   if (std::fflush(stdout) != 0) Fail("cannot write the standard output");
   return 0;
 }
@@ -298,7 +284,10 @@ int RunProgram(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
   using namespace vobrix::cli;
   try {
-    return RunProgram(std::vector<std::string>(argv + 1, argv + argc));
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (IsSubcommand(args)) return RunSubcommand(args, RunProgram);
+    RunOutputs none;
+    return RunProgram(args, none);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "vobrix-cli: %s\n", e.what());
     return kExitBadInput;

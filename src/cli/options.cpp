@@ -200,28 +200,75 @@ CliOptions ParseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
+namespace {
+
+// The per-population options that hold a text of the panel, with that text.
+std::vector<std::pair<const char*, const std::string*>> PanelTextOptions(const PanelTexts& panel) {
+  return {{"--pop-size", &panel.populationSize},
+          {"--generations", &panel.generations},
+          {"--tournament-size", &panel.tournamentSize},
+          {"--crossover", &panel.crossover},
+          {"--mutation", &panel.mutation},
+          {"--one-point", &panel.onePoint},
+          {"--elite", &panel.elite},
+          {"--max-length", &panel.maxLength},
+          {"--max-depth", &panel.maxInitialDepth},
+          {"--function-ratio", &panel.functionRatio},
+          {"--variable-ratio", &panel.variableRatio}};
+}
+
+std::string PanelSetting(const PanelTexts& panel, const std::string& option) {
+  if (option == "--selection") {
+    static constexpr const char* kNames[] = {"proportional", "tournament", "random"};
+    return kNames[std::clamp(panel.selectionIndex, 0, 2)];
+  }
+  if (option == "--elite" && !panel.eliteChecked) return "off";
+  for (const auto& [name, text] : PanelTextOptions(panel)) {
+    if (name == option) return *text;
+  }
+  return "";
+}
+
+}  // namespace
+
 std::optional<std::string> OptionHoldingText(const PanelTexts& panel, const std::string& text) {
-  const std::pair<const std::string*, const char*> fields[] = {
-      {&panel.populationSize, "--pop-size"},
-      {&panel.generations, "--generations"},
-      {&panel.tournamentSize, "--tournament-size"},
-      {&panel.crossover, "--crossover"},
-      {&panel.mutation, "--mutation"},
-      {&panel.onePoint, "--one-point"},
-      {&panel.elite, "--elite"},
-      {&panel.maxLength, "--max-length"},
-      {&panel.maxInitialDepth, "--max-depth"},
-      {&panel.functionRatio, "--function-ratio"},
-      {&panel.variableRatio, "--variable-ratio"},
-  };
-  for (const auto& [field, option] : fields) {
+  for (const auto& [option, field] : PanelTextOptions(panel)) {
     if (*field == text) return option;
   }
   return std::nullopt;
 }
 
+std::map<std::string, std::string> SettingsTexts(const CliOptions& options) {
+  std::map<std::string, std::string> settings{
+      {"--train", options.trainPath},
+      {"--window", options.problem.windowSizeText},
+      {"--constants", options.problem.constantCountText},
+      {"--range", options.problem.lowerText + " " + options.problem.upperText},
+      {"--populations", std::to_string(options.populations)}};
+  if (options.validationPath) settings["--validation"] = *options.validationPath;
+  if (options.normalize) settings["--normalize"] = "";
+  if (options.seed) settings["--seed"] = std::to_string(*options.seed);
+  std::string functions;
+  for (std::size_t f = 0; f < kFunctionSymbols.size(); ++f) {
+    if (!options.problem.ticked[f]) continue;
+    if (!functions.empty()) functions += ',';
+    functions += kFunctionSymbols[f];
+  }
+  settings["--functions"] = functions;
+  for (const auto& [option, setter] : PanelOptions()) {
+    std::string texts;
+    for (int p = 0; p < options.populations; ++p) {
+      if (p > 0) texts += ',';
+      texts += PanelSetting(options.panels[static_cast<std::size_t>(p)], option);
+    }
+    settings[option] = texts;
+  }
+  return settings;
+}
+
 std::string HelpText() {
   return R"(Usage: vobrix-cli --train FILE [--validation FILE] [options]
+       vobrix-cli run|predict|export ...   (save, apply, export a model: SUBCOMMAND --help)
 
 Evolves formulas by genetic programming to predict a time series one step ahead, with the
 same engine and the same run code as the desktop program, and writes one CSV row per

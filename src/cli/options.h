@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -44,5 +45,10 @@ std::string HelpText();
 // The option whose text in the panel of one population is `text`, for naming the option in a
 // conversion error ("--pop-size"), or nothing.
 std::optional<std::string> OptionHoldingText(const PanelTexts& panel, const std::string& text);
+
+// Every setting of a run as option texts by option name ("--pop-size": "100,50" with one text
+// per population, "--range": "-10 10", "--normalize": "" when given), defaults included: what
+// a saved model records of the run it came from.
+std::map<std::string, std::string> SettingsTexts(const CliOptions& options);
 
 }  // namespace vobrix::cli

@@ -13,30 +13,20 @@
 #include <utility>
 #include <vector>
 
-#include "read_text.h"
+#include "cli_fixture.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using vobrix::cli::testing::CliFixture;
+using vobrix::cli::testing::Outcome;
 using vobrix::cli::testing::ReadText;
+using vobrix::cli::testing::Split;
 
-// The lines of a text, or the fields of a CSV row when split at ','.
-std::vector<std::string> Split(const std::string& text, char separator = '\n') {
-  std::vector<std::string> parts;
-  std::istringstream in(text);
-  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
-  return parts;
-}
-
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
-
-class Cli : public ::testing::Test {
+class Cli : public CliFixture {
  protected:
   void SetUp() override {
-    fs::create_directories(dir_);
+    CliFixture::SetUp();
     for (const auto& [name, firstX, n] : {std::tuple{"train.txt", 0, 60}, {"valid.txt", 60, 10}}) {
       std::string text;
       for (int x = firstX; x < firstX + n; ++x) {
@@ -45,31 +35,11 @@ class Cli : public ::testing::Test {
       Write(name, text);
     }
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(dir_ / name, std::ios::binary) << text;
-  }
-
-  // shell runs before the program, in the same shell (a resource limit, for instance).
-  Outcome Run(const std::string& args, const std::string& shell = "") const {
-    const std::string out = Path("stdout.txt"), err = Path("stderr.txt");
-    const int raw = std::system(
-        (shell + "'" + VOBRIX_CLI + "' " + args + " >'" + out + "' 2>'" + err + "' </dev/null")
-            .c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
-  }
   // A quick run over the sample files.
   Outcome RunSmall(const std::string& extra) const {
     return Run("--train '" + Path("train.txt") + "' --pop-size 40 --generations 4 " + extra);
   }
-
-  const fs::path dir_ =
-      fs::path(::testing::TempDir()) /
-      ("vobrix_cli_" +
-       std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "_" +
-       std::to_string(getpid()));  // two builds may run the same test at once
 };
 
 TEST_F(Cli, SameSeedSameOutputOneRowPerStep) {

@@ -1,0 +1,57 @@
+#include "cli/prediction_table.h"
+
+#include "cli/output.h"
+#include "problem/textconv.h"
+
+namespace vobrix::cli {
+namespace {
+
+void AppendRow(std::string& csv, std::size_t population, std::string_view part, double x,
+               const double* actual, double predicted) {
+  csv += std::to_string(population);
+  csv += ',';
+  csv += part;
+  csv += ',';
+  csv += FormatNumber(x);
+  csv += ',';
+  if (actual) csv += FormatNumber(*actual);
+  csv += ',';
+  csv += FormatNumber(predicted);
+  csv += '\n';
+}
+
+}  // namespace
+
+void AppendRows(Series& series, const std::vector<CellRow>& rows) {
+  series.x.reserve(series.x.size() + rows.size());
+  series.y.reserve(series.y.size() + rows.size());
+  for (const CellRow& row : rows) {
+    series.x.push_back(TextToFloat(row.x));
+    series.y.push_back(TextToFloat(row.y));
+  }
+}
+
+std::string PredictionsHeader() {
+  return "population,part,x,actual,predicted\n";
+}
+
+void AppendPredictionRows(std::string& csv, std::size_t population, std::string_view part,
+                          const Series& series, std::size_t first, std::size_t count,
+                          const double* predictions) {
+  for (std::size_t k = 0; k < count; ++k) {
+    AppendRow(csv, population, part, series.x[first + k], &series.y[first + k], predictions[k]);
+  }
+}
+
+void AppendForecastRows(std::string& csv, std::size_t population, const Series& series,
+                        const std::vector<double>& forecast) {
+  const std::size_t n = series.x.size();
+  const double last = series.x[n - 1];
+  const double step = last - series.x[n - 2];
+  for (std::size_t k = 0; k < forecast.size(); ++k) {
+    AppendRow(csv, population, "forecast", last + static_cast<double>(k + 1) * step, nullptr,
+              forecast[k]);
+  }
+}
+
+}  // namespace vobrix::cli

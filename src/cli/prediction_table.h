@@ -1,0 +1,44 @@
+// The predictions file of run and predict: CSV with the header
+// population,part,x,actual,predicted; one row per one-step prediction ("training",
+// "validation" or "data") and per forecast step ("forecast", no actual value), numbers as
+// %.17g.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "problem/problem.h"
+
+namespace vobrix::cli {
+
+// The longest forecast the command line writes (--horizon). The predictions are built in
+// memory at up to 70 bytes a forecast row (X and prediction of up to 24 characters each), so
+// the bound keeps a population's forecast under 70 MB; a recursive forecast fed only its own
+// output for a million steps has long stopped saying anything about the data.
+inline constexpr long long kMaxHorizon = 1'000'000;
+
+// A series as the run reads its data cells: X and Y as numbers, the data's units.
+struct Series {
+  std::vector<double> x;
+  std::vector<double> y;
+};
+
+// Appends the rows' X and Y, each cell converted as the run converts it.
+void AppendRows(Series& series, const std::vector<CellRow>& rows);
+
+std::string PredictionsHeader();
+
+// Rows for predictions[k] of series.y[first + k], k from 0 to count - 1; population counts
+// from 1.
+void AppendPredictionRows(std::string& csv, std::size_t population, std::string_view part,
+                          const Series& series, std::size_t first, std::size_t count,
+                          const double* predictions);
+
+// Rows for a forecast past the series' end: step k (from 1) at X = last X + k * (last X -
+// the X before it). The series has at least two values.
+void AppendForecastRows(std::string& csv, std::size_t population, const Series& series,
+                        const std::vector<double>& forecast);
+
+}  // namespace vobrix::cli
