@@ -9,7 +9,7 @@ namespace {
 
 // Row evaluations (one program on one training row, breeding included) per second and core on
 // the development machine, with room to spare, and the cores the budget assumes.
-constexpr double kRowsPerSecond = 2.0e7;
+constexpr double kRowsPerSecond = 4.0e7;
 constexpr double kCores = 2.0;
 constexpr double kSearchShare = 0.25;
 
