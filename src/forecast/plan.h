@@ -44,9 +44,9 @@ inline constexpr std::uint32_t kWindowStreams = 0x8000'0000u;
 // [min - m (max - min), max + m (max - min)] of the values with m = kClipMargin.
 model::Clip ClipOfTraining(const std::vector<double>& training);
 
-// The windows worth a run: the AR order p chosen by AIC on the inner training values, p - 1
-// and p + 1, and the small windows 1 to 3, each within 1 .. min(24, n / 5) for n training
-// values; ascending.
+// The windows worth a run: the AR order chosen by AIC on the inner training values, held to
+// 1 .. min(24, n / 5) for n training values, the windows on either side of it, and the small
+// windows 1 to 3, each within the same limits; ascending.
 std::vector<std::int32_t> CandidateWindows(std::int32_t arOrder, std::size_t trainingValues);
 
 struct WorkPlan {
