@@ -188,7 +188,6 @@ int RunForecastCommand(const ForecastJob& job) {
   std::map<std::string, std::string> texts;
   texts["--model"] = model::ModelToJson(result.model);
   if (!job.shard) {
-    if (job.horizon > 0 && data.y.size() < 2) Fail("--horizon: the data need two values");
     texts["--predictions"] = PredictionsText(result.model, data, training.size(), job.horizon);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

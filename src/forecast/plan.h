@@ -21,8 +21,10 @@ struct ForecastSettings {
   std::uint32_t seed = 0;
   std::int32_t runs = 10;       // members of the ensemble
   double budgetSeconds = 20.0;  // turned into a fixed amount of work (PlanWork), never a clock
-  // Linear scaling (fitness of a + b * P with least-squares a and b) is switched on here when
-  // the run code offers it; it then goes into Settings() and into both panels of PlanWork.
+  // LINEAR SCALING GOES HERE: the one switch for scoring a + b * P with least-squares a and b,
+  // once the run code offers it (`run --linear-scaling`). It then reaches SettingsTexts (so
+  // that merge compares it), both panels of PlanWork and, with each member's a and b, the
+  // model's `scaling`.
   // bool linearScaling = false;
 };
 

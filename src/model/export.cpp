@@ -532,27 +532,12 @@ std::string MemberName(const std::string& name, std::size_t k) {
   return name + "_member" + std::to_string(k + 1);
 }
 
-std::string CFunction(const Model& model, std::size_t population, const std::string& name) {
-  if (model.ensemble) {
-    ValidateModel(model);
-    const std::size_t count = model.ensemble->members.size();
-    std::string text;
-    for (std::size_t k = 0; k < count; ++k) {
-      text += CFunction(MemberAsModel(model, k), 0, MemberName(name, k));
-    }
-    text += "\n" + Header(model, Subject(model, 0), "// ");
-    text += "double " + name + "(const double *x) {\n";
-    text += "  double v[" + std::to_string(count) + "];\n";
-    for (std::size_t k = 0; k < count; ++k) {
-      text += "  v[" + std::to_string(k) + "] = " + MemberName(name, k) + "(x);\n";
-    }
-    const std::string median = "vobrix_median(v, " + std::to_string(count) + ")";
-    return text + "  return " +
-           (model.clip ? ClipCall("vobrix_clip", *model.clip, median) : median) + ";\n}\n";
-  }
-  const std::vector<ModelNode>& program = ChosenProgram(model, population);
+namespace {
+
+std::string CProgramFunction(const Model& model, const std::vector<ModelNode>& program,
+                             const std::string& subject, const std::string& name) {
   std::string text = "\n";
-  text += Header(model, Subject(model, population), "// ") + Notes(program, "// ");
+  text += Header(model, subject, "// ") + Notes(program, "// ");
   text += "double " + name + "(const double *x) {\n";
   if (UsedVariables(program).empty()) text += "  (void)x;\n";
   const auto statements = CodeStatements(model, program, kCSyntax);
@@ -560,6 +545,39 @@ std::string CFunction(const Model& model, std::size_t population, const std::str
     text += "  const double " + variable + " = " + expression + ";\n";
   }
   return text + "  return " + statements.back().first + ";\n}\n";
+}
+
+std::string MemberSubject(std::size_t k) {
+  return "member " + std::to_string(k + 1) + " of an ensemble (before the median and the clip)";
+}
+
+std::string CEnsembleFunction(const Model& model, const std::string& name) {
+  const std::size_t count = model.ensemble->members.size();
+  std::string text;
+  for (std::size_t k = 0; k < count; ++k) {
+    text += CProgramFunction(MemberAsModel(model, k), model.ensemble->members[k].program,
+                             MemberSubject(k), MemberName(name, k));
+  }
+  text += "\n" + Header(model, Subject(model, 0), "// ");
+  text += "double " + name + "(const double *x) {\n";
+  text += "  double v[" + std::to_string(count) + "];\n";
+  for (std::size_t k = 0; k < count; ++k) {
+    text += "  v[" + std::to_string(k) + "] = " + MemberName(name, k) + "(x);\n";
+  }
+  const std::string median = "vobrix_median(v, " + std::to_string(count) + ")";
+  return text + "  return " + (model.clip ? ClipCall("vobrix_clip", *model.clip, median) : median) +
+         ";\n}\n";
+}
+
+}  // namespace
+
+std::string CFunction(const Model& model, std::size_t population, const std::string& name) {
+  if (model.ensemble) {
+    ValidateModel(model);
+    return CEnsembleFunction(model, name);
+  }
+  return CProgramFunction(model, ChosenProgram(model, population), Subject(model, population),
+                          name);
 }
 
 std::string ExportC(const Model& model, std::size_t population) {
@@ -577,30 +595,42 @@ std::string PythonPreamble(bool withNormalization, bool withGuards) {
   return text;
 }
 
-std::string PythonFunction(const Model& model, std::size_t population, const std::string& name) {
-  if (model.ensemble) {
-    ValidateModel(model);
-    const std::size_t count = model.ensemble->members.size();
-    std::string text;
-    std::string calls;
-    for (std::size_t k = 0; k < count; ++k) {
-      text += PythonFunction(MemberAsModel(model, k), 0, MemberName(name, k));
-      calls += (k == 0 ? "" : ", ") + MemberName(name, k) + "(x)";
-    }
-    text += "\n\n" + Header(model, Subject(model, 0), "# ");
-    const std::string median = "_median([" + calls + "])";
-    return text + "def " + name + "(x):\n    return " +
-           (model.clip ? ClipCall("_clip", *model.clip, median) : median) + "\n";
-  }
-  const std::vector<ModelNode>& program = ChosenProgram(model, population);
+namespace {
+
+std::string PythonProgramFunction(const Model& model, const std::vector<ModelNode>& program,
+                                  const std::string& subject, const std::string& name) {
   std::string text = "\n\n";
-  text += Header(model, Subject(model, population), "# ") + Notes(program, "# ");
+  text += Header(model, subject, "# ") + Notes(program, "# ");
   text += "def " + name + "(x):\n";
   const auto statements = CodeStatements(model, program, kPythonSyntax);
   for (const auto& [variable, expression] : statements) {
     text += "    " + variable + " = " + expression + "\n";
   }
   return text + "    return " + statements.back().first + "\n";
+}
+
+std::string PythonEnsembleFunction(const Model& model, const std::string& name) {
+  std::string text, calls;
+  for (std::size_t k = 0; k < model.ensemble->members.size(); ++k) {
+    text += PythonProgramFunction(MemberAsModel(model, k), model.ensemble->members[k].program,
+                                  MemberSubject(k), MemberName(name, k));
+    calls.append(k == 0 ? "" : ", ").append(MemberName(name, k)).append("(x)");
+  }
+  text += "\n\n" + Header(model, Subject(model, 0), "# ");
+  const std::string median = "_median([" + calls + "])";
+  return text + "def " + name + "(x):\n    return " +
+         (model.clip ? ClipCall("_clip", *model.clip, median) : median) + "\n";
+}
+
+}  // namespace
+
+std::string PythonFunction(const Model& model, std::size_t population, const std::string& name) {
+  if (model.ensemble) {
+    ValidateModel(model);
+    return PythonEnsembleFunction(model, name);
+  }
+  return PythonProgramFunction(model, ChosenProgram(model, population), Subject(model, population),
+                               name);
 }
 
 std::string ExportPython(const Model& model, std::size_t population) {
