@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-charts-dev libgl-dev nlohmann-json3-dev libeigen3-dev
-          libcli11-dev python3)
+          libcli11-dev python3 parallel)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

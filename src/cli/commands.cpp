@@ -9,7 +9,7 @@
 namespace vobrix::cli {
 namespace {
 
-constexpr std::array<const char*, 3> kSubcommands{"run", "predict", "export"};
+constexpr std::array<const char*, 5> kSubcommands{"run", "predict", "export", "forecast", "merge"};
 
 }  // namespace
 
@@ -31,8 +31,9 @@ int RunSubcommand(const std::vector<std::string>& args, const RunProgramFn& runP
                "vobrix-cli");
   app.require_subcommand(1);
   // In the order of kSubcommands.
-  const std::array<Action, 3> actions{AddRunCommand(app, runProgram), AddPredictCommand(app),
-                                      AddExportCommand(app)};
+  const std::array<Action, 5> actions{AddRunCommand(app, runProgram), AddPredictCommand(app),
+                                      AddExportCommand(app), AddForecastCommand(app),
+                                      AddMergeCommand(app)};
   try {
     app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
   } catch (const CLI::CallForHelp&) {

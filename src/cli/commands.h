@@ -1,6 +1,6 @@
-// The subcommands of vobrix-cli on CLI11: run, predict and export. Without a subcommand the
-// program is the bare command, with its own parser, messages and help; `run` is the bare
-// command plus the outputs a user can take away.
+// The subcommands of vobrix-cli on CLI11: run, predict, export, forecast and merge. Without a
+// subcommand the program is the bare command, with its own parser, messages and help; `run` is the
+// bare command plus the outputs a user can take away.
 #pragma once
 
 #include <functional>
@@ -36,5 +36,7 @@ using Action = std::function<int()>;
 Action AddRunCommand(CLI::App& app, const RunProgramFn& runProgram);
 Action AddPredictCommand(CLI::App& app);
 Action AddExportCommand(CLI::App& app);
+Action AddForecastCommand(CLI::App& app);
+Action AddMergeCommand(CLI::App& app);
 
 }  // namespace vobrix::cli

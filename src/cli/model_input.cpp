@@ -18,6 +18,11 @@ model::Model ReadModelOption(const std::string& path) {
 
 std::size_t ChoosePopulationOption(const model::Model& model,
                                    const std::optional<std::string>& text) {
+  if (model.ensemble && model.ensemble->shard) {
+    Fail("--model: the model is shard " + std::to_string(model.ensemble->shard->index) + "/" +
+         std::to_string(model.ensemble->shard->count) +
+         " of an ensemble; merge the parts first (vobrix-cli merge)");
+  }
   std::optional<std::size_t> requested;
   if (text) {
     requested = static_cast<std::size_t>(ParseWholeNumber(

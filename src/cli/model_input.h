@@ -14,8 +14,9 @@ namespace vobrix::cli {
 model::Model ReadModelOption(const std::string& path);
 
 // The population of --population N (1-based) or, without it, the one
-// with the lowest validation error (training error without validation). Exits with status 2
-// when N is no population of the model.
+// with the lowest validation error (training error without validation); 0 for an ensemble.
+// Exits with status 2 when N is no population of the model, when N is given for an ensemble and
+// when the model is only one shard's part of an ensemble.
 std::size_t ChoosePopulationOption(const model::Model& model,
                                    const std::optional<std::string>& text);
 

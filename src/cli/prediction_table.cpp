@@ -54,4 +54,15 @@ void AppendForecastRows(std::string& csv, std::size_t population, const Series& 
   }
 }
 
+void AppendModelRows(std::string& csv, std::size_t population, const model::Predictor& predictor,
+                     const Series& data, std::size_t trainingRows, long long horizon) {
+  const auto w = static_cast<std::size_t>(predictor.windowSize());
+  const std::size_t trainingTargets = trainingRows - w;
+  const std::vector<double> predictions = predictor.Predict(data.y).predictions;
+  AppendPredictionRows(csv, population, "training", data, w, trainingTargets, predictions.data());
+  AppendPredictionRows(csv, population, "validation", data, trainingRows,
+                       data.y.size() - trainingRows, predictions.data() + trainingTargets);
+  if (horizon > 0) AppendForecastRows(csv, population, data, predictor.Forecast(data.y, horizon));
+}
+
 }  // namespace vobrix::cli

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "model/predictor.h"
 #include "problem/problem.h"
 
 namespace vobrix::cli {
@@ -40,5 +41,11 @@ void AppendPredictionRows(std::string& csv, std::size_t population, std::string_
 // the X before it). The series has at least two values.
 void AppendForecastRows(std::string& csv, std::size_t population, const Series& series,
                         const std::vector<double>& forecast);
+
+// Rows of one model (population counts from 1; 0 for an ensemble) over a series whose first
+// trainingRows values are the training data: "training" rows from the window on, "validation"
+// rows for the rest, then `horizon` forecast rows. Throws model::ModelError.
+void AppendModelRows(std::string& csv, std::size_t population, const model::Predictor& predictor,
+                     const Series& data, std::size_t trainingRows, long long horizon);
 
 }  // namespace vobrix::cli

@@ -102,19 +102,10 @@ void RunOutputs::Commit() {
 }
 
 std::string RunOutputs::PredictionsText() const {
-  const auto w = static_cast<std::size_t>(model_.windowSize);
-  const std::size_t trainingTargets = trainingRows_ - w;
-  const std::size_t validationTargets = data_.y.size() - trainingRows_;
   std::string csv = PredictionsHeader();
   for (std::size_t i = 0; i < model_.populations.size(); ++i) {
-    const model::Predictor predictor(model_, i);
-    const std::vector<double> predictions = predictor.Predict(data_.y).predictions;
-    AppendPredictionRows(csv, i + 1, "training", data_, w, trainingTargets, predictions.data());
-    AppendPredictionRows(csv, i + 1, "validation", data_, trainingRows_, validationTargets,
-                         predictions.data() + trainingTargets);
-    if (options_.horizon > 0) {
-      AppendForecastRows(csv, i + 1, data_, predictor.Forecast(data_.y, options_.horizon));
-    }
+    AppendModelRows(csv, i + 1, model::Predictor(model_, i), data_, trainingRows_,
+                    options_.horizon);
   }
   return csv;
 }
@@ -123,39 +114,18 @@ std::string RunOutputs::PredictionsText() const {
 // and the baselines' compare.
 std::string RunOutputs::SummaryText() const {
   const auto w = static_cast<std::size_t>(model_.windowSize);
-  const std::size_t nT = trainingRows_;
-  const std::vector<double> training(runY_.begin(),
-                                     runY_.begin() + static_cast<std::ptrdiff_t>(nT));
-  const bool validated = runY_.size() > nT;
-  const Baselines baselines = FitBaselines(training);
-  const BaselineScores onTraining = ScoreBaselines(baselines, training, w);
-  const std::optional<BaselineScores> onValidation =
-      validated ? std::optional(ScoreBaselines(baselines, runY_, nT)) : std::nullopt;
-
+  const SummaryBaselines baselines = ScoreSummaryBaselines(runY_, trainingRows_, w);
   model::Model inRunUnits = model_;
   inRunUnits.normalization.reset();
   Json populations = Json::array();
   for (std::size_t i = 0; i < model_.populations.size(); ++i) {
     const model::PopulationModel& population = model_.populations[i];
-    const std::vector<double> p = model::Predictor(inRunUnits, i).Predict(runY_).predictions;
-    const auto split = p.begin() + static_cast<std::ptrdiff_t>(nT - w);
-    Json entry = {
-        {"population", i + 1},
-        {"training", ProgramScoreJson(population.trainingMse, training, w,
-                                      std::vector<double>(p.begin(), split), onTraining)}};
-    if (onValidation) {
-      entry["validation"] = ProgramScoreJson(*population.validationMse, runY_, nT,
-                                             std::vector<double>(split, p.end()), *onValidation);
-    }
-    populations.push_back(entry);
+    populations.push_back(PopulationSummaryJson(
+        i + 1, population.trainingMse, population.validationMse,
+        model::Predictor(inRunUnits, i).Predict(runY_).predictions, runY_, w, baselines));
   }
-  Json root = {{"command", "run"},
-               {"units", model_.normalization ? "normalized" : "data"},
-               {"windowSize", model_.windowSize},
-               {"wallSeconds", wallSeconds_},
-               {"ar", ArModelJson(baselines)},
-               {"baselines", {{"training", BaselineScoresJson(onTraining)}}}};
-  if (onValidation) root["baselines"]["validation"] = BaselineScoresJson(*onValidation);
+  Json root = SummaryHeadJson("run", model_.normalization ? "normalized" : "data",
+                              model_.windowSize, wallSeconds_, baselines);
   root["populations"] = populations;
   return root.dump(2) + "\n";
 }

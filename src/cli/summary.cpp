@@ -56,4 +56,47 @@ Json ProgramScoreJson(double mse, const std::vector<double>& series, std::size_t
   return json;
 }
 
+SummaryBaselines ScoreSummaryBaselines(const std::vector<double>& series, std::size_t trainingRows,
+                                       std::size_t windowSize) {
+  SummaryBaselines b;
+  b.training.assign(series.begin(), series.begin() + static_cast<std::ptrdiff_t>(trainingRows));
+  b.fitted = FitBaselines(b.training);
+  b.onTraining = ScoreBaselines(b.fitted, b.training, windowSize);
+  if (series.size() > trainingRows) b.onValidation = ScoreBaselines(b.fitted, series, trainingRows);
+  return b;
+}
+
+Json PopulationSummaryJson(std::size_t label, double trainingMse,
+                           const std::optional<double>& validationMse,
+                           const std::vector<double>& predictions,
+                           const std::vector<double>& series, std::size_t windowSize,
+                           const SummaryBaselines& baselines) {
+  const std::size_t nT = baselines.training.size();
+  const auto split = predictions.begin() + static_cast<std::ptrdiff_t>(nT - windowSize);
+  Json entry = {{"population", label},
+                {"training", ProgramScoreJson(trainingMse, baselines.training, windowSize,
+                                              std::vector<double>(predictions.begin(), split),
+                                              baselines.onTraining)}};
+  if (baselines.onValidation && validationMse) {
+    entry["validation"] =
+        ProgramScoreJson(*validationMse, series, nT, std::vector<double>(split, predictions.end()),
+                         *baselines.onValidation);
+  }
+  return entry;
+}
+
+Json SummaryHeadJson(const char* command, const char* units, std::int32_t windowSize,
+                     double wallSeconds, const SummaryBaselines& baselines) {
+  Json root = {{"command", command},
+               {"units", units},
+               {"windowSize", windowSize},
+               {"wallSeconds", wallSeconds},
+               {"ar", ArModelJson(baselines.fitted)},
+               {"baselines", {{"training", BaselineScoresJson(baselines.onTraining)}}}};
+  if (baselines.onValidation) {
+    root["baselines"]["validation"] = BaselineScoresJson(*baselines.onValidation);
+  }
+  return root;
+}
+
 }  // namespace vobrix::cli

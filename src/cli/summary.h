@@ -47,4 +47,31 @@ Json ArModelJson(const Baselines& baselines);
 Json ProgramScoreJson(double mse, const std::vector<double>& series, std::size_t firstTarget,
                       const std::vector<double>& predictions, const BaselineScores& baselines);
 
+// The baselines of a run's or a forecast's summary, fitted on the training part of a series
+// (its first trainingRows values) and scored on the programs' targets: the training part from
+// the window on, and, when the series goes on, the validation part predicted from the whole
+// series.
+struct SummaryBaselines {
+  std::vector<double> training;  // the training part
+  Baselines fitted;
+  BaselineScores onTraining;
+  std::optional<BaselineScores> onValidation;
+};
+SummaryBaselines ScoreSummaryBaselines(const std::vector<double>& series, std::size_t trainingRows,
+                                       std::size_t windowSize);
+
+// {"population": label, "training": ProgramScoreJson, "validation": ...} of one program whose
+// predictions of series[windowSize ..] are given; the errors are the ones the caller reports
+// (no validation part without a validation error).
+Json PopulationSummaryJson(std::size_t label, double trainingMse,
+                           const std::optional<double>& validationMse,
+                           const std::vector<double>& predictions,
+                           const std::vector<double>& series, std::size_t windowSize,
+                           const SummaryBaselines& baselines);
+
+// {"command", "units", "windowSize", "wallSeconds", "ar", "baselines"}: the head of a summary,
+// to which the caller adds its programs.
+Json SummaryHeadJson(const char* command, const char* units, std::int32_t windowSize,
+                     double wallSeconds, const SummaryBaselines& baselines);
+
 }  // namespace vobrix::cli

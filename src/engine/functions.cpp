@@ -8,7 +8,7 @@
 
 namespace vobrix {
 
-Problem* currentProblem = nullptr;
+thread_local Problem* currentProblem = nullptr;
 const FunctionTable* functionTable = nullptr;
 
 void Problem::LoadWindow(std::int32_t start) {

@@ -9,7 +9,9 @@ namespace vobrix {
 
 namespace {
 
-std::uint64_t state = 0;  // low word L shared by both draws, high word H
+// One generator per thread, so that runs on different threads (the members of a forecast
+// ensemble) never share draws; a run on one thread sees exactly the one generator.
+thread_local std::uint64_t state = 0;  // low word L shared by both draws, high word H
 
 }  // namespace
 

@@ -10,7 +10,7 @@
 
 namespace vobrix {
 
-// The one process-wide generator: L = seed, H = 0, then one Rand15 draw discarded.
+// The generator (one per thread): L = seed, H = 0, then one Rand15 draw discarded.
 void SeedRandom(std::uint32_t seed);
 // Bits 16..30 of the low word after L = L * 22695477 + 1.
 int Rand15();

@@ -30,7 +30,8 @@ struct Problem {
   void LoadWindow(std::int32_t start);
 };
 
-// The process-wide current problem that the evaluators and the node draws read.
-extern Problem* currentProblem;
+// The current problem that the evaluators and the node draws read, one per thread: a run
+// lives on the thread that started it.
+extern thread_local Problem* currentProblem;
 
 }  // namespace vobrix

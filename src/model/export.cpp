@@ -112,6 +112,38 @@ constexpr const char* kCRound15 =
     "  return strtod(text, NULL);\n"
     "}\n";
 
+// The clip and the ensemble's median in C, as in model/model.cpp: NaN ordered above every
+// number, sorted by a stable insertion sort as the program sorts stably.
+constexpr const char* kCGuards =
+    "\n"
+    "/* p held to [low, high]; NaN stays NaN. */\n"
+    "static inline double vobrix_clip(double p, double low, double high) {\n"
+    "  return p < low ? low : (p > high ? high : p);\n"
+    "}\n"
+    "static inline int vobrix_below(double a, double b) { return a < b || (a == a && b != b); }\n"
+    "/* The median of v[0 .. n - 1], the mean of the two middle values for an even n; sorts v. */\n"
+    "static inline double vobrix_median(double *v, int n) {\n"
+    "  int i, j;\n"
+    "  for (i = 1; i < n; ++i) {\n"
+    "    const double t = v[i];\n"
+    "    for (j = i; j > 0 && vobrix_below(t, v[j - 1]); --j) v[j] = v[j - 1];\n"
+    "    v[j] = t;\n"
+    "  }\n"
+    "  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;\n"
+    "}\n";
+
+constexpr const char* kPythonGuards =
+    "\n\n"
+    "def _clip(p, low, high):\n"
+    "    # p held to [low, high]; NaN stays NaN.\n"
+    "    return low if p < low else (high if p > high else p)\n"
+    "\n\n"
+    "def _median(values):\n"
+    "    # The mean of the two middle values for an even count; NaN above every number.\n"
+    "    v = sorted(values, key=lambda a: (a != a, a))\n"
+    "    n = len(v)\n"
+    "    return v[n // 2] if n % 2 == 1 else (v[n // 2 - 1] + v[n // 2]) / 2.0\n";
+
 // The engine's protected primitives in Python, as in engine/functions.cpp.
 constexpr const char* kPythonPrimitives =
     "\n\n"
@@ -323,13 +355,20 @@ struct CodeSyntax {
   const char* inputBefore;  // around the index k of an input: "x[" k "]"
   const char* inputAfter;
   const char* round;  // the 15-digit rounding helper
+  const char* clip;   // the clip helper
 };
-constexpr CodeSyntax kCSyntax{&Spelling::c, "x[", "]", "vobrix_round15"};
-constexpr CodeSyntax kPythonSyntax{&Spelling::python, "float(x[", "])", "_round15"};
+constexpr CodeSyntax kCSyntax{&Spelling::c, "x[", "]", "vobrix_round15", "vobrix_clip"};
+constexpr CodeSyntax kPythonSyntax{&Spelling::python, "float(x[", "])", "_round15", "_clip"};
+
+std::string ClipCall(const std::string& helper, const Clip& clip, const std::string& value) {
+  return helper + "(" + value + ", " + CodeConstant(clip.low) + ", " + CodeConstant(clip.high) +
+         ")";
+}
 
 // The assignments of a code function, in order, the result last: the inputs the program reads
 // (normalized exactly as the run's data were), the temporaries of a deep expression, the
-// program's value p, then the scaling a + b * p and the mapping back low + (high - low) * s.
+// program's value p, then the scaling a + b * p, the mapping back low + (high - low) * s and
+// the clip.
 std::vector<std::pair<std::string, std::string>> CodeStatements(
     const Model& model, const std::vector<ModelNode>& program, const CodeSyntax& syntax) {
   std::vector<std::pair<std::string, std::string>> statements;
@@ -361,14 +400,24 @@ std::vector<std::pair<std::string, std::string>> CodeStatements(
     statements.push_back(
         {"y", low + " + (" + high + " - " + low + ") * " + statements.back().first});
   }
+  if (model.clip) {
+    statements.push_back({"c", ClipCall(syntax.clip, *model.clip, statements.back().first)});
+  }
   return statements;
 }
 
-std::string Header(const Model& model, std::size_t population, const std::string& prefix) {
-  const std::size_t chosen = ChoosePopulation(model, population);
+// What the exported function computes: "population 2", "member 3", "ensemble of 5 members".
+std::string Subject(const Model& model, std::size_t population) {
+  if (model.ensemble) {
+    return "ensemble of " + std::to_string(model.ensemble->runs) +
+           " members (their median, then clipped)";
+  }
+  return "population " + std::to_string(ChoosePopulation(model, population) + 1);
+}
+
+std::string Header(const Model& model, const std::string& subject, const std::string& prefix) {
   std::string text = prefix + "Vobrix model (format " + std::to_string(model.formatVersion) +
-                     "), population " + std::to_string(chosen + 1) + ", window of " +
-                     std::to_string(model.windowSize) +
+                     "), " + subject + ", window of " + std::to_string(model.windowSize) +
                      (model.windowSize == 1 ? " value.\n" : " values.\n");
   const std::string last = std::to_string(model.windowSize - 1);
   text += prefix +
@@ -383,6 +432,10 @@ std::string Header(const Model& model, std::size_t population, const std::string
     text +=
         prefix + "from zero); the program's value p is mapped back by low + (high - low) * p.\n";
   }
+  if (model.clip) {
+    text += prefix + "The prediction is held to [" + ExactText(model.clip->low) + ", " +
+            ExactText(model.clip->high) + "] (NaN stays NaN).\n";
+  }
   return text;
 }
 
@@ -392,7 +445,59 @@ std::string InfixText(const std::vector<ModelNode>& program) {
   return Spell(program, TextForm()).expression;
 }
 
+namespace {
+
+// ", held to [low, high]" with a clip.
+std::string ClipText(const Model& model) {
+  if (!model.clip) return "";
+  return ", held to [" + ExactText(model.clip->low) + ", " + ExactText(model.clip->high) + "]";
+}
+
+// Every member's program one after the other, for the notes of the functions they use.
+std::vector<ModelNode> AllMembers(const Model& model) {
+  std::vector<ModelNode> all;
+  for (const MemberModel& member : model.ensemble->members) {
+    all.insert(all.end(), member.program.begin(), member.program.end());
+  }
+  return all;
+}
+
+std::string EnsembleText(const Model& model) {
+  const auto& members = model.ensemble->members;
+  std::string text = "y = median(P1 .. P" + std::to_string(members.size()) + ")" + ClipText(model) +
+                     "; the mean of the two middle values for an even count\n";
+  for (std::size_t k = 0; k < members.size(); ++k) {
+    text.append("P").append(std::to_string(k + 1)).append(" = ");
+    text.append(InfixText(members[k].program)).append("\n");
+  }
+  return text + Notes(AllMembers(model), "  ");
+}
+
+std::string EnsembleLatex(const Model& model) {
+  const auto& members = model.ensemble->members;
+  std::string text = Header(model, Subject(model, 0), "% ") + Notes(AllMembers(model), "% ");
+  text += "% the median of an even count is the mean of the two middle values\n";
+  std::string value = "\\operatorname{median}\\left(P_{1}, \\ldots, P_{" +
+                      std::to_string(members.size()) + "}\\right)";
+  if (model.clip) {
+    value = "\\min\\left(\\max\\left(" + value + ", " + LatexConstant(model.clip->low) +
+            "\\right), " + LatexConstant(model.clip->high) + "\\right)";
+  }
+  text += "\\hat{y} = " + value + "\n";
+  for (std::size_t k = 0; k < members.size(); ++k) {
+    text += "P_{" + std::to_string(k + 1) +
+            "} = " + Spell(members[k].program, LatexForm()).expression + "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
 std::string ExportText(const Model& model, std::size_t population) {
+  if (model.ensemble) {
+    ValidateModel(model);
+    return EnsembleText(model);
+  }
   const std::vector<ModelNode>& program = ChosenProgram(model, population);
   std::string value = "P";
   std::string text;
@@ -408,24 +513,31 @@ std::string ExportText(const Model& model, std::size_t population) {
     text += "where Xk = (xk - " + low + ") / (" + high + " - " + low +
             "), each stage rounded to 15 significant digits\n";
   } else {
-    text += "y = " + value + "\n";
+    text += "y = " + value + ClipText(model) + "\n";
   }
   text += "P = " + InfixText(program) + "\n";
   return text + Notes(program, "  ");
 }
 
-std::string CPreamble(bool withNormalization) {
+std::string CPreamble(bool withNormalization, bool withGuards) {
   std::string text = kCHead;
   if (withNormalization) text += "#include <stdio.h>\n#include <stdlib.h>\n";
   text += kCPrimitives;
   if (withNormalization) text += kCRound15;
+  if (withGuards) text += kCGuards;
   return text;
 }
 
-std::string CFunction(const Model& model, std::size_t population, const std::string& name) {
-  const std::vector<ModelNode>& program = ChosenProgram(model, population);
+std::string MemberName(const std::string& name, std::size_t k) {
+  return name + "_member" + std::to_string(k + 1);
+}
+
+namespace {
+
+std::string CProgramFunction(const Model& model, const std::vector<ModelNode>& program,
+                             const std::string& subject, const std::string& name) {
   std::string text = "\n";
-  text += Header(model, population, "// ") + Notes(program, "// ");
+  text += Header(model, subject, "// ") + Notes(program, "// ");
   text += "double " + name + "(const double *x) {\n";
   if (UsedVariables(program).empty()) text += "  (void)x;\n";
   const auto statements = CodeStatements(model, program, kCSyntax);
@@ -435,24 +547,60 @@ std::string CFunction(const Model& model, std::size_t population, const std::str
   return text + "  return " + statements.back().first + ";\n}\n";
 }
 
+std::string MemberSubject(std::size_t k) {
+  return "member " + std::to_string(k + 1) + " of an ensemble (before the median and the clip)";
+}
+
+std::string CEnsembleFunction(const Model& model, const std::string& name) {
+  const std::size_t count = model.ensemble->members.size();
+  std::string text;
+  for (std::size_t k = 0; k < count; ++k) {
+    text += CProgramFunction(MemberAsModel(model, k), model.ensemble->members[k].program,
+                             MemberSubject(k), MemberName(name, k));
+  }
+  text += "\n" + Header(model, Subject(model, 0), "// ");
+  text += "double " + name + "(const double *x) {\n";
+  text += "  double v[" + std::to_string(count) + "];\n";
+  for (std::size_t k = 0; k < count; ++k) {
+    text += "  v[" + std::to_string(k) + "] = " + MemberName(name, k) + "(x);\n";
+  }
+  const std::string median = "vobrix_median(v, " + std::to_string(count) + ")";
+  return text + "  return " + (model.clip ? ClipCall("vobrix_clip", *model.clip, median) : median) +
+         ";\n}\n";
+}
+
+}  // namespace
+
+std::string CFunction(const Model& model, std::size_t population, const std::string& name) {
+  if (model.ensemble) {
+    ValidateModel(model);
+    return CEnsembleFunction(model, name);
+  }
+  return CProgramFunction(model, ChosenProgram(model, population), Subject(model, population),
+                          name);
+}
+
 std::string ExportC(const Model& model, std::size_t population) {
   ValidateModel(model);
-  return CPreamble(model.normalization.has_value()) +
+  return CPreamble(model.normalization.has_value(), model.clip || model.ensemble) +
          CFunction(model, population, "vobrix_predict");
 }
 
-std::string PythonPreamble(bool withNormalization) {
+std::string PythonPreamble(bool withNormalization, bool withGuards) {
   std::string text = "import math\n";
   if (withNormalization) text += "from decimal import Context, Decimal, ROUND_HALF_UP\n";
   text += kPythonPrimitives;
   if (withNormalization) text += kPythonRound15;
+  if (withGuards) text += kPythonGuards;
   return text;
 }
 
-std::string PythonFunction(const Model& model, std::size_t population, const std::string& name) {
-  const std::vector<ModelNode>& program = ChosenProgram(model, population);
+namespace {
+
+std::string PythonProgramFunction(const Model& model, const std::vector<ModelNode>& program,
+                                  const std::string& subject, const std::string& name) {
   std::string text = "\n\n";
-  text += Header(model, population, "# ") + Notes(program, "# ");
+  text += Header(model, subject, "# ") + Notes(program, "# ");
   text += "def " + name + "(x):\n";
   const auto statements = CodeStatements(model, program, kPythonSyntax);
   for (const auto& [variable, expression] : statements) {
@@ -461,15 +609,43 @@ std::string PythonFunction(const Model& model, std::size_t population, const std
   return text + "    return " + statements.back().first + "\n";
 }
 
+std::string PythonEnsembleFunction(const Model& model, const std::string& name) {
+  std::string text, calls;
+  for (std::size_t k = 0; k < model.ensemble->members.size(); ++k) {
+    text += PythonProgramFunction(MemberAsModel(model, k), model.ensemble->members[k].program,
+                                  MemberSubject(k), MemberName(name, k));
+    calls.append(k == 0 ? "" : ", ").append(MemberName(name, k)).append("(x)");
+  }
+  text += "\n\n" + Header(model, Subject(model, 0), "# ");
+  const std::string median = "_median([" + calls + "])";
+  return text + "def " + name + "(x):\n    return " +
+         (model.clip ? ClipCall("_clip", *model.clip, median) : median) + "\n";
+}
+
+}  // namespace
+
+std::string PythonFunction(const Model& model, std::size_t population, const std::string& name) {
+  if (model.ensemble) {
+    ValidateModel(model);
+    return PythonEnsembleFunction(model, name);
+  }
+  return PythonProgramFunction(model, ChosenProgram(model, population), Subject(model, population),
+                               name);
+}
+
 std::string ExportPython(const Model& model, std::size_t population) {
   ValidateModel(model);
-  return PythonPreamble(model.normalization.has_value()) +
+  return PythonPreamble(model.normalization.has_value(), model.clip || model.ensemble) +
          PythonFunction(model, population, "predict");
 }
 
 std::string ExportLatex(const Model& model, std::size_t population) {
+  if (model.ensemble) {
+    ValidateModel(model);
+    return EnsembleLatex(model);
+  }
   const std::vector<ModelNode>& program = ChosenProgram(model, population);
-  std::string text = Header(model, population, "% ") + Notes(program, "% ");
+  std::string text = Header(model, Subject(model, population), "% ") + Notes(program, "% ");
   const std::string p = Spell(program, LatexForm()).expression;
   std::string value = "P";
   if (model.scaling) {
@@ -483,6 +659,9 @@ std::string ExportLatex(const Model& model, std::size_t population) {
             "}, \\quad P = " + p + "\n";
   } else {
     text += "\\hat{y} = " + (model.scaling ? value + ", \\quad P = " + p : p) + "\n";
+    if (model.clip)
+      text += "% then held to [" + ExactText(model.clip->low) + ", " + ExactText(model.clip->high) +
+              "]\n";
   }
   return text;
 }

@@ -2,7 +2,9 @@
 // function and LaTeX. Constants are written so that they read back to the same double. The C
 // and Python functions take x[0] .. x[w-1] (X0 the oldest, X(w-1) the latest) in the data's
 // original units and give the same bits as the engine, protections included; a normalized
-// model normalizes its inputs and maps its output back as the predictor does.
+// model normalizes its inputs and maps its output back as the predictor does, a clipped model
+// clips, an ensemble takes its members' median. The text and LaTeX forms of an ensemble list
+// its members and say how they are combined.
 #pragma once
 
 #include <cstddef>
@@ -24,13 +26,15 @@ std::string ExportText(const Model& model, std::size_t population);
 // A self-contained C file defining `double vobrix_predict(const double *x)`.
 std::string ExportC(const Model& model, std::size_t population);
 // Its two parts, so that several models can share one file: the includes and the helper
-// functions (the normalization helper only when asked), then the function itself.
-std::string CPreamble(bool withNormalization);
+// functions (the normalization helper, and the clip and median "guards", only when asked), then
+// the function itself. An ensemble's function is preceded by one function per member, named
+// name_member1, name_member2, ...; it returns their median, clipped.
+std::string CPreamble(bool withNormalization, bool withGuards = false);
 std::string CFunction(const Model& model, std::size_t population, const std::string& name);
 
 // A self-contained Python module defining `predict(x)`, using only the standard library.
 std::string ExportPython(const Model& model, std::size_t population);
-std::string PythonPreamble(bool withNormalization);
+std::string PythonPreamble(bool withNormalization, bool withGuards = false);
 std::string PythonFunction(const Model& model, std::size_t population, const std::string& name);
 
 // The formula in LaTeX math, with comments ("%") saying what the protected functions do.

@@ -85,6 +85,66 @@ void ValidateFunctions(const std::vector<int>& functions) {
   }
 }
 
+void ValidatePopulations(const Model& model) {
+  if (model.populations.empty() || model.populations.size() > kMaxPopulations) {
+    throw ModelError("populations: must hold 1 to " + std::to_string(kMaxPopulations) +
+                     " populations");
+  }
+  const bool validated = model.populations[0].validationMse.has_value();
+  for (std::size_t i = 0; i < model.populations.size(); ++i) {
+    const PopulationModel& population = model.populations[i];
+    const std::string path = At("populations", i);
+    ValidateProgram(model, population.program, path + ".program");
+    RequireError(population.trainingMse, path + ".trainingMse");
+    if (population.validationMse.has_value() != validated) {
+      throw ModelError(path + ".validationMse: every population or none must have one");
+    }
+    if (population.validationMse) RequireError(*population.validationMse, path + ".validationMse");
+  }
+}
+
+// The members a whole ensemble or one shard of it holds: every number of the shard's residue
+// class from 1 to runs, ascending.
+void ValidateEnsemble(const Model& model) {
+  const Ensemble& ensemble = *model.ensemble;
+  if (!model.populations.empty()) {
+    throw ModelError("populations: must be empty in an ensemble (its programs are its members)");
+  }
+  if (model.normalization) throw ModelError("normalization: an ensemble is never normalized");
+  const auto limit = static_cast<std::int32_t>(kMaxPopulations);
+  if (ensemble.runs < 1 || ensemble.runs > limit) {
+    throw ModelError("ensemble.runs: must be an integer from 1 to " + std::to_string(limit));
+  }
+  std::int32_t first = 1, step = 1;
+  if (ensemble.shard) {
+    const Shard& shard = *ensemble.shard;
+    if (shard.count < 1 || shard.count > ensemble.runs) {
+      throw ModelError("ensemble.shard.count: must be from 1 to ensemble.runs");
+    }
+    if (shard.index < 1 || shard.index > shard.count) {
+      throw ModelError("ensemble.shard.index: must be from 1 to ensemble.shard.count");
+    }
+    first = shard.index;
+    step = shard.count;
+  }
+  const std::size_t expected = static_cast<std::size_t>((ensemble.runs - first) / step + 1);
+  if (ensemble.members.size() != expected) {
+    throw ModelError("ensemble.members: must hold " + std::to_string(expected) + " member(s)");
+  }
+  for (std::size_t k = 0; k < expected; ++k) {
+    const MemberModel& member = ensemble.members[k];
+    const std::string path = At("ensemble.members", k);
+    const std::int32_t number = first + static_cast<std::int32_t>(k) * step;
+    if (member.number != number) {
+      throw ModelError(path + ".member: must be " + std::to_string(number));
+    }
+    if (member.generation < 0) throw ModelError(path + ".generation: must be from 0 up");
+    ValidateProgram(model, member.program, path + ".program");
+    RequireError(member.trainingMse, path + ".trainingMse");
+    RequireError(member.holdoutMse, path + ".holdoutMse");
+  }
+}
+
 }  // namespace
 
 const FunctionTable& Primitives() {
@@ -116,20 +176,16 @@ void ValidateModel(const Model& model) {
     RequireFinite(model.scaling->a, "scaling.a");
     RequireFinite(model.scaling->b, "scaling.b");
   }
-  if (model.populations.empty() || model.populations.size() > kMaxPopulations) {
-    throw ModelError("populations: must hold 1 to " + std::to_string(kMaxPopulations) +
-                     " populations");
+  if (model.clip) {
+    if (model.normalization) throw ModelError("clip: a clipped model is never normalized");
+    RequireFinite(model.clip->low, "clip.low");
+    RequireFinite(model.clip->high, "clip.high");
+    if (!(model.clip->low <= model.clip->high)) throw ModelError("clip.high: must be from low up");
   }
-  const bool validated = model.populations[0].validationMse.has_value();
-  for (std::size_t i = 0; i < model.populations.size(); ++i) {
-    const PopulationModel& population = model.populations[i];
-    const std::string path = At("populations", i);
-    ValidateProgram(model, population.program, path + ".program");
-    RequireError(population.trainingMse, path + ".trainingMse");
-    if (population.validationMse.has_value() != validated) {
-      throw ModelError(path + ".validationMse: every population or none must have one");
-    }
-    if (population.validationMse) RequireError(*population.validationMse, path + ".validationMse");
+  if (model.ensemble) {
+    ValidateEnsemble(model);
+  } else {
+    ValidatePopulations(model);
   }
 }
 
@@ -162,6 +218,13 @@ std::vector<ModelNode> ProgramOfGenes(const Problem& problem, const Node* genes,
 }
 
 std::size_t ChoosePopulation(const Model& model, std::optional<std::size_t> requested) {
+  if (model.ensemble) {
+    if (requested) {
+      throw ModelError("the model is an ensemble of " + std::to_string(model.ensemble->runs) +
+                       " members, used as one (the median of the members)");
+    }
+    return 0;
+  }
   const std::size_t count = model.populations.size();
   if (requested) {
     if (*requested >= count) {
@@ -178,6 +241,30 @@ std::size_t ChoosePopulation(const Model& model, std::optional<std::size_t> requ
     if (error(model.populations[i]) < error(model.populations[best])) best = i;
   }
   return best;
+}
+
+Model MemberAsModel(const Model& model, std::size_t k) {
+  const MemberModel& member = model.ensemble->members.at(k);
+  Model single = model;
+  single.ensemble.reset();
+  single.clip.reset();
+  single.populations = {{member.program, member.trainingMse, std::nullopt}};
+  return single;
+}
+
+double Median(std::vector<double>& values) {
+  const auto below = [](double a, double b) { return a < b || (!std::isnan(a) && std::isnan(b)); };
+  std::stable_sort(values.begin(), values.end(), below);  // stable: as the exports sort
+  const std::size_t n = values.size();
+  if (n % 2 == 1) return values[n / 2];
+  return (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+double Clipped(const std::optional<Clip>& clip, double value) {
+  if (!clip) return value;
+  if (value < clip->low) return clip->low;
+  if (value > clip->high) return clip->high;
+  return value;
 }
 
 std::string VariableSymbol(int k) {

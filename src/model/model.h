@@ -66,6 +66,43 @@ struct PopulationModel {
   bool operator==(const PopulationModel&) const = default;
 };
 
+// Predictions are held to [low, high], a guard against a program that runs away far from the
+// data: p < low gives low, p > high gives high, anything else (NaN included) stays as it is.
+// In the data's units; a clipped model is never normalized.
+struct Clip {
+  double low = 0.0;
+  double high = 0.0;
+  bool operator==(const Clip&) const = default;
+};
+
+// One member of an ensemble: the program that one run of a forecast chose.
+struct MemberModel {
+  std::int32_t number = 1;      // from 1 among all the ensemble's members
+  std::uint32_t seed = 0;       // the seed of the member's run
+  std::int32_t generation = 0;  // the generation (from 0) whose best program this is
+  std::vector<ModelNode> program;
+  double trainingMse = 0.0;  // on all the training data
+  double holdoutMse = 0.0;   // on the inner hold-out that chose it
+  bool operator==(const MemberModel&) const = default;
+};
+
+// A part of an ensemble written by one shard: the members whose number n has
+// (n - 1) mod count == index - 1.
+struct Shard {
+  std::int32_t index = 1;  // from 1
+  std::int32_t count = 1;
+  bool operator==(const Shard&) const = default;
+};
+
+// Several programs whose prediction is the median of theirs (the mean of the two middle values
+// for an even count), then clipped. The members take the place of the populations.
+struct Ensemble {
+  std::int32_t runs = 0;  // members of the whole ensemble
+  std::optional<Shard> shard;
+  std::vector<MemberModel> members;  // ascending numbers
+  bool operator==(const Ensemble&) const = default;
+};
+
 struct Model {
   int formatVersion = kModelFormatVersion;
   std::string programVersion = kProgramVersion;  // of the program that wrote the model
@@ -75,7 +112,9 @@ struct Model {
   std::optional<LinearScaling> scaling;
   std::map<std::string, std::string> settings;  // the run's option texts, by option name
   std::optional<std::uint32_t> seed;
-  std::vector<PopulationModel> populations;
+  std::vector<PopulationModel> populations;  // empty in an ensemble
+  std::optional<Clip> clip;
+  std::optional<Ensemble> ensemble;
   bool operator==(const Model&) const = default;
 };
 
@@ -100,8 +139,19 @@ std::vector<ModelNode> ProgramOfGenes(const Problem& problem, const Node* genes,
 
 // The population to export: `requested` when given (0-based; ModelError when out of range),
 // otherwise the one with the lowest validation error, or the lowest training error when the
-// model has no validation errors; the lowest index among equals.
+// model has no validation errors; the lowest index among equals. An ensemble is one model: 0,
+// and ModelError for any request.
 std::size_t ChoosePopulation(const Model& model, std::optional<std::size_t> requested = {});
+
+// Member k (0-based) of an ensemble as a model of one population, without the clip: what the
+// predictor and the exporters combine.
+Model MemberAsModel(const Model& model, std::size_t k);
+
+// The median of the values (the mean of the two middle ones for an even count), NaN ordered
+// above every number. Reorders the values. At least one value.
+double Median(std::vector<double>& values);
+// The value held to the clip's range (nothing without a clip).
+double Clipped(const std::optional<Clip>& clip, double value);
 
 // "X" followed by k: the symbol of the variable that holds window value k.
 std::string VariableSymbol(int k);

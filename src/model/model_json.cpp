@@ -124,23 +124,66 @@ ModelNode ReadNode(const Json& value, const std::string& path) {
   return {ModelNode::Kind::Constant, 0, *constant};
 }
 
-PopulationModel ReadPopulation(const Json& value, const std::string& path) {
-  Object(value, path);
-  PopulationModel population;
+std::vector<ModelNode> ReadProgram(const Json& value, const std::string& path) {
   const std::string programPath = Member(path, "program");
   const Json& program = Array(Field(value, "program", path), programPath);
   if (program.size() > kMaxProgramLength) {
     throw ModelError(programPath + ": longer than " + std::to_string(kMaxProgramLength) + " nodes");
   }
-  population.program.reserve(program.size());
+  std::vector<ModelNode> nodes;
+  nodes.reserve(program.size());
   for (std::size_t p = 0; p < program.size(); ++p) {
-    population.program.push_back(ReadNode(program[p], At(programPath, p)));
+    nodes.push_back(ReadNode(program[p], At(programPath, p)));
   }
+  return nodes;
+}
+
+PopulationModel ReadPopulation(const Json& value, const std::string& path) {
+  Object(value, path);
+  PopulationModel population;
+  population.program = ReadProgram(value, path);
   population.trainingMse = Number(Field(value, "trainingMse", path), Member(path, "trainingMse"));
   if (const Json* validation = OptionalField(value, "validationMse")) {
     population.validationMse = Number(*validation, Member(path, "validationMse"));
   }
   return population;
+}
+
+std::int32_t Count(const Json& object, const char* key, const std::string& path) {
+  return static_cast<std::int32_t>(Integer(Field(object, key, path), Member(path, key), 0,
+                                           std::numeric_limits<std::int32_t>::max()));
+}
+
+MemberModel ReadMember(const Json& value, const std::string& path) {
+  Object(value, path);
+  MemberModel member;
+  member.number = Count(value, "member", path);
+  member.seed = static_cast<std::uint32_t>(Integer(Field(value, "seed", path), Member(path, "seed"),
+                                                   0, std::numeric_limits<std::uint32_t>::max()));
+  member.generation = Count(value, "generation", path);
+  member.program = ReadProgram(value, path);
+  member.trainingMse = Number(Field(value, "trainingMse", path), Member(path, "trainingMse"));
+  member.holdoutMse = Number(Field(value, "holdoutMse", path), Member(path, "holdoutMse"));
+  return member;
+}
+
+Ensemble ReadEnsemble(const Json& value) {
+  Object(value, "ensemble");
+  Ensemble ensemble;
+  ensemble.runs = Count(value, "runs", "ensemble");
+  if (const Json* shard = OptionalField(value, "shard")) {
+    Object(*shard, "ensemble.shard");
+    ensemble.shard =
+        Shard{Count(*shard, "index", "ensemble.shard"), Count(*shard, "count", "ensemble.shard")};
+  }
+  const Json& members = Array(Field(value, "members", "ensemble"), "ensemble.members");
+  if (members.size() > kMaxPopulations) {
+    throw ModelError("ensemble.members: more than " + std::to_string(kMaxPopulations));
+  }
+  for (std::size_t k = 0; k < members.size(); ++k) {
+    ensemble.members.push_back(ReadMember(members[k], At("ensemble.members", k)));
+  }
+  return ensemble;
 }
 
 std::vector<int> ReadFunctions(const Json& value) {
@@ -172,6 +215,13 @@ void ReadOptionalParts(const Json& root, Model& model) {
     model.scaling = LinearScaling{Number(Field(*s, "a", "scaling"), "scaling.a"),
                                   Number(Field(*s, "b", "scaling"), "scaling.b")};
   }
+  if (const Json* c = OptionalField(root, "clip")) {
+    Object(*c, "clip");
+    model.clip = Clip{Number(Field(*c, "low", "clip"), "clip.low"),
+                      Number(Field(*c, "high", "clip"), "clip.high")};
+  }
+  if (const Json* ensemble = OptionalField(root, "ensemble"))
+    model.ensemble = ReadEnsemble(*ensemble);
   if (const Json* seed = OptionalField(root, "seed")) {
     model.seed = static_cast<std::uint32_t>(
         Integer(*seed, "seed", 0, std::numeric_limits<std::uint32_t>::max()));
@@ -233,6 +283,24 @@ Json ProgramJson(const std::vector<ModelNode>& program) {
   return nodes;
 }
 
+Json EnsembleJson(const Ensemble& ensemble) {
+  Json root = {{"runs", ensemble.runs}};
+  if (ensemble.shard) {
+    root["shard"] = {{"index", ensemble.shard->index}, {"count", ensemble.shard->count}};
+  }
+  Json members = Json::array();
+  for (const MemberModel& member : ensemble.members) {
+    members.push_back({{"member", member.number},
+                       {"seed", member.seed},
+                       {"generation", member.generation},
+                       {"program", ProgramJson(member.program)},
+                       {"trainingMse", ExactText(member.trainingMse)},
+                       {"holdoutMse", ExactText(member.holdoutMse)}});
+  }
+  root["members"] = members;
+  return root;
+}
+
 }  // namespace
 
 std::string ModelToJson(const Model& model) {
@@ -263,6 +331,10 @@ std::string ModelToJson(const Model& model) {
     populations.push_back(entry);
   }
   root["populations"] = populations;
+  if (model.clip) {
+    root["clip"] = {{"low", ExactText(model.clip->low)}, {"high", ExactText(model.clip->high)}};
+  }
+  if (model.ensemble) root["ensemble"] = EnsembleJson(*model.ensemble);
   return root.dump(2) + "\n";
 }
 

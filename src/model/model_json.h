@@ -9,7 +9,10 @@
 //                   "validationMse": "0.5"}]}
 //
 // "normalization", "scaling" ({"a": .., "b": ..}), "seed", "settings" and "validationMse" may
-// be absent. Reading accepts JSON numbers wherever a number text is written.
+// be absent, and so may a forecast's "clip" ({"low": .., "high": ..}) and "ensemble"
+// ({"runs": K, "shard": {"index": i, "count": n}, "members": [{"member": 1, "seed": ..,
+// "generation": .., "program": [..], "trainingMse": .., "holdoutMse": ..}]}, with
+// "populations": [] beside it). Reading accepts JSON numbers wherever a number text is written.
 #pragma once
 
 #include <string>

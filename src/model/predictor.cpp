@@ -25,12 +25,49 @@ double MeanSquaredError(const std::vector<double>& targets, std::size_t firstTar
 
 }  // namespace
 
+// One row of a program's evaluation, kept for a forecast's steps.
+class Predictor::Stepper {
+ public:
+  explicit Stepper(const Predictor& program) : program_(program), problem_(*program.problem_) {
+    problem_.trainingY.assign(static_cast<std::size_t>(program.windowSize_) + 1, 0.0);
+    problem_.trainingCount = program.windowSize_ + 1;
+    evaluator_ = std::make_unique<BatchEvaluator>(problem_);
+  }
+  // The program's prediction in the data's units (before any clip) from window[0 .. w - 1].
+  double Next(const double* window) {
+    // The batch evaluator reads the first windowSize values of the row; the last is never read.
+    for (std::int32_t k = 0; k < program_.windowSize_; ++k) {
+      problem_.trainingY[static_cast<std::size_t>(k)] = program_.ToRunUnits(window[k]);
+    }
+    const std::vector<Node>& genes = program_.genes_;
+    const double p = evaluator_->Predict(genes.data(), static_cast<std::int32_t>(genes.size()))[0];
+    return program_.FromRunUnits(program_.Scaled(p));
+  }
+
+ private:
+  const Predictor& program_;
+  Problem problem_;
+  std::unique_ptr<BatchEvaluator> evaluator_;
+};
+
 Predictor::Predictor(const Model& model, std::size_t population)
     : windowSize_(model.windowSize),
       normalization_(model.normalization),
       scaling_(model.scaling),
-      problem_(std::make_unique<Problem>()) {
+      problem_(std::make_unique<Problem>()),
+      clip_(model.clip) {
   ValidateModel(model);
+  if (model.ensemble) {
+    if (model.ensemble->shard) {
+      throw ModelError(
+          "ensemble.shard: the model is one part of an ensemble; merge the parts "
+          "first (vobrix-cli merge)");
+    }
+    for (std::size_t k = 0; k < model.ensemble->members.size(); ++k) {
+      members_.emplace_back(MemberAsModel(model, k), 0);
+    }
+    return;
+  }
   const std::vector<ModelNode>& program =
       model.populations[ChoosePopulation(model, population)].program;
   Problem& p = *problem_;
@@ -107,7 +144,20 @@ SeriesPrediction Predictor::Predict(const std::vector<double>& series) const {
   std::transform(series.begin(), series.end(), z.begin(),
                  [this](double y) { return ToRunUnits(y); });
   SeriesPrediction result;
-  const std::vector<double> outputs = Outputs(z, static_cast<std::int32_t>(series.size() - w));
+  if (!members_.empty()) {
+    std::vector<std::vector<double>> each;
+    for (const Predictor& member : members_) each.push_back(member.Predict(series).predictions);
+    std::vector<double> values(each.size());
+    for (std::size_t row = 0; row < each.front().size(); ++row) {
+      for (std::size_t k = 0; k < each.size(); ++k) values[k] = each[k][row];
+      result.predictions.push_back(Clipped(clip_, Median(values)));
+    }
+    result.mse = MeanSquaredError(series, w, result.predictions);
+    result.scoredMse = result.mse;
+    return result;
+  }
+  std::vector<double> outputs = Outputs(z, static_cast<std::int32_t>(series.size() - w));
+  for (double& p : outputs) p = Clipped(clip_, p);  // a clipped model is never normalized
   result.scoredMse = MeanSquaredError(z, w, outputs);
   result.predictions.resize(outputs.size());
   std::transform(outputs.begin(), outputs.end(), result.predictions.begin(),
@@ -134,21 +184,23 @@ std::vector<double> Predictor::Forecast(const std::vector<double>& series,
                    horizon);
 }
 
+double Predictor::Next(const std::vector<std::unique_ptr<Stepper>>& steppers,
+                       const std::vector<double>& window) const {
+  const double* latest = window.data() + window.size() - static_cast<std::size_t>(windowSize_);
+  if (steppers.size() == 1) return Clipped(clip_, steppers.front()->Next(latest));
+  std::vector<double> values;
+  for (const auto& stepper : steppers) values.push_back(stepper->Next(latest));
+  return Clipped(clip_, Median(values));
+}
+
 std::vector<double> Predictor::Recursive(std::vector<double> window, long long horizon) const {
-  const std::size_t w = static_cast<std::size_t>(windowSize_);
-  // One row, evaluated again after each step: the batch evaluator reads the first windowSize
-  // values of the series; the last is never read.
-  Problem problem = *problem_;
-  problem.trainingY.assign(w + 1, 0.0);
-  problem.trainingCount = windowSize_ + 1;
-  BatchEvaluator evaluator(problem);
+  std::vector<std::unique_ptr<Stepper>> steppers;
+  if (members_.empty()) steppers.push_back(std::make_unique<Stepper>(*this));
+  for (const Predictor& member : members_) steppers.push_back(std::make_unique<Stepper>(member));
   std::vector<double> forecast;
   forecast.reserve(static_cast<std::size_t>(horizon));
   for (long long h = 0; h < horizon; ++h) {
-    const std::size_t first = window.size() - w;
-    for (std::size_t k = 0; k < w; ++k) problem.trainingY[k] = ToRunUnits(window[first + k]);
-    const double p = evaluator.Predict(genes_.data(), static_cast<std::int32_t>(genes_.size()))[0];
-    forecast.push_back(FromRunUnits(Scaled(p)));
+    forecast.push_back(Next(steppers, window));
     window.push_back(forecast.back());
   }
   return forecast;

@@ -23,12 +23,14 @@ struct SeriesPrediction {
   double scoredMse = 0.0;
 };
 
-// One population's program made ready to evaluate. Inputs are in the data's original units;
-// a normalized model normalizes them exactly as the run's normalization did and maps its
-// outputs back by low + (high - low) * p.
+// One population's program, or an ensemble's members, made ready to evaluate. Inputs are in
+// the data's original units; a normalized model normalizes them exactly as the run's
+// normalization did and maps its outputs back by low + (high - low) * p. An ensemble predicts
+// the median of its members' predictions; a model with a clip holds every prediction to its
+// range (model.h), and a forecast feeds back the clipped median.
 class Predictor {
  public:
-  // Validates the model; throws ModelError.
+  // Validates the model; throws ModelError, also for one shard's part of an ensemble.
   Predictor(const Model& model, std::size_t population);
   ~Predictor();
   Predictor(Predictor&&) noexcept;
@@ -49,6 +51,10 @@ class Predictor {
   std::int32_t windowSize() const { return windowSize_; }
 
  private:
+  class Stepper;
+  // One prediction from the latest windowSize values of `window`, by every stepper.
+  double Next(const std::vector<std::unique_ptr<Stepper>>& steppers,
+              const std::vector<double>& window) const;
   // The program's outputs in the run's units (scaling applied) for windows 0 .. rows - 1 of z.
   std::vector<double> Outputs(std::vector<double> z, std::int32_t rows) const;
   // The predictions of `horizon` steps after the window's last values, each fed back.
@@ -62,6 +68,8 @@ class Predictor {
   std::optional<LinearScaling> scaling_;
   std::unique_ptr<Problem> problem_;  // node table and constants of the program
   std::vector<Node> genes_;
+  std::optional<Clip> clip_;
+  std::vector<Predictor> members_;  // an ensemble's members; empty for one program
 };
 
 }  // namespace vobrix::model

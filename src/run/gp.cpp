@@ -16,7 +16,7 @@
 
 namespace vobrix {
 
-std::array<std::string, 4> populationReports;
+thread_local std::array<std::string, 4> populationReports;
 
 namespace {
 

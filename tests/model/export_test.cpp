@@ -168,6 +168,21 @@ std::vector<Case> RandomCases() {
   return cases;
 }
 
+// Members of window 1 combined by their median, with a clip when given.
+Model EnsembleOf(const std::vector<std::vector<ModelNode>>& programs, std::optional<Clip> clip) {
+  Model m = OneProgram({X(0)}, 1);
+  m.populations.clear();
+  m.clip = clip;
+  m.ensemble = Ensemble{static_cast<std::int32_t>(programs.size()), {}, {}};
+  for (std::size_t k = 0; k < programs.size(); ++k) {
+    MemberModel member;
+    member.number = static_cast<std::int32_t>(k + 1);
+    member.program = programs[k];
+    m.ensemble->members.push_back(member);
+  }
+  return m;
+}
+
 // Hand-made cases: nesting far deeper than any parser likes, and the 15-digit rounding of the
 // normalization at its edges (ties, carries, subnormals, overflow), seen through y = X0.
 std::vector<Case> EdgeCases() {
@@ -196,9 +211,22 @@ std::vector<Case> EdgeCases() {
                          kNaN};
   Case rounding{identity, {}};
   for (double t : ties) rounding.windows.push_back({t});
-  return {{OneProgram(deep, 1), {{0.25}, {-7.5}, {1e17}}},
-          {OneProgram(long_sum, 1), {{0.0}, {3.0}, {-1e300}}},
-          rounding};
+  Model clipped = OneProgram({F(kMultiply), X(0), C(3.0)}, 1);
+  clipped.clip = Clip{-1.0, 2.0};
+  return {
+      {OneProgram(deep, 1), {{0.25}, {-7.5}, {1e17}}},
+      {OneProgram(long_sum, 1), {{0.0}, {3.0}, {-1e300}}},
+      rounding,
+      {clipped, {{0.5}, {1.0}, {-5.0}, {kNaN}, {kInf}, {-kInf}}},
+      {EnsembleOf({{F(kAdd), X(0), C(1.0)}, {F(kMultiply), X(0), C(2.0)}, {X(0)}}, Clip{0.0, 3.0}),
+       {{1.0}, {3.0}, {kNaN}, {-7.0}, {0.75}}},
+      // An even count, -0 beside +0 and NaN among numbers: the order of the sort matters.
+      {EnsembleOf({{X(0)},
+                   {F(kMultiply), X(0), C(-1.0)},
+                   {F(kAdd), X(0), C(1.0)},
+                   {F(kDivide), X(0), C(0.0)}},
+                  std::nullopt),
+       {{0.0}, {2.0}, {kNaN}, {-0.0}, {kInf}}}};
 }
 
 std::uint64_t Bits(double v) {
@@ -222,7 +250,7 @@ std::vector<double> Expected(const std::vector<Case>& cases) {
 // One file with every case's function and a table of their inputs; the functions are called
 // through pointers so that the compiler optimises each as it would alone.
 std::string CProgram(const std::vector<Case>& cases) {
-  std::string text = CPreamble(true) + "#include <string.h>\n";
+  std::string text = CPreamble(true, true) + "#include <string.h>\n";
   std::string functions =
       "typedef double (*model_fn)(const double *);\n"
       "static model_fn const functions[] = {";
@@ -259,7 +287,7 @@ std::string CProgram(const std::vector<Case>& cases) {
 }
 
 std::string PythonProgram(const std::vector<Case>& cases) {
-  std::string text = PythonPreamble(true) + "import struct\n";
+  std::string text = PythonPreamble(true, true) + "import struct\n";
   std::string calls;
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const std::string name = std::string("f").append(std::to_string(i));

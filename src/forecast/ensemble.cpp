@@ -1,0 +1,127 @@
+#include "forecast/ensemble.h"
+
+#include <algorithm>
+#include <string>
+
+#include "forecast/baselines.h"
+
+namespace vobrix::forecast {
+
+namespace {
+
+WindowChoice ChooseWindow(const InnerSplit& split, const std::vector<std::int32_t>& candidates,
+                          const PanelTexts& panel, const ForecastSettings& settings,
+                          const model::Clip& clip, int threads) {
+  WindowChoice choice;
+  choice.scores.resize(candidates.size());
+  ParallelFor(candidates.size(), threads, [&](std::size_t c) {
+    const std::int32_t w = candidates[c];
+    const std::uint32_t seed =
+        StreamSeed(settings.seed, kWindowStreams + static_cast<std::uint32_t>(w));
+    choice.scores[c] = {w, RunMember(split, w, panel, seed, clip).holdoutMse};
+  });
+  const auto best = std::min_element(
+      choice.scores.begin(), choice.scores.end(),
+      [](const WindowScore& a, const WindowScore& b) { return a.holdoutMse < b.holdoutMse; });
+  choice.window = best->window;
+  return choice;
+}
+
+std::string ShardText(const model::Shard& shard) {
+  return std::to_string(shard.index) + "/" + std::to_string(shard.count);
+}
+
+// The part without its members and shard: what every part of one forecast shares.
+model::Model Frame(const model::Model& part) {
+  model::Model frame = part;
+  frame.ensemble->shard.reset();
+  frame.ensemble->members.clear();
+  return frame;
+}
+
+}  // namespace
+
+Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSettings& settings,
+                     int threads, const std::optional<model::Shard>& shard) {
+  const InnerSplit split = SplitTraining(training);
+  const std::vector<double> inner(
+      split.training.begin(),
+      split.training.begin() + static_cast<std::ptrdiff_t>(split.innerRows));
+  const std::int32_t arOrder = FitAr(inner).order;
+  const std::vector<std::int32_t> candidates = CandidateWindows(arOrder, split.training.size());
+  const WorkPlan plan = PlanWork(settings, split.innerRows, candidates.size());
+  const model::Clip clip = ClipOfTraining(split.training);
+
+  Forecast forecast;
+  forecast.windows = ChooseWindow(split, candidates, plan.search, settings, clip, threads);
+  forecast.windows.arOrder = arOrder;
+  const std::int32_t w = forecast.windows.window;
+
+  model::Model& m = forecast.model;
+  m = ProgramModel(w, {}, clip);
+  m.populations.clear();
+  m.seed = settings.seed;
+  m.settings = SettingsTexts(settings, plan);
+  m.ensemble = model::Ensemble{settings.runs, shard, {}};
+  const std::int32_t first = shard ? shard->index : 1;
+  const std::int32_t step = shard ? shard->count : 1;
+  for (std::int32_t number = first; number <= settings.runs; number += step) {
+    model::MemberModel member;
+    member.number = number;
+    member.seed = StreamSeed(settings.seed, static_cast<std::uint32_t>(number));
+    m.ensemble->members.push_back(std::move(member));
+  }
+  ParallelFor(m.ensemble->members.size(), threads, [&](std::size_t k) {
+    model::MemberModel& member = m.ensemble->members[k];
+    MemberRun run = RunMember(split, w, plan.member, member.seed, clip);
+    member.trainingMse = ProgramError(ProgramModel(w, run.program, clip), split.training,
+                                      static_cast<std::size_t>(w));
+    member.generation = run.generation;
+    member.holdoutMse = run.holdoutMse;
+    member.program = std::move(run.program);
+  });
+  return forecast;
+}
+
+model::Model MergeParts(const std::vector<model::Model>& parts) {
+  if (parts.empty()) throw ForecastError("no parts to merge");
+  std::vector<const model::Model*> byShard;
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const model::Model& part = parts[i];
+    const std::string name = "part " + std::to_string(i + 1);
+    if (!part.ensemble || !part.ensemble->shard) {
+      throw ForecastError(name + " is not a shard's part of a forecast (no ensemble.shard)");
+    }
+    if (!(Frame(part) == Frame(parts.front()))) {
+      throw ForecastError(name +
+                          " comes from a different forecast than part 1 (settings, seed, "
+                          "window or clip differ)");
+    }
+    const model::Shard& shard = *part.ensemble->shard;
+    if (shard.count != parts.front().ensemble->shard->count) {
+      throw ForecastError(name + " is shard " + ShardText(shard) + ", part 1 is of " +
+                          std::to_string(parts.front().ensemble->shard->count) + " shards");
+    }
+    byShard.resize(static_cast<std::size_t>(shard.count), nullptr);
+    const std::size_t slot = static_cast<std::size_t>(shard.index - 1);
+    if (byShard[slot])
+      throw ForecastError(name + ": shard " + ShardText(shard) + " is given twice");
+    byShard[slot] = &part;
+  }
+  for (std::size_t s = 0; s < byShard.size(); ++s) {
+    if (!byShard[s]) {
+      throw ForecastError("shard " + std::to_string(s + 1) + "/" + std::to_string(byShard.size()) +
+                          " is missing");
+    }
+  }
+  model::Model whole = Frame(parts.front());
+  const std::size_t count = byShard.size();
+  for (std::int32_t number = 1; number <= whole.ensemble->runs; ++number) {
+    const auto n = static_cast<std::size_t>(number - 1);
+    whole.ensemble->members.push_back(byShard[n % count]->ensemble->members[n / count]);
+  }
+  model::ValidateModel(whole);
+  return whole;
+}
+
+}  // namespace vobrix::forecast

@@ -1,0 +1,53 @@
+// One run of a forecast: the window's run code (RunSession and RunEvolution on in-memory
+// controls, one evaluation thread) on the inner training data, keeping the best program of
+// every generation and choosing the one with the lowest error on the inner hold-out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+#include "model/model.h"
+#include "problem/population_settings.h"
+#include "problem/problem.h"
+
+namespace vobrix::forecast {
+
+// The training data cut in two: the runs learn on the first rows and are judged on the rest.
+// The validation data are never part of it.
+struct InnerSplit {
+  std::vector<CellRow> innerTraining;  // the first rows, as read
+  std::vector<double> training;        // every training Y, converted as the run converts it
+  std::size_t innerRows = 0;           // the hold-out is training[innerRows ..]
+};
+// Throws ForecastError for fewer than kMinTrainingValues rows.
+InnerSplit SplitTraining(const std::vector<CellRow>& training);
+
+struct MemberRun {
+  std::vector<model::ModelNode> program;
+  std::int32_t generation = 0;
+  double holdoutMse = 0.0;
+};
+
+// The run at `window` with the panel's settings and the seed. The best program of each
+// generation is scored on the hold-out targets (each predicted from the window before it,
+// clipped); the lowest error wins, the earliest generation among equals. Throws ForecastError
+// when the run fails.
+MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTexts& panel,
+                    std::uint32_t seed, const model::Clip& clip);
+
+// A model of one program at the window: the functions of ProblemAt, the clip.
+model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> program,
+                          const model::Clip& clip);
+
+// Mean squared error of the clipped program's predictions of series[firstTarget ..].
+double ProgramError(const model::Model& program, const std::vector<double>& series,
+                    std::size_t firstTarget);
+
+// Calls task(0) .. task(count - 1) on up to `threads` threads (below 1: one per core), each
+// task on one thread; rethrows the exception of the lowest failed task.
+void ParallelFor(std::size_t count, int threads, const std::function<void(std::size_t)>& task);
+
+}  // namespace vobrix::forecast

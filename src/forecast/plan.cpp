@@ -1,0 +1,102 @@
+#include "forecast/plan.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vobrix::forecast {
+
+namespace {
+
+// Row evaluations (one program on one training row, breeding included) per second and core on
+// the development machine, with room to spare, and the cores the budget assumes.
+constexpr double kRowsPerSecond = 4.0e7;
+constexpr double kCores = 2.0;
+constexpr double kSearchShare = 0.25;
+
+constexpr std::int32_t kMemberPopulation = 500;
+constexpr std::int32_t kSearchPopulation = 300;
+constexpr std::int32_t kTournamentSize = 4;
+
+std::string GenerationsFor(double work, std::int32_t population, std::size_t targets,
+                           std::int32_t low, std::int32_t high) {
+  const double generations = std::floor(work / (population * static_cast<double>(targets)));
+  return std::to_string(static_cast<std::int32_t>(std::clamp<double>(generations, low, high)));
+}
+
+PanelTexts Panel(std::int32_t population, std::string generations) {
+  PanelTexts panel;
+  panel.populationSize = std::to_string(population);
+  panel.generations = std::move(generations);
+  panel.selectionIndex = 1;  // tournament
+  panel.tournamentSize = std::to_string(kTournamentSize);
+  return panel;
+}
+
+}  // namespace
+
+std::uint32_t StreamSeed(std::uint32_t seed, std::uint32_t stream) {
+  std::uint64_t z = ((static_cast<std::uint64_t>(seed) << 32) | stream) + 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return static_cast<std::uint32_t>(z ^ (z >> 31));
+}
+
+model::Clip ClipOfTraining(const std::vector<double>& training) {
+  const auto [low, high] = std::minmax_element(training.begin(), training.end());
+  const double margin = kClipMargin * (*high - *low);
+  return {*low - margin, *high + margin};
+}
+
+std::vector<std::int32_t> CandidateWindows(std::int32_t arOrder, std::size_t trainingValues) {
+  const auto largest =
+      static_cast<std::int32_t>(std::min<std::size_t>(kMaxWindow, trainingValues / 5));
+  std::vector<std::int32_t> windows{1, 2, 3};
+  const std::int32_t p = std::clamp(arOrder, 1, largest);
+  for (std::int32_t w : {p - 1, p, p + 1}) windows.push_back(std::clamp(w, 1, largest));
+  for (std::int32_t& w : windows) w = std::min(w, largest);
+  std::sort(windows.begin(), windows.end());
+  windows.erase(std::unique(windows.begin(), windows.end()), windows.end());
+  return windows;
+}
+
+WorkPlan PlanWork(const ForecastSettings& settings, std::size_t innerTargets,
+                  std::size_t candidates) {
+  const double work = settings.budgetSeconds * kRowsPerSecond * kCores;
+  const double perMember = (1.0 - kSearchShare) * work / settings.runs;
+  const double perCandidate = kSearchShare * work / static_cast<double>(candidates);
+  return {
+      Panel(kMemberPopulation, GenerationsFor(perMember, kMemberPopulation, innerTargets, 10, 500)),
+      Panel(kSearchPopulation,
+            GenerationsFor(perCandidate, kSearchPopulation, innerTargets, 5, 200))};
+}
+
+ProblemSettings ProblemAt(std::int32_t window) {
+  ProblemSettings problem;
+  problem.windowSizeText = std::to_string(window);
+  return problem;
+}
+
+std::map<std::string, std::string> SettingsTexts(const ForecastSettings& settings,
+                                                 const WorkPlan& plan) {
+  const ProblemSettings problem = ProblemAt(1);
+  std::string functions;
+  for (int f = 0; f < kFunctionTableSize; ++f) {
+    if (!problem.ticked[static_cast<std::size_t>(f)]) continue;
+    if (!functions.empty()) functions.push_back(',');
+    functions.append(model::Primitives()[f].symbol);
+  }
+  return {{"--runs", std::to_string(settings.runs)},
+          {"--budget", model::ExactText(settings.budgetSeconds)},
+          {"--clip-margin", model::ExactText(kClipMargin)},
+          {"--constants", problem.constantCountText},
+          {"--range", std::string(problem.lowerText).append(" ").append(problem.upperText)},
+          {"--functions", functions},
+          {"--pop-size", plan.member.populationSize},
+          {"--generations", plan.member.generations},
+          {"--selection", "tournament"},
+          {"--tournament-size", plan.member.tournamentSize},
+          {"--search-pop-size", plan.search.populationSize},
+          {"--search-generations", plan.search.generations}};
+}
+
+}  // namespace vobrix::forecast

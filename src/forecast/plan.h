@@ -1,0 +1,74 @@
+// What a forecast does before it runs anything: its settings, the seeds of its runs, the clip
+// range, the candidate windows and the work each run gets out of the budget. Everything here is
+// a pure function of the settings and the training data, so that a forecast gives the same
+// model for any thread count and on any machine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/model.h"
+#include "problem/population_settings.h"
+#include "problem/problem.h"
+
+namespace vobrix::forecast {
+
+struct ForecastSettings {
+  std::uint32_t seed = 0;
+  std::int32_t runs = 10;       // members of the ensemble
+  double budgetSeconds = 20.0;  // turned into a fixed amount of work (PlanWork), never a clock
+  // LINEAR SCALING GOES HERE: the one switch for scoring a + b * P with least-squares a and b,
+  // once the run code offers it (`run --linear-scaling`). It then reaches SettingsTexts (so
+  // that merge compares it), both panels of PlanWork and, with each member's a and b, the
+  // model's `scaling`.
+  // bool linearScaling = false;
+};
+
+// The clip is the training range widened by this share of it on each side.
+inline constexpr double kClipMargin = 0.10;
+// The inner hold-out is the last fifth of the training data (at least one value).
+inline constexpr std::size_t kHoldoutDivisor = 5;
+// Windows tried: 1 to min(24, n / 5) for n training values.
+inline constexpr std::int32_t kMaxWindow = 24;
+// A forecast needs enough training values for an inner hold-out and a window of 1.
+inline constexpr std::size_t kMinTrainingValues = 10;
+
+// The seed of run `stream` of a forecast with seed `seed`: the low 32 bits of SplitMix64's
+// output for the state seed * 2^32 + stream. Members are streams 1 to runs, the window
+// search's run of window w is stream 2^31 + w.
+std::uint32_t StreamSeed(std::uint32_t seed, std::uint32_t stream);
+inline constexpr std::uint32_t kWindowStreams = 0x8000'0000u;
+
+// [min - m (max - min), max + m (max - min)] of the values with m = kClipMargin.
+model::Clip ClipOfTraining(const std::vector<double>& training);
+
+// The windows worth a run: the AR order chosen by AIC on the inner training values, held to
+// 1 .. min(24, n / 5) for n training values, the windows on either side of it, and the small
+// windows 1 to 3, each within the same limits; ascending.
+std::vector<std::int32_t> CandidateWindows(std::int32_t arOrder, std::size_t trainingValues);
+
+struct WorkPlan {
+  PanelTexts member;  // the settings of each member's run
+  PanelTexts search;  // of each candidate window's run
+};
+
+// Population sizes and generations that fit the budget: a fixed rate of program evaluations
+// per row and second on two cores, a quarter of it for the window search and the rest shared
+// by the members.
+WorkPlan PlanWork(const ForecastSettings& settings, std::size_t innerTargets,
+                  std::size_t candidates);
+
+// The function set and constants of every run: the window's defaults (+ - * /, 1000 constants
+// from -10 to 10) at the given window.
+ProblemSettings ProblemAt(std::int32_t window);
+
+// Every setting of a forecast as option texts, for the model file: two forecasts with equal
+// settings and data give the same model, and `merge` refuses parts whose settings differ.
+std::map<std::string, std::string> SettingsTexts(const ForecastSettings& settings,
+                                                 const WorkPlan& plan);
+
+}  // namespace vobrix::forecast

@@ -1,0 +1,149 @@
+// The forecast's plan (candidate windows, clip, inner split, seeds) and merging shards' parts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "forecast/baselines.h"
+#include "forecast/ensemble.h"
+#include "forecast/plan.h"
+
+namespace vobrix::forecast {
+namespace {
+
+TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursAndSmallWindowsWithinTheLimit) {
+  const struct {
+    std::int32_t arOrder;
+    std::size_t values;
+    std::vector<std::int32_t> windows;
+  } cases[] = {
+      {16, 200, {1, 2, 3, 15, 16, 17}},
+      {1, 200, {1, 2, 3}},
+      {4, 200, {1, 2, 3, 4, 5}},
+      {30, 1000, {1, 2, 3, 23, 24}},  // never beyond 24
+      {12, 60, {1, 2, 3, 11, 12}},    // never beyond n / 5
+      {5, 10, {1, 2}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(CandidateWindows(c.arOrder, c.values), c.windows) << c.arOrder << " " << c.values;
+  }
+}
+
+TEST(ForecastPlan, ClipWidensTheTrainingRangeByATenthOnEachSide) {
+  const model::Clip clip = ClipOfTraining({3.0, -2.0, 8.0, 0.0});
+  EXPECT_EQ(clip.low, -3.0);
+  EXPECT_EQ(clip.high, 9.0);
+  const model::Clip flat = ClipOfTraining({4.0, 4.0});
+  EXPECT_EQ(flat.low, 4.0);
+  EXPECT_EQ(flat.high, 4.0);
+}
+
+TEST(ForecastPlan, InnerHoldOutIsTheLastFifthOfTheTrainingData) {
+  std::vector<CellRow> rows;
+  for (int i = 0; i < 12; ++i) rows.push_back({std::to_string(i), std::to_string(i * 0.5)});
+  const InnerSplit split = SplitTraining(rows);
+  EXPECT_EQ(split.innerRows, 10u);  // 12 - 12 / 5
+  EXPECT_EQ(split.innerTraining.size(), 10u);
+  EXPECT_EQ(split.training.back(), 5.5);
+  rows.resize(9);
+  EXPECT_THROW(SplitTraining(rows), ForecastError);
+}
+
+TEST(ForecastPlan, StreamsGiveDistinctSeedsThatFollowTheForecastsSeed) {
+  std::set<std::uint32_t> seeds;
+  for (std::uint32_t stream = 1; stream <= 1000; ++stream) seeds.insert(StreamSeed(42, stream));
+  for (std::uint32_t w = 1; w <= 24; ++w) seeds.insert(StreamSeed(42, kWindowStreams + w));
+  EXPECT_EQ(seeds.size(), 1024u);
+  EXPECT_NE(StreamSeed(42, 1), StreamSeed(43, 1));
+}
+
+// A forecast's model of five members, cut into the parts of three shards.
+model::Model Whole() {
+  model::Model m;
+  m.windowSize = 2;
+  m.functions = {kAdd, kMultiply};
+  m.clip = model::Clip{0.0, 1.0};
+  m.seed = 5;
+  m.settings = {{"--runs", "5"}};
+  m.ensemble = model::Ensemble{5, {}, {}};
+  for (std::int32_t n = 1; n <= 5; ++n) {
+    model::MemberModel member;
+    member.number = n;
+    member.seed = 100u + static_cast<std::uint32_t>(n);
+    member.program = {{model::ModelNode::Kind::Variable, n % 2, 0.0}};
+    m.ensemble->members.push_back(member);
+  }
+  return m;
+}
+
+model::Model Part(const model::Model& whole, std::int32_t index, std::int32_t count) {
+  model::Model part = whole;
+  part.ensemble->shard = model::Shard{index, count};
+  part.ensemble->members.clear();
+  for (const model::MemberModel& member : whole.ensemble->members) {
+    if ((member.number - 1) % count == index - 1) part.ensemble->members.push_back(member);
+  }
+  model::ValidateModel(part);
+  return part;
+}
+
+TEST(ForecastMerge, PartsInAnyOrderGiveTheWholeAndAnythingElseIsNamed) {
+  const model::Model whole = Whole();
+  const model::Model p1 = Part(whole, 1, 3), p2 = Part(whole, 2, 3), p3 = Part(whole, 3, 3);
+  EXPECT_EQ(MergeParts({p3, p1, p2}), whole);
+  EXPECT_EQ(MergeParts({Part(whole, 1, 1)}), whole);
+  model::Model otherSeed = p2;
+  otherSeed.seed = 6;
+  model::Model otherClip = p2;
+  otherClip.clip->high = 2.0;
+  const struct {
+    std::vector<model::Model> parts;
+    std::string message;
+  } cases[] = {
+      {{}, "no parts to merge"},
+      {{p1, p3}, "shard 2/3 is missing"},
+      {{p1, p2, p2, p3}, "part 3: shard 2/3 is given twice"},
+      {{p1, otherSeed, p3}, "part 2 comes from a different forecast"},
+      {{p1, otherClip, p3}, "part 2 comes from a different forecast"},
+      {{p1, Part(whole, 2, 2)}, "part 2 is shard 2/2, part 1 is of 3 shards"},
+      {{p1, whole}, "part 2 is not a shard's part"},
+  };
+  for (const auto& c : cases) {
+    try {
+      MergeParts(c.parts);
+      ADD_FAILURE() << "merged: " << c.message;
+    } catch (const ForecastError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+    }
+  }
+}
+
+// Each member keeps the best program of the generation with the lowest hold-out error; its
+// errors are those of that program, recomputed here.
+TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
+  std::vector<CellRow> rows;
+  for (int i = 0; i < 60; ++i) {
+    rows.push_back({std::to_string(i), std::to_string((i * 37) % 11 + 0.25 * i)});
+  }
+  ForecastSettings settings;
+  settings.seed = 3;
+  settings.runs = 2;
+  settings.budgetSeconds = 0.01;
+  const Forecast f = RunForecast(rows, settings, 2);
+  const InnerSplit split = SplitTraining(rows);
+  const auto best = std::min_element(
+      f.windows.scores.begin(), f.windows.scores.end(),
+      [](const WindowScore& a, const WindowScore& b) { return a.holdoutMse < b.holdoutMse; });
+  EXPECT_EQ(f.model.windowSize, best->window);
+  for (const model::MemberModel& member : f.model.ensemble->members) {
+    const model::Model program = ProgramModel(f.model.windowSize, member.program, *f.model.clip);
+    EXPECT_EQ(member.holdoutMse, ProgramError(program, split.training, split.innerRows));
+    EXPECT_EQ(member.trainingMse,
+              ProgramError(program, split.training, static_cast<std::size_t>(f.model.windowSize)));
+  }
+  EXPECT_EQ(RunForecast(rows, settings, 1).model, f.model);
+}
+
+}  // namespace
+}  // namespace vobrix::forecast

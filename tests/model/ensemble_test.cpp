@@ -1,0 +1,172 @@
+// Models with a clip and ensembles of members: the file keeps them to the bit and names the
+// field at fault, the predictor takes the members' median and clips it, also step by step.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "model/export.h"
+#include "model/model_json.h"
+#include "model/predictor.h"
+#include "nodes.h"
+
+namespace vobrix::model {
+namespace {
+
+using test::C;
+using test::F;
+using test::X;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Window 1; member k's program is programs[k].
+Model Members(const std::vector<std::vector<ModelNode>>& programs, std::optional<Clip> clip) {
+  Model m;
+  m.windowSize = 1;
+  m.functions = {kAdd, kSubtract, kMultiply, kDivide};
+  m.clip = clip;
+  m.ensemble = Ensemble{static_cast<std::int32_t>(programs.size()), {}, {}};
+  for (std::size_t k = 0; k < programs.size(); ++k) {
+    MemberModel member;
+    member.number = static_cast<std::int32_t>(k + 1);
+    member.seed = 1000u + static_cast<std::uint32_t>(k);
+    member.generation = static_cast<std::int32_t>(k);
+    member.program = programs[k];
+    member.trainingMse = 0.5 + static_cast<double>(k);
+    member.holdoutMse = 0.1 * static_cast<double>(k);
+    m.ensemble->members.push_back(member);
+  }
+  return m;
+}
+
+// y + 1, 2y, y: for y = 1 the values 2, 2, 1; for y = 3 the values 4, 6, 3.
+Model ThreeMembers(std::optional<Clip> clip) {
+  return Members({{F(kAdd), X(0), C(1.0)}, {F(kMultiply), X(0), C(2.0)}, {X(0)}}, clip);
+}
+
+TEST(EnsembleTest, MedianOfAnOddAndAnEvenCountWithNaNAboveEveryNumber) {
+  const struct {
+    std::vector<double> values;
+    double median;
+  } cases[] = {
+      {{5.0}, 5.0},
+      {{3.0, 1.0, 2.0}, 2.0},
+      {{4.0, 1.0, 3.0, 2.0}, 2.5},
+      {{kNaN, 1.0, 7.0}, 7.0},
+      {{-1.0, kNaN, kNaN, 10.0}, kNaN},
+      {{1e308, 1e308}, std::numeric_limits<double>::infinity()},  // as (a + b) / 2 in C
+  };
+  for (const auto& c : cases) {
+    std::vector<double> values = c.values;
+    const double median = Median(values);
+    if (std::isnan(c.median)) {
+      EXPECT_TRUE(std::isnan(median));
+    } else {
+      EXPECT_EQ(median, c.median) << c.values.size();
+    }
+  }
+}
+
+TEST(EnsembleTest, PredictorTakesTheMedianThenClipsAndFeedsTheClippedValueBack) {
+  const std::vector<double> series{1.0, 3.0, 1.0};
+  const SeriesPrediction free = Predictor(ThreeMembers(std::nullopt), 0).Predict(series);
+  EXPECT_EQ(free.predictions, (std::vector<double>{2.0, 4.0}));
+  const Predictor clipped(ThreeMembers(Clip{0.0, 3.0}), 0);
+  const SeriesPrediction held = clipped.Predict(series);
+  EXPECT_EQ(held.predictions, (std::vector<double>{2.0, 3.0}));
+  EXPECT_EQ(held.mse, ((2.0 - 3.0) * (2.0 - 3.0) + (3.0 - 1.0) * (3.0 - 1.0)) / 2.0);
+  // From 1: median 2; from 2: median(3, 4, 2) = 3; from 3: median 4, clipped to 3.
+  EXPECT_EQ(clipped.Forecast({1.0}, 3), (std::vector<double>{2.0, 3.0, 3.0}));
+  const double below = -5.0;
+  EXPECT_EQ(clipped.PredictNext(&below), 0.0);
+
+  Model single = ThreeMembers(Clip{-1.0, 2.5});
+  single.ensemble.reset();
+  single.populations = {{{F(kMultiply), X(0), C(2.0)}, 0.0, {}}};
+  EXPECT_EQ(Predictor(single, 0).Predict({1.0, 2.0, -1.0, 0.0}).predictions,
+            (std::vector<double>{2.0, 2.5, -1.0}));  // 2, 4 and -2 clipped
+}
+
+TEST(EnsembleTest, FileKeepsMembersClipAndShardToTheBit) {
+  Model m = ThreeMembers(Clip{-0.0, 0.30000000000000004});
+  m.seed = 7;
+  m.settings = {{"--runs", "3"}};
+  EXPECT_EQ(ModelFromJson(ModelToJson(m)), m);
+  m.ensemble->shard = Shard{2, 2};
+  m.ensemble->members = {m.ensemble->members[1]};
+  EXPECT_EQ(ModelFromJson(ModelToJson(m)), m);
+  EXPECT_THROW(Predictor(m, 0), ModelError);  // one part alone predicts nothing
+  EXPECT_NE(ExportText(ThreeMembers(Clip{0.0, 3.0}), 0).find("y = median(P1 .. P3), held to "),
+            std::string::npos);
+}
+
+TEST(EnsembleTest, ModelsThatCannotBeGiveOneErrorNamingTheField) {
+  const struct {
+    void (*change)(Model&);
+    const char* message;
+  } cases[] = {
+      {[](Model& m) {
+         m.clip = Clip{2.0, 1.0};
+       },
+       "clip.high: must be from low up"},
+      {[](Model& m) {
+         m.clip = Clip{kNaN, 1.0};
+       },
+       "clip.low: must be a finite number"},
+      {[](Model& m) {
+         m.normalization = Normalization{0.0, 1.0};
+       },
+       "clip: a clipped model"},
+      {[](Model& m) {
+         m.populations = {{{X(0)}, 0.0, {}}};
+       },
+       "populations: must be empty"},
+      {[](Model& m) { m.ensemble->runs = 4; }, "ensemble.members: must hold 4 member(s)"},
+      {[](Model& m) { m.ensemble->members[1].number = 3; },
+       "ensemble.members[1].member: must be 2"},
+      {[](Model& m) {
+         m.ensemble->members[2].program = {F(kAdd), X(0)};
+       },
+       "ensemble.members[2].program: the expression is incomplete"},
+      {[](Model& m) { m.ensemble->members[0].holdoutMse = -1.0; },
+       "ensemble.members[0].holdoutMse: must be a number from 0 up"},
+      {[](Model& m) {
+         m.ensemble->shard = Shard{3, 2};
+       },
+       "ensemble.shard.index: must be from 1"},
+      {[](Model& m) {
+         m.ensemble->shard = Shard{1, 4};
+       },
+       "ensemble.shard.count: must be from 1"},
+      {[](Model& m) {
+         m.ensemble->shard = Shard{1, 2};
+       },
+       "ensemble.members: must hold 2 member(s)"},
+  };
+  for (const auto& c : cases) {
+    Model m = ThreeMembers(Clip{0.0, 1.0});
+    c.change(m);
+    try {
+      ValidateModel(m);
+      ADD_FAILURE() << "accepted: " << c.message;
+    } catch (const ModelError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.message, 0), 0u) << e.what();
+    }
+  }
+  std::string text = ModelToJson(ThreeMembers(Clip{0.0, 1.0}));
+  text.replace(text.find("\"low\": \"0\""), 10, "\"low\": \"abc\"");
+  EXPECT_THROW(
+      {
+        try {
+          ModelFromJson(text);
+        } catch (const ModelError& e) {
+          EXPECT_STREQ(e.what(), "clip.low: \"abc\" is not a number within the double range");
+          throw;
+        }
+      },
+      ModelError);
+}
+
+}  // namespace
+}  // namespace vobrix::model
