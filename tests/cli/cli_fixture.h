@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scratch.h"
 #include "read_text.h"
 
 namespace vobrix::cli::testing {
@@ -50,12 +51,10 @@ class CliFixture : public ::testing::Test {
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
   }
 
-  const std::filesystem::path dir_ =
-      std::filesystem::path(::testing::TempDir()) /
-      ("vobrix_cli_" +
-       std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
-       "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + "_" +
-       std::to_string(getpid()));  // two builds may run the same test at once
+  const std::filesystem::path dir_ = vobrix::testing::ScratchPath(
+      "vobrix_cli_" +
+      std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
+      "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
 };
 
 }  // namespace vobrix::cli::testing

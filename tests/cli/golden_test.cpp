@@ -18,6 +18,7 @@
 
 #include "cli/options.h"
 #include "cli/output.h"
+#include "common/scratch.h"
 #include "engine/functions.h"
 #include "problem/datafile.h"
 #include "problem/normalize.h"
@@ -105,7 +106,7 @@ void AppendQuoted(std::string& command, const char* prefix, const std::string& w
 class Golden : public ::testing::TestWithParam<GoldenCase> {
  protected:
   fs::path Scratch(const std::string& file) const {
-    const fs::path dir = fs::path(::testing::TempDir()) / ("vobrix_golden_" + GetParam().name);
+    const fs::path dir = vobrix::testing::ScratchPath("vobrix_golden_" + GetParam().name);
     fs::create_directories(dir);
     return dir / file;
   }

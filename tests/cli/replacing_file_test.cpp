@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "common/scratch.h"
 
 namespace vobrix::cli {
 namespace {
@@ -36,7 +37,7 @@ class ReplacingFileTest : public ::testing::Test {
     std::sort(names.begin(), names.end());
     return names;
   }
-  const fs::path dir_ = fs::path(::testing::TempDir()) / "vobrix_replacing_file";
+  const fs::path dir_ = vobrix::testing::ScratchPath("vobrix_replacing_file");
   const fs::path target_ = dir_ / "dump.txt";
 };
 

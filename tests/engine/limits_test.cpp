@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scratch.h"
 #include "engine/batch_eval.h"
 #include "engine/gp_opr.h"
 #include "engine/gp_pop.h"
@@ -44,7 +45,7 @@ class MemoryRoomTest : public ::testing::Test {
     return s;
   }
 
-  const fs::path dir_ = fs::path(::testing::TempDir()) / "vobrix_memory_room";
+  const fs::path dir_ = vobrix::testing::ScratchPath("vobrix_memory_room");
 };
 
 TEST_F(MemoryRoomTest, TheLeastOfAvailableMemoryGroupLimitsAndResourceLimits) {

@@ -10,6 +10,7 @@
 #include <limits>
 #include <sstream>
 
+#include "common/scratch.h"
 #include "engine/init.h"
 #include "engine/misc.h"
 #include "model/predictor.h"
@@ -344,7 +345,7 @@ TEST(ExportTest, CompiledCAndPythonGiveTheEnginesBits) {
   // Round half away from zero, not to even: the exported helpers must do the same.
   EXPECT_EQ(RoundToDigits(123456789012344.5, 15), 123456789012345.0);
 
-  const std::string dir = ::testing::TempDir() + "vobrix_export_test";
+  const std::string dir = vobrix::testing::ScratchPath("vobrix_export_test").string();
   ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
   WriteText(dir + "/models.c", CProgram(cases));
   WriteText(dir + "/models.py", PythonProgram(cases));

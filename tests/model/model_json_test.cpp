@@ -7,6 +7,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include "common/scratch.h"
 #include "nodes.h"
 
 namespace vobrix::model {
@@ -218,7 +219,7 @@ TEST(ModelJsonTest, CorruptedFilesNeverEscapeAsAnotherError) {
 }
 
 TEST(ModelJsonTest, FilesThatCannotBeOpenedOrWrittenAreNamed) {
-  const std::string path = ::testing::TempDir() + "/vobrix_model_test.json";
+  const std::string path = vobrix::testing::ScratchPath("vobrix_model_test.json").string();
   WriteModelFile(FullModel(), path);
   EXPECT_EQ(ReadModelFile(path), FullModel());
   for (const std::string& bad : {std::string("/nonexistent/dir/m.json")}) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <utility>
 #include <vector>
+#include "common/scratch.h"
 
 namespace vobrix {
 namespace {
@@ -67,7 +68,7 @@ TEST(DataFile, RefusesTheWholeFileAndNamesTheFirstBadLine) {
 }
 
 TEST(DataFile, ReadsAFileAndNamesAFileItCannotOpen) {
-  const std::string path = ::testing::TempDir() + "vobrix_datafile_test.txt";
+  const std::string path = vobrix::testing::ScratchPath("vobrix_datafile_test.txt").string();
   std::ofstream(path, std::ios::binary) << "1\t2\n3\n";
   try {
     ReadDataFile(path);
@@ -90,7 +91,7 @@ TEST(DataFile, ReadsAFileAndNamesAFileItCannotOpen) {
 // What cannot be read in full ends with one error that names the file and the cause, never with
 // an exception of the stream library or an endless read.
 TEST(DataFile, ReadErrorsAndOverlongInputsEndWithAClearError) {
-  const std::string path = ::testing::TempDir() + "vobrix_datafile_limits.txt";
+  const std::string path = vobrix::testing::ScratchPath("vobrix_datafile_limits.txt").string();
   std::ofstream(path, std::ios::binary) << "1\t2\n3\t4\n5\t6\n";
   struct Case {
     std::string path;
