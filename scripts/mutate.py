@@ -222,7 +222,7 @@ def main():
         finally:
             with open(file, "w", encoding="utf-8") as f:
                 f.write(original)
-        print(f"[{index:2d}/{len(mutants)}] {verdict:<12.60} {m.name()} "
+        print(f"[{index:2d}/{len(mutants)}] {m.name()}: {verdict} "
               f"({time.monotonic() - began:.0f} s)", flush=True)
 
     # Leave the copy's build matching the unmutated tree for the next run.
