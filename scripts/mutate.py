@@ -95,6 +95,13 @@ def check_mutants(mutants, tree):
         fail("mutants that cannot be applied:\n  " + "\n  ".join(problems))
 
 
+def restore(file, original):
+    """Writes the unmutated text back with a fresh time stamp, so that make rebuilds it."""
+    with open(file, "w", encoding="utf-8") as f:
+        f.write(original)
+    os.utime(file)
+
+
 def project_files():
     listed = subprocess.run(
         ["git", "ls-files", "--cached", "--others", "--exclude-standard", "-z"],
@@ -120,12 +127,20 @@ def sync_copy(tree):
 
 
 def run(command, cwd, log, timeout=None):
+    """Runs a command in a process group of its own, so that on a timeout or an interrupt the
+    whole build (make and every compiler it started) stops before a file is restored: a
+    compiler still running could otherwise write a mutated object after the restore."""
     with open(log, "w") as out:
+        process = subprocess.Popen(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT,
+                                   start_new_session=True)
         try:
-            return subprocess.run(command, cwd=cwd, stdout=out, stderr=subprocess.STDOUT,
-                                  timeout=timeout).returncode
+            return process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             return None
+        finally:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
 
 
 def build(build_dir, jobs, log):
@@ -184,10 +199,19 @@ def main():
     os.makedirs(logs, exist_ok=True)
     # A stop by the terminal or by kill is a KeyboardInterrupt, so the copy is restored.
     signal.signal(signal.SIGTERM, signal.default_int_handler)
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     os.environ["QT_QPA_PLATFORM"] = "offscreen"
 
     start = time.monotonic()
     sync_copy(tree)
+    # A run stopped half way may have left objects built from a mutant: the file it names is
+    # rebuilt whatever its time stamp says.
+    marker = os.path.join(args.work, "mutated-file")
+    if os.path.isfile(marker):
+        with open(marker) as f:
+            stale = os.path.join(tree, f.read().strip())
+        if os.path.isfile(stale):
+            os.utime(stale)
     check_mutants(mutants, tree)
     configure(tree, build_dir, args.ui, os.path.join(logs, "configure.log"))
     print("Building and testing the unmutated copy ...", flush=True)
@@ -206,6 +230,8 @@ def main():
         log = os.path.join(logs, f"mutant-{index:02d}")
         began = time.monotonic()
         try:
+            with open(marker, "w") as f:
+                f.write(m.path)
             with open(file, "w", encoding="utf-8") as f:
                 f.write(original.replace(m.original, m.replacement, 1))
             if not build(build_dir, args.jobs, log + "-build.log"):
@@ -220,13 +246,13 @@ def main():
                     verdict = "killed by " + (", ".join(failed[:2]) or "a failing test run")
                     killed.append(m)
         finally:
-            with open(file, "w", encoding="utf-8") as f:
-                f.write(original)
+            restore(file, original)
         print(f"[{index:2d}/{len(mutants)}] {m.name()}: {verdict} "
               f"({time.monotonic() - began:.0f} s)", flush=True)
 
     # Leave the copy's build matching the unmutated tree for the next run.
-    build(build_dir, args.jobs, os.path.join(logs, "final-build.log"))
+    if build(build_dir, args.jobs, os.path.join(logs, "final-build.log")):
+        os.remove(marker)
     judged = len(killed) + len(survived)
     score = 100.0 * len(killed) / judged if judged else 0.0
     print()
