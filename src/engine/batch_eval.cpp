@@ -138,7 +138,8 @@ void BatchEvaluator::Release(double* buffer) {
 
 // Compiled twice, for AVX2 and for any x86-64, and chosen once when the program loads: the
 // row loops run four doubles at a time where the processor allows it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
+    !defined(VOBRIX_NO_TARGET_CLONES)
 __attribute__((target_clones("avx2", "default")))
 #endif
 const double*

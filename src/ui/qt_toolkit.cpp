@@ -302,8 +302,10 @@ void BitBtn::SetKind(toolkit::ButtonKind kind) {
 
 QtChart::QtChart(const std::vector<SeriesStyle>& series, const QString& bottomTitle,
                  const QString& leftTitle, QWidget* parent)
-    : QChartView(parent) {
-  auto* chart = new QChart();
+    : QChartView(new QChart(), parent) {
+  // Built with its chart: QChartView(parent) makes a default chart that setChart would release
+  // to nobody.
+  QChart* chart = this->chart();
   chart->setBackgroundRoundness(0);
   chart->setMargins(QMargins(2, 2, 2, 2));
   chart->setPlotAreaBackgroundBrush(Qt::white);
@@ -345,7 +347,6 @@ QtChart::QtChart(const std::vector<SeriesStyle>& series, const QString& bottomTi
   }
   points_.resize(series_.size());
   dirty_.assign(series_.size(), false);
-  setChart(chart);
   setRubberBand(QChartView::RectangleRubberBand);
   Rescale();
 }
