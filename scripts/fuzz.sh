@@ -21,7 +21,9 @@ mkdir -p build-fuzz/findings
 for target in "${targets[@]}"; do
   mkdir -p "build-fuzz/corpus/$target"
   log="build-fuzz/fuzz_$target.log"
-  if build-fuzz/fuzz/"fuzz_$target" -max_total_time="$seconds" -print_final_stats=1 \
+  # A fixed seed, so that a CI run explores as the one before it did.
+  if build-fuzz/fuzz/"fuzz_$target" -max_total_time="$seconds" -seed="${VOBRIX_FUZZ_SEED:-1}" \
+    -print_final_stats=1 \
     -artifact_prefix="build-fuzz/findings/$target-" "build-fuzz/corpus/$target" \
     "fuzz/corpus/$target" >"$log" 2>&1; then
     echo "fuzz_$target: passed, $(grep -o 'Done [0-9]* runs in [0-9]* second(s)' "$log")"
