@@ -330,8 +330,12 @@ constexpr CodeSyntax kPythonSyntax{&Spelling::python, "float(x[", "])", "_round1
 // The assignments of a code function, in order, the result last: the inputs the program reads
 // (normalized exactly as the run's data were), the temporaries of a deep expression, the
 // program's value p, then the scaling a + b * p and the mapping back low + (high - low) * s.
-std::vector<std::pair<std::string, std::string>> CodeStatements(
-    const Model& model, const std::vector<ModelNode>& program, const CodeSyntax& syntax) {
+std::vector<std::pair<std::string, std::string>> CodeStatements(const Model& model,
+                                                                std::size_t population,
+                                                                const CodeSyntax& syntax) {
+  const std::size_t chosen = ChoosePopulation(model, population);
+  const std::vector<ModelNode>& program = model.populations[chosen].program;
+  const std::optional<LinearScaling>& scaling = ScalingOf(model, chosen);
   std::vector<std::pair<std::string, std::string>> statements;
   std::string low, high;
   if (model.normalization) {
@@ -352,9 +356,8 @@ std::vector<std::pair<std::string, std::string>> CodeStatements(
     statements.push_back({TemporaryName(t), spelled.temporaries[t]});
   }
   statements.push_back({"p", spelled.expression});
-  if (model.scaling) {
-    statements.push_back({"s", CodeConstant(model.scaling->a) + " + " +
-                                   CodeConstant(model.scaling->b) + " * " +
+  if (scaling) {
+    statements.push_back({"s", CodeConstant(scaling->a) + " + " + CodeConstant(scaling->b) + " * " +
                                    statements.back().first});
   }
   if (model.normalization) {
@@ -394,11 +397,11 @@ std::string InfixText(const std::vector<ModelNode>& program) {
 
 std::string ExportText(const Model& model, std::size_t population) {
   const std::vector<ModelNode>& program = ChosenProgram(model, population);
+  const std::optional<LinearScaling>& scaling =
+      ScalingOf(model, ChoosePopulation(model, population));
   std::string value = "P";
   std::string text;
-  if (model.scaling) {
-    value = ExactText(model.scaling->a) + " + " + ExactText(model.scaling->b) + " * P";
-  }
+  if (scaling) value = ExactText(scaling->a) + " + " + ExactText(scaling->b) + " * P";
   if (model.normalization) {
     const std::string low =
         Parenthesized(model.normalization->low, ExactText(model.normalization->low));
@@ -428,7 +431,7 @@ std::string CFunction(const Model& model, std::size_t population, const std::str
   text += Header(model, population, "// ") + Notes(program, "// ");
   text += "double " + name + "(const double *x) {\n";
   if (UsedVariables(program).empty()) text += "  (void)x;\n";
-  const auto statements = CodeStatements(model, program, kCSyntax);
+  const auto statements = CodeStatements(model, population, kCSyntax);
   for (const auto& [variable, expression] : statements) {
     text += "  const double " + variable + " = " + expression + ";\n";
   }
@@ -454,7 +457,7 @@ std::string PythonFunction(const Model& model, std::size_t population, const std
   std::string text = "\n\n";
   text += Header(model, population, "# ") + Notes(program, "# ");
   text += "def " + name + "(x):\n";
-  const auto statements = CodeStatements(model, program, kPythonSyntax);
+  const auto statements = CodeStatements(model, population, kPythonSyntax);
   for (const auto& [variable, expression] : statements) {
     text += "    " + variable + " = " + expression + "\n";
   }
@@ -471,10 +474,10 @@ std::string ExportLatex(const Model& model, std::size_t population) {
   const std::vector<ModelNode>& program = ChosenProgram(model, population);
   std::string text = Header(model, population, "% ") + Notes(program, "% ");
   const std::string p = Spell(program, LatexForm()).expression;
+  const std::optional<LinearScaling>& scaling =
+      ScalingOf(model, ChoosePopulation(model, population));
   std::string value = "P";
-  if (model.scaling) {
-    value = LatexConstant(model.scaling->a) + " + " + LatexConstant(model.scaling->b) + " P";
-  }
+  if (scaling) value = LatexConstant(scaling->a) + " + " + LatexConstant(scaling->b) + " P";
   if (model.normalization) {
     const std::string low = LatexConstant(model.normalization->low);
     const std::string high = LatexConstant(model.normalization->high);
@@ -482,7 +485,7 @@ std::string ExportLatex(const Model& model, std::size_t population) {
             "\\right), \\quad X_{k} = \\frac{x_{k} - " + low + "}{" + high + " - " + low +
             "}, \\quad P = " + p + "\n";
   } else {
-    text += "\\hat{y} = " + (model.scaling ? value + ", \\quad P = " + p : p) + "\n";
+    text += "\\hat{y} = " + (scaling ? value + ", \\quad P = " + p : p) + "\n";
   }
   return text;
 }

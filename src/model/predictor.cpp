@@ -28,11 +28,11 @@ double MeanSquaredError(const std::vector<double>& targets, std::size_t firstTar
 Predictor::Predictor(const Model& model, std::size_t population)
     : windowSize_(model.windowSize),
       normalization_(model.normalization),
-      scaling_(model.scaling),
       problem_(std::make_unique<Problem>()) {
   ValidateModel(model);
-  const std::vector<ModelNode>& program =
-      model.populations[ChoosePopulation(model, population)].program;
+  const std::size_t chosen = ChoosePopulation(model, population);
+  const std::vector<ModelNode>& program = model.populations[chosen].program;
+  scaling_ = ScalingOf(model, chosen);
   Problem& p = *problem_;
   std::array<bool, kFunctionTableSize> ticked{};
   std::array<Node, kFunctionTableSize> functionNode{};
@@ -94,7 +94,7 @@ std::vector<double> Predictor::Outputs(std::vector<double> z, std::int32_t rows)
 }
 
 double Predictor::Scaled(double p) const {
-  return scaling_ ? scaling_->a + scaling_->b * p : p;
+  return ScaledOutput(scaling_, p);
 }
 
 SeriesPrediction Predictor::Predict(const std::vector<double>& series) const {
