@@ -35,10 +35,10 @@ void GenerationEvaluator::ComputeRawFitness(Population& p) {
       if (begin >= size) return;
       const std::int32_t end = std::min(size, begin + kChunk);
       for (std::int32_t i = begin; i < end; ++i) {
-        const Individual& individual = *slots[i];
-        slots[i]->rawFitness = linearScaling_
-                                   ? batch.ScaledFitness(individual.genes, individual.length).mse
-                                   : batch.Fitness(individual.genes, individual.length);
+        Individual& individual = *slots[i];
+        individual.rawFitness = linearScaling_
+                                    ? batch.ScaledFitness(individual.genes, individual.length).mse
+                                    : batch.Fitness(individual.genes, individual.length);
       }
     }
   };
