@@ -186,7 +186,9 @@ TEST_F(Subcommands, RunPredictionsAndModelHoldTheRunsOwnNumbers) {
 TEST_F(Subcommands, PredictRepeatsTheRunsPredictionsAndForecast) {
   const std::pair<const char*, const char*> cases[] = {
       {"plain", "--seed 5 --populations 2 --functions +,-,*,/,sin,sqrt"},
-      {"normalized", "--seed 9 --normalize --functions +,-,*,/,cos,ln"}};
+      {"normalized", "--seed 9 --normalize --functions +,-,*,/,cos,ln"},
+      {"scaled", "--seed 4 --populations 2 --linear-scaling"},
+      {"scaled and normalized", "--seed 9 --normalize --linear-scaling --functions +,-,*,/,sin"}};
   for (const auto& [name, args] : cases) {
     SCOPED_TRACE(name);
     const Outcome run =
