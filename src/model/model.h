@@ -61,8 +61,8 @@ struct PopulationModel {
   double trainingMse = 0.0;             // the run's raw fitness of this program
   std::optional<double> validationMse;  // absent when the run had no validation data
   // This program's own a + b * p (a run with linear scaling fits one per program); absent, the
-  // model's scaling applies.
-  // (Initialized, so that a PopulationModel{program, training, validation} leaves it out.)
+  // model's scaling applies. Its initializer lets PopulationModel{program, training,
+  // validation} leave it out without a missing-initializer warning.
   std::optional<LinearScaling> scaling = std::nullopt;
   bool operator==(const PopulationModel&) const = default;
 };
