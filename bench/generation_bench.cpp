@@ -1,5 +1,6 @@
 // A whole generation (evaluate, sort, breed) at population 1,000 and 100,000, the thread
-// scaling of evaluation, and a whole default command-line run.
+// scaling of evaluation, what linear scaling adds to evaluation, and a whole default
+// command-line run.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -61,20 +62,39 @@ BENCHMARK(BM_Generation)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-// Evaluation alone on 10,000 individuals over 1,000 points, for the thread scaling.
+// Evaluation alone on 10,000 individuals over 1,000 points: state.range(0) = 1 with linear
+// scaling, state.range(1) threads. Side by side on the same generation, the ratio of the times
+// with and without scaling is what scaling costs a generation; across threads, the scaling of
+// evaluation with the cores.
 void BM_EvaluateOnly(benchmark::State& state) {
   auto problem = SmoothProblem(1000);
   auto population = FilledPopulation(10000);
-  GenerationEvaluator evaluator(*problem, static_cast<int>(state.range(0)));
+  GenerationEvaluator evaluator(*problem, static_cast<int>(state.range(1)), state.range(0) != 0);
   for (auto _ : state) EvaluateGeneration(*population, &evaluator);
   state.SetItemsProcessed(state.iterations() * 10000);
 }
 BENCHMARK(BM_EvaluateOnly)
-    ->ArgName("threads")
-    ->Arg(1)
-    ->Arg(2)
+    ->ArgNames({"scaling", "threads"})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({0, 2})
+    ->Args({1, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
+
+// The worst case for scaling: the shortest program (X4 alone), where the pass over the rows
+// that sums the errors is all the work. state.range(0) = 1 for scaling.
+void BM_ScalingOneNode(benchmark::State& state) {
+  auto problem = SmoothProblem(1000);
+  BatchEvaluator batch(*problem);
+  const Node genes[] = {static_cast<Node>(problem->functionCount + problem->windowSize - 1)};
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(state.range(0) ? batch.ScaledFitness(genes, 1).mse
+                                            : batch.Fitness(genes, 1));
+  }
+  state.SetItemsProcessed(state.iterations() * batch.rows());
+}
+BENCHMARK(BM_ScalingOneNode)->ArgName("scaling")->Arg(0)->Arg(1);
 
 // Breeding alone at 100,000, to compare the selection cost with the evaluation cost.
 void BM_BreedOnly(benchmark::State& state) {

@@ -234,6 +234,7 @@ int RunProgram(const std::vector<std::string>& args, RunOutputs& outputs) {
   session.lastPopIndex = options.populations - 1;
   session.hasValidation = options.validationPath.has_value();
   session.threads = options.threads;
+  session.linearScaling = outputs.linearScaling();
   if (options.seed) {
     const std::uint32_t seed = *options.seed;
     session.seedSource = [seed] { return seed; };

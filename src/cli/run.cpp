@@ -45,10 +45,16 @@ Action AddRunCommand(CLI::App& app, const RunProgramFn& runProgram) {
       ->add_option("--summary", texts->summary,
                    "write the errors beside the persistence and AR(p) baselines (JSON)")
       ->type_name("FILE");
-  return [command, texts, runProgram] {
+  auto linearScaling = std::make_shared<bool>(false);
+  command->add_flag("--linear-scaling", *linearScaling,
+                    "score every formula P as a + b * P with a and b fitted by least squares on "
+                    "the training targets, and predict with it; the model keeps each "
+                    "population's a and b");
+  return [command, texts, linearScaling, runProgram] {
     RunOutputOptions options{Given(*command, "--model", texts->model),
                              Given(*command, "--predictions", texts->predictions),
                              Given(*command, "--summary", texts->summary)};
+    options.linearScaling = *linearScaling;
     if (command->count("--horizon") > 0) {
       options.horizon = ParseWholeNumber("--horizon", texts->horizon, 0, kMaxHorizon);
       if (!options.predictionsPath) Fail("--horizon: the forecast goes to --predictions FILE");

@@ -38,6 +38,7 @@ void RunOutputs::Open(const CliOptions& options) {
     if (output.first == "--summary") summaryFile_ = std::make_unique<OutputFile>(output);
   }
   model_.settings = SettingsTexts(options);
+  if (options_.linearScaling) model_.settings["--linear-scaling"] = "";
   model_.seed = options.seed;
 }
 
@@ -81,7 +82,7 @@ void RunOutputs::Capture(const RunSession& session, const StepReport& report) {
       *session.populations[static_cast<std::size_t>(report.population)]->Current()[0];
   model_.populations[static_cast<std::size_t>(report.population)] = {
       model::ProgramOfGenes(problem, best.genes, best.length), best.rawFitness,
-      report.validationError};
+      report.validationError, report.scaling};
 }
 
 void RunOutputs::Commit() {

@@ -23,7 +23,8 @@ struct RunOutputOptions {
   std::optional<std::string> modelPath;
   std::optional<std::string> predictionsPath;
   std::optional<std::string> summaryPath;
-  long long horizon = 0;  // forecast steps in the predictions file
+  long long horizon = 0;       // forecast steps in the predictions file
+  bool linearScaling = false;  // score and predict with each program's least-squares a + b * P
 };
 
 class RunOutputs {
@@ -33,6 +34,8 @@ class RunOutputs {
   ~RunOutputs();
   RunOutputs(const RunOutputs&) = delete;
   RunOutputs& operator=(const RunOutputs&) = delete;
+
+  bool linearScaling() const { return options_.linearScaling; }
 
   // Before any data is read: refuses an output that names an input or another output and
   // opens every output's temporary, so that a bad path costs no run. Exits with status 2.

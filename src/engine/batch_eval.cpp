@@ -111,6 +111,7 @@ BatchEvaluator::BatchEvaluator(const Problem& problem)
   opcodes_.reserve(problem.nodeTable.size());
   for (const NodeEntry& entry : problem.nodeTable) opcodes_.push_back(OpcodeOf(entry));
   result_.resize(rows_);
+  if (rows_ > 0) moments_ = MomentsOf(problem.trainingY.data() + problem.windowSize, rows_);
 }
 
 std::uint64_t BatchEvaluator::BytesFor(std::uint64_t tableSize, std::int32_t rows,
@@ -210,6 +211,15 @@ double BatchEvaluator::Fitness(const Node* genes, std::int32_t length) {
   double sum = 0.0;
   for (std::int32_t i = 0; i < rows_; ++i) sum += SquaredError(targets[i], predictions[i]);
   return sum / static_cast<double>(rows_);
+}
+
+ScaledFit BatchEvaluator::FitRows(const double* predictions) const {
+  return FitScaling(moments_, problem_.trainingY.data() + problem_.windowSize, predictions, rows_);
+}
+
+ScaledFit BatchEvaluator::ScaledFitness(const Node* genes, std::int32_t length) {
+  if (rows_ <= 0) return FitRows(nullptr);
+  return FitRows(Predict(genes, length));
 }
 
 }  // namespace vobrix

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/functions.h"
+#include "engine/linear_scaling.h"
 #include "engine/problem_record.h"
 
 namespace vobrix {
@@ -23,6 +24,11 @@ class BatchEvaluator {
   const double* Predict(const Node* genes, std::int32_t length);
   // The raw fitness, equal to TrainingFitness of the same program.
   double Fitness(const Node* genes, std::int32_t length);
+  // The raw fitness with linear scaling: the mean squared error of a + b * P, a and b fitted to
+  // this program. Costs one pass over the rows, as Fitness does.
+  ScaledFit ScaledFitness(const Node* genes, std::int32_t length);
+  // The same fit for predictions of every row already at hand (Predict's result).
+  ScaledFit FitRows(const double* predictions) const;
 
   std::int32_t rows() const { return rows_; }
   // Row buffers taken so far (they are kept for the next programs).
@@ -52,6 +58,7 @@ class BatchEvaluator {
   std::vector<std::vector<double>> buffers_;  // grows to the deepest program seen, then reused
   std::vector<double*> free_;
   std::vector<double> result_;
+  TargetMoments moments_;  // of the training targets, for the scaled fitness
 };
 
 }  // namespace vobrix

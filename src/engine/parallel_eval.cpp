@@ -19,7 +19,8 @@ int GenerationEvaluator::ThreadCount(int requested, std::int32_t largest) {
   return std::max(1, std::min({ThreadCount(requested), DefaultThreads(), chunks}));
 }
 
-GenerationEvaluator::GenerationEvaluator(const Problem& problem, int threads) {
+GenerationEvaluator::GenerationEvaluator(const Problem& problem, int threads, bool linearScaling)
+    : linearScaling_(linearScaling) {
   const int count = ThreadCount(threads);
   for (int t = 0; t < count; ++t) evaluators_.push_back(std::make_unique<BatchEvaluator>(problem));
 }
@@ -34,7 +35,10 @@ void GenerationEvaluator::ComputeRawFitness(Population& p) {
       if (begin >= size) return;
       const std::int32_t end = std::min(size, begin + kChunk);
       for (std::int32_t i = begin; i < end; ++i) {
-        slots[i]->rawFitness = batch.Fitness(slots[i]->genes, slots[i]->length);
+        Individual& individual = *slots[i];
+        individual.rawFitness = linearScaling_
+                                    ? batch.ScaledFitness(individual.genes, individual.length).mse
+                                    : batch.Fitness(individual.genes, individual.length);
       }
     }
   };

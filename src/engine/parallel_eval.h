@@ -15,8 +15,9 @@ namespace vobrix {
 
 class GenerationEvaluator {
  public:
-  // threads below 1 means one per processor core.
-  GenerationEvaluator(const Problem& problem, int threads);
+  // threads below 1 means one per processor core. With linearScaling the raw fitness is the
+  // error of each program's least-squares a + b * P (BatchEvaluator::ScaledFitness).
+  GenerationEvaluator(const Problem& problem, int threads, bool linearScaling = false);
 
   // Writes rawFitness of every Individual of p's current buffer.
   void ComputeRawFitness(Population& p);
@@ -24,6 +25,7 @@ class GenerationEvaluator {
   // The evaluator of the calling thread, for the best program's predictions.
   BatchEvaluator& evaluator() { return *evaluators_.front(); }
   int threads() const { return static_cast<int>(evaluators_.size()); }
+  bool linearScaling() const { return linearScaling_; }
 
   static int DefaultThreads();
   // The evaluators built for a requested count (below 1: one per processor core).
@@ -39,6 +41,7 @@ class GenerationEvaluator {
 
  private:
   std::vector<std::unique_ptr<BatchEvaluator>> evaluators_;  // one per thread, buffers kept
+  bool linearScaling_ = false;
 };
 
 }  // namespace vobrix

@@ -369,8 +369,12 @@ std::string ClipCall(const std::string& helper, const Clip& clip, const std::str
 // (normalized exactly as the run's data were), the temporaries of a deep expression, the
 // program's value p, then the scaling a + b * p, the mapping back low + (high - low) * s and
 // the clip.
-std::vector<std::pair<std::string, std::string>> CodeStatements(
-    const Model& model, const std::vector<ModelNode>& program, const CodeSyntax& syntax) {
+std::vector<std::pair<std::string, std::string>> CodeStatements(const Model& model,
+                                                                std::size_t population,
+                                                                const CodeSyntax& syntax) {
+  const std::size_t chosen = ChoosePopulation(model, population);
+  const std::vector<ModelNode>& program = model.populations[chosen].program;
+  const std::optional<LinearScaling>& scaling = ScalingOf(model, chosen);
   std::vector<std::pair<std::string, std::string>> statements;
   std::string low, high;
   if (model.normalization) {
@@ -391,9 +395,8 @@ std::vector<std::pair<std::string, std::string>> CodeStatements(
     statements.push_back({TemporaryName(t), spelled.temporaries[t]});
   }
   statements.push_back({"p", spelled.expression});
-  if (model.scaling) {
-    statements.push_back({"s", CodeConstant(model.scaling->a) + " + " +
-                                   CodeConstant(model.scaling->b) + " * " +
+  if (scaling) {
+    statements.push_back({"s", CodeConstant(scaling->a) + " + " + CodeConstant(scaling->b) + " * " +
                                    statements.back().first});
   }
   if (model.normalization) {
@@ -499,11 +502,11 @@ std::string ExportText(const Model& model, std::size_t population) {
     return EnsembleText(model);
   }
   const std::vector<ModelNode>& program = ChosenProgram(model, population);
+  const std::optional<LinearScaling>& scaling =
+      ScalingOf(model, ChoosePopulation(model, population));
   std::string value = "P";
   std::string text;
-  if (model.scaling) {
-    value = ExactText(model.scaling->a) + " + " + ExactText(model.scaling->b) + " * P";
-  }
+  if (scaling) value = ExactText(scaling->a) + " + " + ExactText(scaling->b) + " * P";
   if (model.normalization) {
     const std::string low =
         Parenthesized(model.normalization->low, ExactText(model.normalization->low));
@@ -534,13 +537,14 @@ std::string MemberName(const std::string& name, std::size_t k) {
 
 namespace {
 
-std::string CProgramFunction(const Model& model, const std::vector<ModelNode>& program,
-                             const std::string& subject, const std::string& name) {
+std::string CProgramFunction(const Model& model, std::size_t population, const std::string& subject,
+                             const std::string& name) {
+  const std::vector<ModelNode>& program = ChosenProgram(model, population);
   std::string text = "\n";
   text += Header(model, subject, "// ") + Notes(program, "// ");
   text += "double " + name + "(const double *x) {\n";
   if (UsedVariables(program).empty()) text += "  (void)x;\n";
-  const auto statements = CodeStatements(model, program, kCSyntax);
+  const auto statements = CodeStatements(model, population, kCSyntax);
   for (const auto& [variable, expression] : statements) {
     text += "  const double " + variable + " = " + expression + ";\n";
   }
@@ -555,8 +559,7 @@ std::string CEnsembleFunction(const Model& model, const std::string& name) {
   const std::size_t count = model.ensemble->members.size();
   std::string text;
   for (std::size_t k = 0; k < count; ++k) {
-    text += CProgramFunction(MemberAsModel(model, k), model.ensemble->members[k].program,
-                             MemberSubject(k), MemberName(name, k));
+    text += CProgramFunction(MemberAsModel(model, k), 0, MemberSubject(k), MemberName(name, k));
   }
   text += "\n" + Header(model, Subject(model, 0), "// ");
   text += "double " + name + "(const double *x) {\n";
@@ -576,8 +579,7 @@ std::string CFunction(const Model& model, std::size_t population, const std::str
     ValidateModel(model);
     return CEnsembleFunction(model, name);
   }
-  return CProgramFunction(model, ChosenProgram(model, population), Subject(model, population),
-                          name);
+  return CProgramFunction(model, population, Subject(model, population), name);
 }
 
 std::string ExportC(const Model& model, std::size_t population) {
@@ -597,12 +599,13 @@ std::string PythonPreamble(bool withNormalization, bool withGuards) {
 
 namespace {
 
-std::string PythonProgramFunction(const Model& model, const std::vector<ModelNode>& program,
+std::string PythonProgramFunction(const Model& model, std::size_t population,
                                   const std::string& subject, const std::string& name) {
+  const std::vector<ModelNode>& program = ChosenProgram(model, population);
   std::string text = "\n\n";
   text += Header(model, subject, "# ") + Notes(program, "# ");
   text += "def " + name + "(x):\n";
-  const auto statements = CodeStatements(model, program, kPythonSyntax);
+  const auto statements = CodeStatements(model, population, kPythonSyntax);
   for (const auto& [variable, expression] : statements) {
     text += "    " + variable + " = " + expression + "\n";
   }
@@ -612,8 +615,8 @@ std::string PythonProgramFunction(const Model& model, const std::vector<ModelNod
 std::string PythonEnsembleFunction(const Model& model, const std::string& name) {
   std::string text, calls;
   for (std::size_t k = 0; k < model.ensemble->members.size(); ++k) {
-    text += PythonProgramFunction(MemberAsModel(model, k), model.ensemble->members[k].program,
-                                  MemberSubject(k), MemberName(name, k));
+    text +=
+        PythonProgramFunction(MemberAsModel(model, k), 0, MemberSubject(k), MemberName(name, k));
     calls.append(k == 0 ? "" : ", ").append(MemberName(name, k)).append("(x)");
   }
   text += "\n\n" + Header(model, Subject(model, 0), "# ");
@@ -629,8 +632,7 @@ std::string PythonFunction(const Model& model, std::size_t population, const std
     ValidateModel(model);
     return PythonEnsembleFunction(model, name);
   }
-  return PythonProgramFunction(model, ChosenProgram(model, population), Subject(model, population),
-                               name);
+  return PythonProgramFunction(model, population, Subject(model, population), name);
 }
 
 std::string ExportPython(const Model& model, std::size_t population) {
@@ -647,10 +649,10 @@ std::string ExportLatex(const Model& model, std::size_t population) {
   const std::vector<ModelNode>& program = ChosenProgram(model, population);
   std::string text = Header(model, Subject(model, population), "% ") + Notes(program, "% ");
   const std::string p = Spell(program, LatexForm()).expression;
+  const std::optional<LinearScaling>& scaling =
+      ScalingOf(model, ChoosePopulation(model, population));
   std::string value = "P";
-  if (model.scaling) {
-    value = LatexConstant(model.scaling->a) + " + " + LatexConstant(model.scaling->b) + " P";
-  }
+  if (scaling) value = LatexConstant(scaling->a) + " + " + LatexConstant(scaling->b) + " P";
   if (model.normalization) {
     const std::string low = LatexConstant(model.normalization->low);
     const std::string high = LatexConstant(model.normalization->high);
@@ -658,7 +660,7 @@ std::string ExportLatex(const Model& model, std::size_t population) {
             "\\right), \\quad X_{k} = \\frac{x_{k} - " + low + "}{" + high + " - " + low +
             "}, \\quad P = " + p + "\n";
   } else {
-    text += "\\hat{y} = " + (model.scaling ? value + ", \\quad P = " + p : p) + "\n";
+    text += "\\hat{y} = " + (scaling ? value + ", \\quad P = " + p : p) + "\n";
     if (model.clip)
       text += "% then held to [" + ExactText(model.clip->low) + ", " + ExactText(model.clip->high) +
               "]\n";

@@ -23,6 +23,12 @@ void RequireError(double value, const std::string& path) {
   if (!(value >= 0.0)) throw ModelError(path + ": must be a number from 0 up, or \"inf\"");
 }
 
+void ValidateScaling(const std::optional<LinearScaling>& scaling, const std::string& path) {
+  if (!scaling) return;
+  RequireFinite(scaling->a, path + ".a");
+  RequireFinite(scaling->b, path + ".b");
+}
+
 void ValidateNode(const Model& model, const ModelNode& node, const std::string& path) {
   switch (node.kind) {
     case ModelNode::Kind::Function:
@@ -100,6 +106,7 @@ void ValidatePopulations(const Model& model) {
       throw ModelError(path + ".validationMse: every population or none must have one");
     }
     if (population.validationMse) RequireError(*population.validationMse, path + ".validationMse");
+    ValidateScaling(population.scaling, path + ".scaling");
   }
 }
 
@@ -160,6 +167,11 @@ std::optional<int> FunctionIndexOf(std::string_view symbol) {
   return std::nullopt;
 }
 
+const std::optional<LinearScaling>& ScalingOf(const Model& model, std::size_t population) {
+  const std::optional<LinearScaling>& own = model.populations.at(population).scaling;
+  return own ? own : model.scaling;
+}
+
 void ValidateModel(const Model& model) {
   if (model.windowSize < 1 || model.windowSize > kMaxWindowSize) {
     throw ModelError("windowSize: must be an integer from 1 to " + std::to_string(kMaxWindowSize));
@@ -172,10 +184,7 @@ void ValidateModel(const Model& model) {
     if (range == 0.0) throw ModelError("normalization.high: must differ from low");
     RequireFinite(range, "normalization.high - normalization.low");
   }
-  if (model.scaling) {
-    RequireFinite(model.scaling->a, "scaling.a");
-    RequireFinite(model.scaling->b, "scaling.b");
-  }
+  ValidateScaling(model.scaling, "scaling");
   if (model.clip) {
     if (model.normalization) throw ModelError("clip: a clipped model is never normalized");
     RequireFinite(model.clip->low, "clip.low");

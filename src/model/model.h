@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/functions.h"
+#include "engine/linear_scaling.h"
 #include "engine/problem_record.h"
 
 namespace vobrix::model {
@@ -53,16 +54,16 @@ struct Normalization {
 
 // The program's output p becomes a + b * p (in the units the run scored, before the mapping
 // back to the data's units). Absent means p is used as it is.
-struct LinearScaling {
-  double a = 0.0;
-  double b = 1.0;
-  bool operator==(const LinearScaling&) const = default;
-};
+using vobrix::LinearScaling;
 
 struct PopulationModel {
   std::vector<ModelNode> program;
   double trainingMse = 0.0;             // the run's raw fitness of this program
   std::optional<double> validationMse;  // absent when the run had no validation data
+  // This program's own a + b * p (a run with linear scaling fits one per program); absent, the
+  // model's scaling applies. Its initializer lets PopulationModel{program, training,
+  // validation} leave it out without a missing-initializer warning.
+  std::optional<LinearScaling> scaling = std::nullopt;
   bool operator==(const PopulationModel&) const = default;
 };
 
@@ -109,7 +110,7 @@ struct Model {
   std::int32_t windowSize = 0;
   std::vector<int> functions;  // FunctionIndex values of the run's function set, ascending
   std::optional<Normalization> normalization;
-  std::optional<LinearScaling> scaling;
+  std::optional<LinearScaling> scaling;         // for every population without a scaling of its own
   std::map<std::string, std::string> settings;  // the run's option texts, by option name
   std::optional<std::uint32_t> seed;
   std::vector<PopulationModel> populations;  // empty in an ensemble
@@ -152,6 +153,8 @@ Model MemberAsModel(const Model& model, std::size_t k);
 double Median(std::vector<double>& values);
 // The value held to the clip's range (nothing without a clip).
 double Clipped(const std::optional<Clip>& clip, double value);
+// The scaling of population `population` (0-based): its own, else the model's, else none.
+const std::optional<LinearScaling>& ScalingOf(const Model& model, std::size_t population);
 
 // "X" followed by k: the symbol of the variable that holds window value k.
 std::string VariableSymbol(int k);

@@ -124,6 +124,17 @@ ModelNode ReadNode(const Json& value, const std::string& path) {
   return {ModelNode::Kind::Constant, 0, *constant};
 }
 
+// A scaling object {"a": ..., "b": ...} at path ("scaling", "populations[1].scaling").
+LinearScaling ReadScaling(const Json& value, const std::string& path) {
+  Object(value, path);
+  return LinearScaling{Number(Field(value, "a", path), Member(path, "a")),
+                       Number(Field(value, "b", path), Member(path, "b"))};
+}
+
+Json ScalingJson(const LinearScaling& scaling) {
+  return {{"a", ExactText(scaling.a)}, {"b", ExactText(scaling.b)}};
+}
+
 std::vector<ModelNode> ReadProgram(const Json& value, const std::string& path) {
   const std::string programPath = Member(path, "program");
   const Json& program = Array(Field(value, "program", path), programPath);
@@ -145,6 +156,9 @@ PopulationModel ReadPopulation(const Json& value, const std::string& path) {
   population.trainingMse = Number(Field(value, "trainingMse", path), Member(path, "trainingMse"));
   if (const Json* validation = OptionalField(value, "validationMse")) {
     population.validationMse = Number(*validation, Member(path, "validationMse"));
+  }
+  if (const Json* scaling = OptionalField(value, "scaling")) {
+    population.scaling = ReadScaling(*scaling, Member(path, "scaling"));
   }
   return population;
 }
@@ -210,11 +224,7 @@ void ReadOptionalParts(const Json& root, Model& model) {
         Normalization{Number(Field(*n, "low", "normalization"), "normalization.low"),
                       Number(Field(*n, "high", "normalization"), "normalization.high")};
   }
-  if (const Json* s = OptionalField(root, "scaling")) {
-    Object(*s, "scaling");
-    model.scaling = LinearScaling{Number(Field(*s, "a", "scaling"), "scaling.a"),
-                                  Number(Field(*s, "b", "scaling"), "scaling.b")};
-  }
+  if (const Json* s = OptionalField(root, "scaling")) model.scaling = ReadScaling(*s, "scaling");
   if (const Json* c = OptionalField(root, "clip")) {
     Object(*c, "clip");
     model.clip = Clip{Number(Field(*c, "low", "clip"), "clip.low"),
@@ -317,9 +327,7 @@ std::string ModelToJson(const Model& model) {
     root["normalization"] = {{"low", ExactText(model.normalization->low)},
                              {"high", ExactText(model.normalization->high)}};
   }
-  if (model.scaling) {
-    root["scaling"] = {{"a", ExactText(model.scaling->a)}, {"b", ExactText(model.scaling->b)}};
-  }
+  if (model.scaling) root["scaling"] = ScalingJson(*model.scaling);
   if (model.seed) root["seed"] = *model.seed;
   root["settings"] = Json::object();
   for (const auto& [key, text] : model.settings) root["settings"][key] = text;
@@ -328,6 +336,7 @@ std::string ModelToJson(const Model& model) {
     Json entry = {{"program", ProgramJson(population.program)},
                   {"trainingMse", ExactText(population.trainingMse)}};
     if (population.validationMse) entry["validationMse"] = ExactText(*population.validationMse);
+    if (population.scaling) entry["scaling"] = ScalingJson(*population.scaling);
     populations.push_back(entry);
   }
   root["populations"] = populations;

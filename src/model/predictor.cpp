@@ -53,7 +53,6 @@ class Predictor::Stepper {
 Predictor::Predictor(const Model& model, std::size_t population)
     : windowSize_(model.windowSize),
       normalization_(model.normalization),
-      scaling_(model.scaling),
       problem_(std::make_unique<Problem>()),
       clip_(model.clip) {
   ValidateModel(model);
@@ -68,8 +67,9 @@ Predictor::Predictor(const Model& model, std::size_t population)
     }
     return;
   }
-  const std::vector<ModelNode>& program =
-      model.populations[ChoosePopulation(model, population)].program;
+  const std::size_t chosen = ChoosePopulation(model, population);
+  const std::vector<ModelNode>& program = model.populations[chosen].program;
+  scaling_ = ScalingOf(model, chosen);
   Problem& p = *problem_;
   std::array<bool, kFunctionTableSize> ticked{};
   std::array<Node, kFunctionTableSize> functionNode{};
@@ -131,7 +131,7 @@ std::vector<double> Predictor::Outputs(std::vector<double> z, std::int32_t rows)
 }
 
 double Predictor::Scaled(double p) const {
-  return scaling_ ? scaling_->a + scaling_->b * p : p;
+  return ScaledOutput(scaling_, p);
 }
 
 SeriesPrediction Predictor::Predict(const std::vector<double>& series) const {

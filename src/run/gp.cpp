@@ -208,7 +208,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
   RecordGeneration(population, generation, bestFitness, bestFitness, averageLength);
 
   PlotGeneration(session, display, population, generation, i);
-  ShowPredictions(session, display, population, i);
+  const std::optional<LinearScaling> scaling = ShowPredictions(session, display, population, i);
   display.application->RepaintMainWindow();
 
   const std::int32_t breakEvery = population.params.breakEvery;
@@ -239,6 +239,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
     report.averageLength = averageLength;
     report.bestLength = best.length;
     report.bestProgram = std::move(expression);
+    report.scaling = scaling;
     report.progressCount = session.progressCount;
     report.progressMaximum = display.ProgressBar1->Maximum();
     session.observer.afterStep(report);
@@ -272,7 +273,8 @@ RunResult RunEvolution(RunSession& session, const RunDisplay& display) {
                          session.populations[static_cast<std::size_t>(i)]->params.populationSize);
     }
     session.evaluator = std::make_unique<GenerationEvaluator>(
-        *session.problem, GenerationEvaluator::ThreadCount(session.threads, largest));
+        *session.problem, GenerationEvaluator::ThreadCount(session.threads, largest),
+        session.linearScaling);
 
     PrepareOutputGrids(session, display);
     for (std::int32_t i = 0; i <= session.lastPopIndex; ++i) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine/gp_pop.h"
+#include "engine/linear_scaling.h"
 #include "engine/parallel_eval.h"
 #include "engine/problem_record.h"
 #include "toolkit/toolkit.h"
@@ -48,6 +49,8 @@ struct StepReport {
   std::int32_t averageLength = 0;         // truncated, as recorded and plotted
   std::int32_t bestLength = 0;
   std::string bestProgram;  // FormatProgram of the best individual
+  // The best individual's a, b in a run with linear scaling; its predictions are a + b * P.
+  std::optional<LinearScaling> scaling;
   int progressCount = 0;    // population steps started so far, this one included
   int progressMaximum = 0;  // population steps of the whole run
 };
@@ -75,6 +78,9 @@ struct RunSession {
   // Threads that evaluate a generation; below 1, one per processor core. The results are the
   // same for every count.
   int threads = 0;
+  // Scores every program as its least-squares a + b * P and predicts with it (off: the programs
+  // are scored and shown as they are).
+  bool linearScaling = false;
   // The fast evaluator of this run's problem, made when the run starts.
   std::unique_ptr<GenerationEvaluator> evaluator;
   RunObserver observer;

@@ -154,8 +154,8 @@ void ReadWindowFromHistory(const RunDisplay& display, Problem& problem, std::int
   }
 }
 
-void ShowPredictions(RunSession& session, const RunDisplay& display, Population& population,
-                     std::int32_t i) {
+std::optional<LinearScaling> ShowPredictions(RunSession& session, const RunDisplay& display,
+                                             Population& population, std::int32_t i) {
   Problem& problem = *session.problem;
   const int nT = display.StringGrid1->RowCount();
   const int nV = session.hasValidation ? display.StringGrid3->RowCount() : 0;
@@ -183,8 +183,10 @@ void ShowPredictions(RunSession& session, const RunDisplay& display, Population&
   BatchEvaluator& batch =
       session.evaluator ? session.evaluator->evaluator() : ownEvaluator->evaluator();
   const double* trainingPredictions = batch.Predict(best.genes, best.length);
+  std::optional<LinearScaling> scaling;
+  if (session.linearScaling) scaling = batch.FitRows(trainingPredictions).scaling;
   for (int k = 0; k < nT - w; ++k) {
-    const double p = trainingPredictions[k];
+    const double p = ScaledOutput(scaling, trainingPredictions[k]);
     const double x = w + k;
     const std::size_t row = static_cast<std::size_t>(k);
     xs[row] = FormatGeneral(x, 15);
@@ -219,7 +221,7 @@ void ShowPredictions(RunSession& session, const RunDisplay& display, Population&
     working.SetColumn(i + 1, nT, actual);
     for (int j = 0; j < horizon; ++j) {
       ReadWindowFromHistory(display, problem, nT - w + j, i);
-      const double p = EvaluateBest(best);
+      const double p = ScaledOutput(scaling, EvaluateBest(best));
       const std::size_t row = static_cast<std::size_t>(j);
       validationPredictions[row] = FormatGeneral(p, 15);
       validationPoints[row] = {static_cast<double>(nT + j), p, workingX[row]};
@@ -233,6 +235,7 @@ void ShowPredictions(RunSession& session, const RunDisplay& display, Population&
     chart->ReplaceSeries(trainingSeries, trainingPoints);
     chart->ReplaceSeries(validationSeries, validationPoints);
   }
+  return scaling;
 }
 
 }  // namespace vobrix

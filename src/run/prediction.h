@@ -52,9 +52,10 @@ void ResetPredictionDisplay(const RunSession& session, const RunDisplay& display
 // Copies the training X and Y texts into StringGrid4's column 0 and population i's column.
 void PreparePredictionColumns(const RunDisplay& display, std::int32_t i);
 
-// Writes population i's best predictions to StringGrid5 and its two prediction series.
-void ShowPredictions(RunSession& session, const RunDisplay& display, Population& population,
-                     std::int32_t i);
+// Writes population i's best predictions to StringGrid5 and its two prediction series. In a run
+// with linear scaling they are a + b * P with the best program's fit, which it returns.
+std::optional<LinearScaling> ShowPredictions(RunSession& session, const RunDisplay& display,
+                                             Population& population, std::int32_t i);
 
 // problem.window[s] = the number in StringGrid4 (column i + 1, row t + s).
 void ReadWindowFromHistory(const RunDisplay& display, Problem& problem, std::int32_t t,

@@ -186,7 +186,9 @@ TEST_F(Subcommands, RunPredictionsAndModelHoldTheRunsOwnNumbers) {
 TEST_F(Subcommands, PredictRepeatsTheRunsPredictionsAndForecast) {
   const std::pair<const char*, const char*> cases[] = {
       {"plain", "--seed 5 --populations 2 --functions +,-,*,/,sin,sqrt"},
-      {"normalized", "--seed 9 --normalize --functions +,-,*,/,cos,ln"}};
+      {"normalized", "--seed 9 --normalize --functions +,-,*,/,cos,ln"},
+      {"scaled", "--seed 4 --populations 2 --linear-scaling"},
+      {"scaled and normalized", "--seed 9 --normalize --linear-scaling --functions +,-,*,/,sin"}};
   for (const auto& [name, args] : cases) {
     SCOPED_TRACE(name);
     const Outcome run =
@@ -215,6 +217,43 @@ TEST_F(Subcommands, PredictRepeatsTheRunsPredictionsAndForecast) {
       EXPECT_EQ(Select(joined, p, {"forecast"}).size(), 4u);
     }
   }
+}
+
+// With --linear-scaling every population's a and b go into the model; predict repeats the
+// predictions file bit for bit, the run's own validation error is that of the same predictions
+// at 15 digits, the thread count changes nothing, and a run without the option saves none.
+TEST_F(Subcommands, LinearScalingIsSavedAndRepeated) {
+  const std::string args =
+      "--seed 3 --populations 2 --linear-scaling --model m.json --predictions p.csv --horizon 3";
+  const Outcome run = RunSmall(args + " --threads 1");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(RunSmall(args + " --threads 2").out, run.out);
+  const std::vector<Row> rows = Rows(ReadText(Path("p.csv")));
+  const Json model = Json::parse(ReadText(Path("m.json")));
+  EXPECT_EQ(model["settings"].value("--linear-scaling", "missing"), "");
+  const auto errors = LastErrors(run.out);
+  for (int p = 1; p <= 2; ++p) {
+    SCOPED_TRACE(p);
+    const Json& scaling = model["populations"][p - 1]["scaling"];
+    ASSERT_TRUE(scaling.contains("a") && scaling.contains("b")) << model.dump();
+    const Outcome joined = Run(
+        "predict --model m.json --data joined.txt --horizon 3 --population " + std::to_string(p));
+    ASSERT_EQ(joined.status, 0) << joined.err;
+    EXPECT_EQ(Select(Rows(joined.out), p, {"data", "forecast"}),
+              Select(rows, p, {"training", "validation", "forecast"}));
+    double sum = 0.0;
+    const std::vector<Row> validation = Select(rows, p, {"validation"});
+    for (const Row& row : validation) {
+      const double d =
+          Number(row.actual) - Number(vobrix::FormatGeneral(Number(row.predicted), 15));
+      sum += d * d;
+    }
+    EXPECT_EQ(sum / static_cast<double>(validation.size()), Number(errors.at(p).second));
+  }
+  const Outcome bare = RunSmall("--seed 3 --model bare.json");
+  ASSERT_EQ(bare.status, 0) << bare.err;
+  EXPECT_FALSE(Json::parse(ReadText(Path("bare.json")))["populations"][0].contains("scaling"));
+  EXPECT_NE(bare.out, RunSmall("--seed 3 --linear-scaling").out);
 }
 
 // y = X4 + (X4 - X3), written by hand: its predictions and forecast are worked out here.

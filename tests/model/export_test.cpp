@@ -159,6 +159,8 @@ std::vector<Case> RandomCases() {
             OneProgram(ProgramOfGenes(problem, genes.data(), length), problem.windowSize, sets[s]);
         if (variant % 2 == 1) m.normalization = Normalization{-3.75, 250.5};
         if (k % 3 == 0) m.scaling = LinearScaling{0.25, -1.5};
+        // A run's own a and b per population, over the model's where both are given.
+        if (k % 4 == 0) m.populations[0].scaling = LinearScaling{-7.125, 0.3000000000000001};
         Case c{m, {}};
         for (int j = 0; j < 6; ++j) c.windows.push_back(NastyWindow(problem.windowSize));
         cases.push_back(std::move(c));
@@ -357,6 +359,7 @@ TEST(ExportTest, CompiledCAndPythonGiveTheEnginesBits) {
   ASSERT_EQ(std::system(("python3 " + dir + "/models.py > " + dir + "/py.txt").c_str()), 0);
   ExpectSameBits(expected, ReadBits(dir + "/c.txt"), "C");
   ExpectSameBits(expected, ReadBits(dir + "/py.txt"), "Python");
+  std::system(("rm -rf " + dir).c_str());
 }
 
 }  // namespace

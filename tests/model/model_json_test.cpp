@@ -34,6 +34,7 @@ Model FullModel() {
   m.populations.push_back({{F(kAdd), X(4), F(kDivide), C(-0.0), F(kSin), X(0)}, 0.25, 0.5});
   m.populations.push_back(
       {{F(kSubtract), C(0.1), F(kLn), C(1e300)}, std::numeric_limits<double>::infinity(), 0.125});
+  m.populations.back().scaling = LinearScaling{-0.0, 2.5e-300};
   return m;
 }
 
@@ -167,6 +168,15 @@ TEST(ModelJsonTest, HostileFilesGiveOneErrorNamingTheField) {
       {With("normalization", "{\"low\": \"inf\", \"high\": 1}"),
        "normalization.low: must be a finite number"},
       {With("scaling", "{\"a\": 1, \"b\": \"x\"}"), "scaling.b: \"x\" is not a number"},
+      {With("populations", "[{\"program\": [\"X0\"], \"trainingMse\": 1, \"scaling\": 2}]"),
+       "populations[0].scaling: must be an object"},
+      {With("populations",
+            "[{\"program\": [\"X0\"], \"trainingMse\": 1, \"scaling\": {\"b\": 1}}]"),
+       "populations[0].scaling.a: missing"},
+      {With("populations",
+            "[{\"program\": [\"X0\"], \"trainingMse\": 1, \"scaling\": {\"a\": 0, \"b\": "
+            "\"-inf\"}}]"),
+       "populations[0].scaling.b: must be a finite number"},
       {With("seed", "-1"), "seed: must be an integer from 0 to 4294967295"},
       {With("seed", "4294967296"), "seed: must be an integer from 0 to 4294967295"},
       {With("settings", "{\"--window\": 5}"), "settings.--window: must be a text"},

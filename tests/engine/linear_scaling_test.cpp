@@ -1,0 +1,150 @@
+#include "engine/linear_scaling.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "engine/batch_eval.h"
+#include "engine/evaluation.h"
+#include "engine/init.h"
+#include "engine/misc.h"
+#include "engine/parallel_eval.h"
+#include "fixture.h"
+
+namespace vobrix {
+namespace {
+
+using test::TestProblem;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// The mean of (y - (a + b P))^2 over the training targets, summed directly: what the one-pass
+// fit has to agree with.
+double DirectMse(const Problem& p, const double* predictions, const LinearScaling& s) {
+  const int w = p.windowSize;
+  const int n = p.trainingCount - w;
+  double sum = 0.0;
+  for (int i = 0; i < n; ++i) {
+    const double d = p.trainingY[i + w] - ScaledOutput(s, predictions[i]);
+    sum += d * d;
+  }
+  return sum / n;
+}
+
+double Mean(const std::vector<double>& v, std::size_t from) {
+  double sum = 0.0;
+  for (std::size_t i = from; i < v.size(); ++i) sum += v[i];
+  return sum / static_cast<double>(v.size() - from);
+}
+
+// Programs whose fit is known: window 1, functions +, * and -, constants 7 and 1e200. Where the
+// fit is b = 0, a is the targets' mean and the error their variance.
+TEST(LinearScalingTest, KnownFits) {
+  // y[t + 1] = 3 + 2 y[t]: X0 scaled by a = 3, b = 2 is exact.
+  const std::vector<double> doubling = {1, 5, 13, 29, 61, 125, 253};
+  const std::vector<double> wavy = {0.5, -1.25, 2.0, 0.75, -3.5, 4.0, 1.0};
+  const std::vector<double> ones = {1, -1, 1, -1, 1, -1, 1, -1};
+  struct Case {
+    const char* name;
+    std::vector<double> series;
+    std::vector<int> program;  // 0 = +, 1 = *, 2 = -, 3 = X0, 4 = 7, 5 = 1e200
+    double mse, a, b;          // NaN: worked out from the series below
+  };
+  const double kHere = std::nan("");
+  const Case cases[] = {
+      {"X0 on y = 3 + 2 x", doubling, {3}, 0.0, 3.0, 2.0},
+      {"X0 + X0 on y = 3 + 2 x", doubling, {0, 3, 3}, 0.0, 3.0, 1.0},
+      {"a constant has b = 0", wavy, {4}, kHere, kHere, 0.0},
+      {"X0 - X0 is a constant too", wavy, {2, 3, 3}, kHere, kHere, 0.0},
+      // 1e200 X0 is finite, but its spread overflows the sums: it is treated as a constant.
+      {"a spread beyond the double range", ones, {1, 5, 3}, kHere, kHere, 0.0},
+      {"an overflow to infinity", wavy, {1, 5, 1, 5, 3}, kInf, 0.0, 1.0},
+      {"infinity minus itself", wavy, {2, 1, 5, 1, 5, 3, 1, 5, 1, 5, 3}, kInf, 0.0, 1.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestProblem p({kAdd, kMultiply, kSubtract}, 1, {7.0, 1e200}, c.series);
+    std::vector<Node> genes;
+    for (int g : c.program) genes.push_back(g);
+    BatchEvaluator batch(p.get());
+    const ScaledFit fit =
+        batch.ScaledFitness(genes.data(), static_cast<std::int32_t>(genes.size()));
+    const double mean = Mean(c.series, 1);
+    double spread = 0.0;
+    for (std::size_t i = 1; i < c.series.size(); ++i) {
+      spread += (c.series[i] - mean) * (c.series[i] - mean);
+    }
+    spread /= static_cast<double>(c.series.size() - 1);
+    const double mse = std::isnan(c.mse) ? spread : c.mse;
+    const double a = std::isnan(c.a) ? mean : c.a;
+    if (std::isinf(mse)) {
+      EXPECT_EQ(fit.mse, kInf);
+    } else {
+      EXPECT_NEAR(fit.mse, mse, 1e-12 * (1 + spread));
+    }
+    EXPECT_DOUBLE_EQ(fit.scaling.a, a);
+    EXPECT_EQ(fit.scaling.b, c.b);
+  }
+}
+
+// Over many random programs: the one-pass error is the error of a + b P summed directly, never
+// above the unscaled error, and a generation's values do not depend on the thread count.
+TEST(LinearScalingTest, AgreesWithTheDirectSumAndNeverLosesToTheUnscaledProgram) {
+  std::vector<double> series(300);
+  for (int i = 0; i < 300; ++i) series[i] = 40.0 + 3.0 * std::sin(0.21 * i) + 0.01 * i;
+  TestProblem p({kAdd, kSubtract, kMultiply, kDivide, kSin, kSqrt}, 4, {0.0, 2.5, -1.75, 1e200},
+                series);
+  BatchEvaluator batch(p.get());
+  std::vector<Node> genes(70);
+  const NodeDrawSetup setup{p.get().functionCount, 4, 4, 0.5f, 0.3f};
+  SeedRandom(91);
+  int finite = 0;
+  for (int k = 0; k < 3000; ++k) {
+    const std::int32_t length = GrowProgram(genes.data(), 1 + k % 6, 70, setup);
+    const double plain = batch.Fitness(genes.data(), length);
+    const ScaledFit fit = batch.ScaledFitness(genes.data(), length);
+    const double* rows = batch.Predict(genes.data(), length);
+    // Only a non-finite prediction scores +infinity: a finite 1e200 that the unscaled error
+    // squares beyond the double range is fitted with b = 0.
+    bool allFinite = true;
+    for (int i = 0; i < batch.rows(); ++i) allFinite = allFinite && std::isfinite(rows[i]);
+    ASSERT_EQ(std::isinf(fit.mse), !allFinite) << k;
+    EXPECT_LE(fit.mse, plain * (1 + 1e-12) + 1e-12) << k;
+    if (!allFinite) continue;
+    ++finite;
+    const double direct = DirectMse(p.get(), rows, fit.scaling);
+    EXPECT_NEAR(fit.mse, direct, 1e-9 * (1.0 + direct)) << k;
+  }
+  EXPECT_GT(finite, 1000);
+}
+
+TEST(LinearScalingTest, AGenerationScoresTheSameOnOneAndTwoThreads) {
+  std::vector<double> series(200);
+  for (int i = 0; i < 200; ++i) series[i] = std::cos(0.13 * i) * (2 + i % 3);
+  TestProblem p({kAdd, kSubtract, kMultiply, kDivide, kCos}, 3, {1.5, -0.25}, series);
+  PopulationParams params;
+  params.populationSize = 300;
+  params.generations = 1;
+  std::vector<std::vector<double>> scores;
+  for (int threads : {1, 2}) {
+    Population population(params);
+    currentPopulation = &population;
+    SeedRandom(5);
+    FillInitialGeneration(population);
+    GenerationEvaluator evaluator(p.get(), threads, true);
+    EvaluateGeneration(population, &evaluator);
+    std::vector<double> raw;
+    for (int i = 0; i < params.populationSize; ++i)
+      raw.push_back(population.Current()[i]->rawFitness);
+    scores.push_back(raw);
+  }
+  currentPopulation = nullptr;
+  ASSERT_EQ(scores[0].size(), scores[1].size());
+  EXPECT_EQ(std::memcmp(scores[0].data(), scores[1].data(), scores[0].size() * sizeof(double)), 0);
+}
+
+}  // namespace
+}  // namespace vobrix
