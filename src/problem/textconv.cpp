@@ -451,7 +451,14 @@ bool TryTextToFloat(std::string_view text, double& value, bool acceptNonFinite) 
   if (trimmed.empty() || detail::ScanDecimal(trimmed) != trimmed.size()) {
     return false;
   }
-  return detail::ReadDecimal(trimmed, value);
+  if (detail::ReadDecimal(trimmed, value)) return true;
+  if (!acceptNonFinite) return false;
+  // Too large for a double. The program's own texts get here when a value within rounding of
+  // the largest double is written with 15 digits ("1.79769313486232E308"): read it as the
+  // infinity it lies beyond, as the words of the non-finite values are read.
+  value = trimmed.front() == '-' ? -std::numeric_limits<double>::infinity()
+                                 : std::numeric_limits<double>::infinity();
+  return true;
 }
 
 double TextToFloat(std::string_view text, bool acceptNonFinite) {

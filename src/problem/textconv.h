@@ -41,8 +41,9 @@ double RoundToDigits(double value, int digits);
 // optional exponent, optional trailing blanks. Anything else throws ConversionError. The
 // words "INF", "-INF" and "NAN" that FormatGeneral writes are read back only when
 // acceptNonFinite is set (any letter case). Blanks are spaces and tabs. A number whose
-// magnitude is too large for a double throws ConversionError (whatever acceptNonFinite
-// says); one too small for a double reads as zero of its sign.
+// magnitude is too large for a double throws ConversionError, or with acceptNonFinite reads
+// as the infinity of its sign (the 15-digit text of a value near the largest double rounds
+// past it); one too small for a double reads as zero of its sign.
 double TextToFloat(std::string_view text, bool acceptNonFinite = false);
 // Optional blanks, optional sign, decimal digits, optional trailing blanks; must fit 32 bits.
 std::int32_t TextToInt(std::string_view text);

@@ -82,7 +82,18 @@ TEST(TextToFloat, AcceptsTheStatedSyntaxAndRefusesEverythingElse) {
     EXPECT_FALSE(IsNumber(text)) << "'" << text << "'";
     EXPECT_THROW(TextToFloat(text), ConversionError) << "'" << text << "'";
   }
-  EXPECT_THROW(TextToFloat("1e400", true), ConversionError);  // overflow is never a word
+}
+
+// The program reads back its own 15-digit texts; near the largest double they round past it.
+TEST(TextToFloat, OwnTextsBeyondTheLargestDoubleReadAsInfinityOnlyWhenAsked) {
+  const double largest = std::numeric_limits<double>::max();
+  for (const double value : {largest, -largest, std::nextafter(largest, 0.0)}) {
+    const std::string text = FormatGeneral(value, 15);
+    EXPECT_THROW(TextToFloat(text), ConversionError) << text;
+    EXPECT_EQ(TextToFloat(text, true), std::copysign(kInf, value)) << text;
+  }
+  EXPECT_EQ(TextToFloat(" -1e400 ", true), -kInf);
+  EXPECT_THROW(TextToFloat("1e400x", true), ConversionError);
 }
 
 TEST(TextToFloat, NonFiniteWordsOnlyWhenAskedAndErrorsCarryTheText) {
