@@ -133,21 +133,32 @@ TEST_F(RunControl, StopAndResumeInTheMiddleOfTwoPopulations) {
   EXPECT_EQ(steps.size(), 20u);
 }
 
+// A step that fails, whether on a cell that is no number or on a grid that no longer matches the
+// run, ends the run as failed with one message, and leaves the window idle.
 TEST_F(RunControl, AStepThatFailsEndsTheRunCleanly) {
-  LoadData();
-  Create({SmallParams(10)});
-  onStep = [&](const StepReport&) {
-    if (steps.size() == 2) controls.StringGrid3.SetCell(1, 7, "abc");
-  };
-  EXPECT_EQ(Run().outcome, RunOutcome::Failed);
-  EXPECT_EQ(steps.size(), 2u);
-  ASSERT_EQ(controls.application.Messages().size(), 1u);
-  EXPECT_NE(controls.application.Messages()[0].find("abc"), std::string::npos);
-  EXPECT_TRUE(controls.BitBtn2.Enabled());
-  EXPECT_FALSE(controls.BitBtn1.Enabled());
-  EXPECT_EQ(session.populations[0], nullptr);
-  EXPECT_EQ(currentPopulation, nullptr);
-  EXPECT_EQ(controls.application.Beeps(), 0);
+  const std::pair<std::function<void()>, std::string> faults[] = {
+      {[&] { controls.StringGrid3.SetCell(1, 7, "abc"); }, "\"abc\" is not a number"},
+      {[&] { controls.StringGrid1.SetRowCount(controls.StringGrid1.RowCount() - 1); },
+       "The Training Data changed during the run."}};
+  for (const auto& [fault, message] : faults) {
+    SCOPED_TRACE(message);
+    steps.clear();
+    const std::size_t messagesBefore = controls.application.Messages().size();
+    LoadData();
+    Create({SmallParams(10)});
+    onStep = [&](const StepReport&) {
+      if (steps.size() == 2) fault();
+    };
+    EXPECT_EQ(Run().outcome, RunOutcome::Failed);
+    EXPECT_EQ(steps.size(), 2u);
+    ASSERT_EQ(controls.application.Messages().size(), messagesBefore + 1);
+    EXPECT_NE(controls.application.Messages().back().find(message), std::string::npos);
+    EXPECT_TRUE(controls.BitBtn2.Enabled());
+    EXPECT_FALSE(controls.BitBtn1.Enabled());
+    EXPECT_EQ(session.populations[0], nullptr);
+    EXPECT_EQ(currentPopulation, nullptr);
+    EXPECT_EQ(controls.application.Beeps(), 0);
+  }
 }
 
 }  // namespace
