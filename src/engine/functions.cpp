@@ -8,7 +8,7 @@
 
 namespace vobrix {
 
-thread_local Problem* currentProblem = nullptr;
+Problem* currentProblem = nullptr;
 const FunctionTable* functionTable = nullptr;
 
 void Problem::LoadWindow(std::int32_t start) {

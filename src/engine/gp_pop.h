@@ -67,8 +67,8 @@ struct Population {
   std::vector<Node> geneStore_;      // 2 x populationSize x maxLength
 };
 
-// The population being filled, evaluated or bred (per thread); DrawNode reads its ratios.
-extern thread_local Population* currentPopulation;
+// The population being filled, evaluated or bred; DrawNode reads its ratios.
+extern Population* currentPopulation;
 
 // Bytes the Population constructor allocates for these parameters; SIZE_MAX when the count
 // does not fit a size_t.

@@ -9,7 +9,7 @@
 
 namespace vobrix {
 
-thread_local Population* currentPopulation = nullptr;
+Population* currentPopulation = nullptr;
 
 Node DrawNode(NodeKindRequest request, const NodeDrawSetup& setup) {
   // The unit draw is made for every request, also when the request does not use it.

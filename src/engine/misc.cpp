@@ -9,9 +9,7 @@ namespace vobrix {
 
 namespace {
 
-// One generator per thread, so that runs on different threads (the members of a forecast
-// ensemble) never share draws; a run on one thread sees exactly the one generator.
-thread_local std::uint64_t state = 0;  // low word L shared by both draws, high word H
+std::uint64_t state = 0;  // low word L shared by both draws, high word H
 
 }  // namespace
 

@@ -30,8 +30,7 @@ struct Problem {
   void LoadWindow(std::int32_t start);
 };
 
-// The current problem that the evaluators and the node draws read, one per thread: a run
-// lives on the thread that started it.
-extern thread_local Problem* currentProblem;
+// The process-wide current problem that the evaluators and the node draws read.
+extern Problem* currentProblem;
 
 }  // namespace vobrix

@@ -14,11 +14,11 @@ WindowChoice ChooseWindow(const InnerSplit& split, const std::vector<std::int32_
                           const model::Clip& clip, int threads) {
   WindowChoice choice;
   choice.scores.resize(candidates.size());
-  ParallelFor(candidates.size(), threads, [&](std::size_t c) {
+  ForEachRun(candidates.size(), [&](std::size_t c) {
     const std::int32_t w = candidates[c];
     const std::uint32_t seed =
         StreamSeed(settings.seed, kWindowStreams + static_cast<std::uint32_t>(w));
-    choice.scores[c] = {w, RunMember(split, w, panel, seed, clip).holdoutMse};
+    choice.scores[c] = {w, RunMember(split, w, panel, seed, clip, threads).holdoutMse};
   });
   const auto best = std::min_element(
       choice.scores.begin(), choice.scores.end(),
@@ -71,9 +71,9 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
     member.seed = StreamSeed(settings.seed, static_cast<std::uint32_t>(number));
     m.ensemble->members.push_back(std::move(member));
   }
-  ParallelFor(m.ensemble->members.size(), threads, [&](std::size_t k) {
+  ForEachRun(m.ensemble->members.size(), [&](std::size_t k) {
     model::MemberModel& member = m.ensemble->members[k];
-    MemberRun run = RunMember(split, w, plan.member, member.seed, clip);
+    MemberRun run = RunMember(split, w, plan.member, member.seed, clip, threads);
     member.trainingMse = ProgramError(ProgramModel(w, run.program, clip), split.training,
                                       static_cast<std::size_t>(w));
     member.generation = run.generation;

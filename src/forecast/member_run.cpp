@@ -1,9 +1,6 @@
 #include "forecast/member_run.h"
 
-#include <atomic>
-#include <exception>
 #include <memory>
-#include <thread>
 
 #include "forecast/baselines.h"
 #include "forecast/plan.h"
@@ -23,9 +20,9 @@ const FunctionTable& Table() {
   return table;
 }
 
-// A session of one population on the inner training rows, evaluated on the calling thread.
+// A session of one population on the inner training rows, evaluated on `threads` threads.
 void PrepareSession(RunSession& session, const InnerSplit& split, std::int32_t window,
-                    const PanelTexts& panel, std::uint32_t seed) {
+                    const PanelTexts& panel, std::uint32_t seed, int threads) {
   try {
     session.problem = MakeProblem(ProblemAt(window), split.innerTraining, Table()).problem;
     session.populations[0] = std::make_unique<Population>(ReadPopulationParams(panel));
@@ -34,7 +31,7 @@ void PrepareSession(RunSession& session, const InnerSplit& split, std::int32_t w
   }
   session.lastPopIndex = 0;
   session.hasValidation = false;
-  session.threads = 1;
+  session.threads = threads;
   session.seedSource = [seed] { return seed; };
 }
 
@@ -76,7 +73,7 @@ double ProgramError(const model::Model& program, const std::vector<double>& seri
 }
 
 MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTexts& panel,
-                    std::uint32_t seed, const model::Clip& clip) {
+                    std::uint32_t seed, const model::Clip& clip, int threads) {
   MemoryRunDisplay controls;
   for (toolkit::MemoryChart* chart :
        {&controls.Chart2, &controls.Form5Chart2, &controls.Chart3, &controls.Form6Chart3,
@@ -85,7 +82,7 @@ MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTex
   }
   FillGrid(controls.StringGrid1, split.innerTraining);
   RunSession session;
-  PrepareSession(session, split, window, panel, seed);
+  PrepareSession(session, split, window, panel, seed, threads);
 
   std::optional<MemberRun> chosen;
   session.observer.afterStep = [&](const StepReport& report) {
@@ -105,27 +102,8 @@ MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTex
   return *chosen;
 }
 
-void ParallelFor(std::size_t count, int threads, const std::function<void(std::size_t)>& task) {
-  if (threads < 1) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  std::vector<std::exception_ptr> failures(count);
-  std::atomic<std::size_t> next{0};
-  const auto work = [&] {
-    for (std::size_t i = next++; i < count; i = next++) {
-      try {
-        task(i);
-      } catch (...) {
-        failures[i] = std::current_exception();
-      }
-    }
-  };
-  std::vector<std::thread> pool;
-  const std::size_t extra = std::min<std::size_t>(static_cast<std::size_t>(threads), count);
-  for (std::size_t t = 1; t < extra; ++t) pool.emplace_back(work);
-  work();
-  for (std::thread& thread : pool) thread.join();
-  for (const std::exception_ptr& failure : failures) {
-    if (failure) std::rethrow_exception(failure);
-  }
+void ForEachRun(std::size_t count, const std::function<void(std::size_t)>& task) {
+  for (std::size_t i = 0; i < count; ++i) task(i);
 }
 
 }  // namespace vobrix::forecast

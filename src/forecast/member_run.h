@@ -1,5 +1,5 @@
 // One run of a forecast: the window's run code (RunSession and RunEvolution on in-memory
-// controls, one evaluation thread) on the inner training data, keeping the best program of
+// controls) on the inner training data, keeping the best program of
 // every generation and choosing the one with the lowest error on the inner hold-out.
 #pragma once
 
@@ -36,7 +36,7 @@ struct MemberRun {
 // clipped); the lowest error wins, the earliest generation among equals. Throws ForecastError
 // when the run fails.
 MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTexts& panel,
-                    std::uint32_t seed, const model::Clip& clip);
+                    std::uint32_t seed, const model::Clip& clip, int threads);
 
 // A model of one program at the window: the functions of ProblemAt, the clip.
 model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> program,
@@ -46,8 +46,9 @@ model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> pro
 double ProgramError(const model::Model& program, const std::vector<double>& series,
                     std::size_t firstTarget);
 
-// Calls task(0) .. task(count - 1) on up to `threads` threads (below 1: one per core), each
-// task on one thread; rethrows the exception of the lowest failed task.
-void ParallelFor(std::size_t count, int threads, const std::function<void(std::size_t)>& task);
+// Calls task(0) .. task(count - 1) in order, one at a time: the engine's generator and its
+// current problem and population are the process's own, so runs take turns, and each run
+// evaluates its generations on all the threads it is given.
+void ForEachRun(std::size_t count, const std::function<void(std::size_t)>& task);
 
 }  // namespace vobrix::forecast

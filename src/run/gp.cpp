@@ -16,7 +16,7 @@
 
 namespace vobrix {
 
-thread_local std::array<std::string, 4> populationReports;
+std::array<std::string, 4> populationReports;
 
 namespace {
 

@@ -107,9 +107,9 @@ struct RunResult {
   bool outOfMemory = false;  // Failed because memory ran out
 };
 
-// The best-individual texts shown in Memo1, one set per thread and never cleared: a run with fewer
+// The best-individual texts shown in Memo1. Process-wide and never cleared: a run with fewer
 // populations leaves the higher slots as an earlier run wrote them.
-extern thread_local std::array<std::string, 4> populationReports;
+extern std::array<std::string, 4> populationReports;
 
 // The run from the Start handler to the end. Requires session.problem and populations 0 to
 // lastPopIndex. Returns when the run has ended; the run's objects are then released, Start is
