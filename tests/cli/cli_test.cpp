@@ -173,7 +173,12 @@ TEST_F(Cli, HostileInputsExitTwoAndLeaveEveryFileAsItWas) {
   EXPECT_EQ(files, 5u);  // train, valid, old dump, stdout, stderr
 }
 
+// The next tests run the program under `ulimit -v`, which a sanitizer build cannot start in.
+#define SKIP_WHERE_NO_ADDRESS_LIMIT_APPLIES() \
+  if (VOBRIX_SHADOW_MEMORY) GTEST_SKIP() << "a sanitizer's shadow memory exceeds any ulimit -v"
+
 TEST_F(Cli, TheWholeRunIsWeighedAgainstTheAddressSpaceLimit) {
+  SKIP_WHERE_NO_ADDRESS_LIMIT_APPLIES();
   // Each population takes 680 MB: within 1 GB of address space either fits alone, the two
   // together do not, and the run is refused before either is made.
   const Outcome o = Run("--train '" + Path("train.txt") +
@@ -185,6 +190,7 @@ TEST_F(Cli, TheWholeRunIsWeighedAgainstTheAddressSpaceLimit) {
 }
 
 TEST_F(Cli, SizesBeyondTheDataAreBadInputEvenWhereTheirTablesWouldNotFit) {
+  SKIP_WHERE_NO_ADDRESS_LIMIT_APPLIES();
   // Tables for these windows would take 80 MB to 17 GB; the rows refuse them first.
   Write("three.txt", "0\t1\n1\t2\n2\t3\n");
   for (const char* window : {"10000000", "2147483647"}) {
@@ -198,6 +204,7 @@ TEST_F(Cli, SizesBeyondTheDataAreBadInputEvenWhereTheirTablesWouldNotFit) {
 }
 
 TEST_F(Cli, GenerationsAreWeighedWithTheirHistoriesAndChartPoints) {
+  SKIP_WHERE_NO_ADDRESS_LIMIT_APPLIES();
   // 20 million generations keep 240 MB of histories and 6 GB of chart points: refused at once
   // within 1 GB, where the histories alone would fit and the run would go on for hours.
   const Outcome o = Run("--train '" + Path("train.txt") + "' --pop-size 2 --generations 20000000",
