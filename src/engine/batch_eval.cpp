@@ -6,6 +6,7 @@
 
 #include "engine/fitness.h"
 #include "engine/memory_room.h"
+#include "engine/row_loops.h"
 
 namespace vobrix {
 
@@ -137,14 +138,8 @@ void BatchEvaluator::Release(double* buffer) {
   if (buffer) free_.push_back(buffer);
 }
 
-// Compiled twice, for AVX2 and for any x86-64, and chosen once when the program loads: the
-// row loops run four doubles at a time where the processor allows it.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && \
-    !defined(VOBRIX_NO_TARGET_CLONES)
-__attribute__((target_clones("avx2", "default")))
-#endif
-const double*
-BatchEvaluator::Predict(const Node* genes, std::int32_t length) {
+// The row loops run four doubles at a time where the processor allows it.
+VOBRIX_ROW_LOOP const double* BatchEvaluator::Predict(const Node* genes, std::int32_t length) {
   const std::int32_t n = rows_;
   const double* series = problem_.trainingY.data();
   const NodeEntry* table = problem_.nodeTable.data();

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/row_loops.h"
+
 namespace vobrix {
 
 namespace {
@@ -43,12 +45,9 @@ struct RowSums {
 
 // Four lanes: row i goes into the sums of lane i % 4, and the lanes are added in one fixed
 // order at the end, so the result depends only on the rows, while the loop runs four rows at a
-// time. Compiled for AVX2 and for any x86-64, chosen when the program loads.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-RowSums
-SumRows(double shift, double yShift, const double* targets, const double* p, std::int32_t n) {
+// time.
+VOBRIX_ROW_LOOP RowSums SumRows(double shift, double yShift, const double* targets, const double* p,
+                                std::int32_t n) {
   // Four doubles that the compiler keeps in one AVX register (two SSE ones by default); each
   // element is computed on its own, with the same IEEE operations, on either target.
   using Lanes = double __attribute__((vector_size(32)));
