@@ -222,6 +222,7 @@ int RunProgram(const std::vector<std::string>& args, RunOutputs& outputs) {
   }
   FillGrid(controls.StringGrid1, training);
   FillGrid(controls.StringGrid3, validation);
+  const std::size_t validationRows = validation.size();
   std::vector<CellRow>().swap(validation);
   if (options.validationPath) CheckValidation(options, controls.StringGrid1, controls.StringGrid3);
 
@@ -229,7 +230,7 @@ int RunProgram(const std::vector<std::string>& args, RunOutputs& outputs) {
   functionTable = &table;
 
   RunSession session;
-  CreateRun(session, options, params, training, validation.size());
+  CreateRun(session, options, params, training, validationRows);
   std::vector<CellRow>().swap(training);  // the grid and the problem hold the series now
   session.lastPopIndex = options.populations - 1;
   session.hasValidation = options.validationPath.has_value();
