@@ -10,6 +10,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/commands.h"
@@ -186,17 +187,9 @@ void CreateRun(RunSession& session, const CliOptions& options,
   }
 }
 
-int RunProgram(const std::vector<std::string>& args, RunOutputs& outputs) {
-  const CliOptions options = ParseOptions(args);
-  if (options.help) {
-    std::fputs(HelpText().c_str(), stdout);
-    return 0;
-  }
-  const std::vector<PopulationParams> params = ReadAllParams(options);
-  CheckRange(options.problem);
-  CheckDumpIsNoInput(options);
-  outputs.Open(options);
-
+// The training and validation rows as the window's Load (and Normalization) would leave them.
+std::pair<std::vector<CellRow>, std::vector<CellRow>> LoadData(const CliOptions& options,
+                                                               RunOutputs& outputs) {
   std::vector<CellRow> training = ReadData(options.trainPath);
   std::vector<CellRow> validation;
   if (options.validationPath) validation = ReadData(*options.validationPath);
@@ -211,6 +204,57 @@ int RunProgram(const std::vector<std::string>& args, RunOutputs& outputs) {
       Fail(std::string("--normalize: ") + e.what());
     }
   }
+  return {std::move(training), std::move(validation)};
+}
+
+// The generation-0 dump and the CSV rows (with the progress bar on a terminal).
+void FollowRun(RunSession& session, const CliOptions& options, std::optional<ReplacingFile>& dump) {
+  if (options.dumpInitial) {
+    try {
+      dump.emplace(*options.dumpInitial);
+    } catch (const WriteError& e) {
+      Fail(std::string("--dump-initial: ") + e.what());
+    }
+    session.observer.afterInitialEvaluation = [&dump](std::int32_t i, Population& population) {
+      dump->Write(DumpGeneration(i, population));
+    };
+  }
+  const bool progress = !options.quiet && isatty(fileno(stderr)) != 0;
+  session.observer.afterStep = [progress](const StepReport& report) {
+    std::fputs(CsvRow(report).c_str(), stdout);
+    if (progress) {
+      std::fputs(ProgressLine(report.progressCount, report.progressMaximum).c_str(), stderr);
+    }
+  };
+}
+
+// Puts every output in place once the run has succeeded.
+void FinishRun(const RunResult& result, std::optional<ReplacingFile>& dump, RunOutputs& outputs) {
+  if (result.outcome == RunOutcome::Failed) {
+    throw Exit(result.outOfMemory ? kExitMemory : kExitBadInput, result.message);
+  }
+  if (dump) {
+    try {
+      dump->Commit();
+    } catch (const WriteError& e) {
+      Fail(std::string("--dump-initial: ") + e.what());
+    }
+  }
+  outputs.Commit();
+  if (std::fflush(stdout) != 0) Fail("cannot write the standard output");
+}
+
+int RunProgram(const std::vector<std::string>& args, RunOutputs& outputs) {
+  const CliOptions options = ParseOptions(args);
+  if (options.help) {
+    std::fputs(HelpText().c_str(), stdout);
+    return 0;
+  }
+  const std::vector<PopulationParams> params = ReadAllParams(options);
+  CheckRange(options.problem);
+  CheckDumpIsNoInput(options);
+  outputs.Open(options);
+  auto [training, validation] = LoadData(options, outputs);
 
   MemoryRunDisplay controls;
   // Nobody sees the charts here: they count their points and keep none, which for a long
@@ -240,43 +284,14 @@ int RunProgram(const std::vector<std::string>& args, RunOutputs& outputs) {
     const std::uint32_t seed = *options.seed;
     session.seedSource = [seed] { return seed; };
   }
-
   std::optional<ReplacingFile> dump;
-  if (options.dumpInitial) {
-    try {
-      dump.emplace(*options.dumpInitial);
-    } catch (const WriteError& e) {
-      Fail(std::string("--dump-initial: ") + e.what());
-    }
-    session.observer.afterInitialEvaluation = [&dump](std::int32_t i, Population& population) {
-      dump->Write(DumpGeneration(i, population));
-    };
-  }
-  const bool progress = !options.quiet && isatty(fileno(stderr)) != 0;
-  session.observer.afterStep = [progress](const StepReport& report) {
-    std::fputs(CsvRow(report).c_str(), stdout);
-    if (progress) {
-      std::fputs(ProgressLine(report.progressCount, report.progressMaximum).c_str(), stderr);
-    }
-  };
-
+  FollowRun(session, options, dump);
   outputs.Follow(session);
 
   std::fputs(CsvHeader().c_str(), stdout);
   const RunResult result = RunEvolution(session, controls.View());
-  if (progress) std::fputs("\n", stderr);
-  if (result.outcome == RunOutcome::Failed) {
-    throw Exit(result.outOfMemory ? kExitMemory : kExitBadInput, result.message);
-  }
-  if (dump) {
-    try {
-      dump->Commit();
-    } catch (const WriteError& e) {
-      Fail(std::string("--dump-initial: ") + e.what());
-    }
-  }
-  outputs.Commit();
-  if (std::fflush(stdout) != 0) Fail("cannot write the standard output");
+  if (!options.quiet && isatty(fileno(stderr)) != 0) std::fputs("\n", stderr);
+  FinishRun(result, dump, outputs);
   return 0;
 }
 
