@@ -99,24 +99,24 @@ def ets(y, n_train, frequency):
     trends = [(None, False), ("add", False), ("add", True)]
     seasons = [None] + (["add"] if frequency > 1 else [])
     for (trend, damped), season in itertools.product(trends, seasons):
-        spec = dict(error="add", trend=trend, damped_trend=damped, seasonal=season,
+        form = dict(error="add", trend=trend, damped_trend=damped, seasonal=season,
                     seasonal_periods=frequency if season else None)
         try:
             with warnings.catch_warnings():
                 warnings.simplefilter("ignore")
-                fit = ETSModel(train, **spec).fit(disp=False)
+                fit = ETSModel(train, **form).fit(disp=False)
         except Exception:
             continue
         if math.isfinite(fit.aic) and (best is None or fit.aic < best[0]):
-            best = (fit.aic, fit, spec)
+            best = (fit.aic, fit, form)
     if best is None:
         return math.inf, "none fitted"
-    _, fit, spec = best
+    _, fit, form = best
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
-        whole = ETSModel(y, **spec).smooth(fit.params)
-    label = "A" + ("Ad" if spec["damped_trend"] else ("A" if spec["trend"] else "N")) + (
-        "A" if spec["seasonal"] else "N")
+        whole = ETSModel(y, **form).smooth(fit.params)
+    label = "A" + ("Ad" if form["damped_trend"] else ("A" if form["trend"] else "N")) + (
+        "A" if form["seasonal"] else "N")
     return mse(y[n_train:], list(whole.fittedvalues[n_train:])), label
 
 
