@@ -118,14 +118,32 @@ int BlameLine(std::string_view contents, std::size_t failedAt) {
   return std::clamp(stopLine, 1, std::max(line - 1, 1));
 }
 
+// The text of the 1-based line `line` without its break, cut after `limit` bytes at the start
+// of a UTF-8 character.
+std::string LineText(std::string_view contents, int line, std::size_t limit) {
+  std::size_t start = 0;
+  for (int current = 1; current < line && start < contents.size(); ++start) {
+    if (EndsLineAt(contents, start)) ++current;
+  }
+  std::size_t end = start;
+  while (end < contents.size() && !IsLineBreak(contents[end])) ++end;
+  std::string_view text = contents.substr(start, end - start);
+  if (text.size() <= limit) return std::string(text);
+  std::size_t cut = limit;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return std::string(text.substr(0, cut)) + "...";
+}
+
 }  // namespace
 
-DataFileError::DataFileError(Kind kind, std::string path, int line, int lineCount)
+DataFileError::DataFileError(Kind kind, std::string path, int line, int lineCount,
+                             std::string lineText)
     : std::runtime_error(DataFileMessage(kind, path, line)),
       kind_(kind),
       path_(std::move(path)),
       line_(line),
-      lineCount_(lineCount) {}
+      lineCount_(lineCount),
+      lineText_(std::move(lineText)) {}
 
 DataFileError::DataFileError(Kind kind, std::string path, const std::string& cause)
     : std::runtime_error(DataFileMessage(kind, path, 0, cause)),
@@ -148,8 +166,9 @@ int CountLines(std::string_view contents) {
 std::vector<CellRow> ParseDataFile(std::string_view contents, const std::string& path) {
   const int lineCount = CountLines(contents);
   auto fail = [&](std::size_t at) {
-    return DataFileError(DataFileError::Kind::kInvalidData, path, BlameLine(contents, at),
-                         lineCount);
+    const int line = BlameLine(contents, at);
+    return DataFileError(DataFileError::Kind::kInvalidData, path, line, lineCount,
+                         LineText(contents, line, DataFileError::kMaxLineText));
   };
   // The grid cannot hold zero rows: a file without a line is invalid data, not an empty load.
   if (lineCount == 0) {

@@ -21,7 +21,7 @@ class DataFileError : public std::runtime_error {
     kTooLarge,     // more bytes or lines than DataFileLimits allow
     kInvalidData,  // a pair cannot be read, or the file holds no pair at all
   };
-  DataFileError(Kind kind, std::string path, int line, int lineCount);
+  DataFileError(Kind kind, std::string path, int line, int lineCount, std::string lineText = {});
   // kCannotRead and kTooLarge: `cause` ends the message ("Cannot read the file 'p': cause.").
   DataFileError(Kind kind, std::string path, const std::string& cause);
   Kind kind() const { return kind_; }
@@ -31,12 +31,17 @@ class DataFileError : public std::runtime_error {
   int line() const { return line_; }
   // kInvalidData: the number of lines the file has; 0 for kCannotOpen.
   int lineCount() const { return lineCount_; }
+  // kInvalidData: the blamed line as the file has it, without its line break, cut after
+  // kMaxLineText bytes (at a character boundary, "..." added); empty for an empty line.
+  const std::string& lineText() const { return lineText_; }
+  static constexpr std::size_t kMaxLineText = 60;
 
  private:
   Kind kind_;
   std::string path_;
   int line_;
   int lineCount_;
+  std::string lineText_;
 };
 
 // The most a data file may hold. A row costs the window and the run a few hundred bytes, so

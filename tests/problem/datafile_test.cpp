@@ -35,36 +35,54 @@ TEST(DataFile, ReadsOnePairPerLineInSinglePrecisionWithSixDigits) {
   }
 }
 
-TEST(DataFile, RefusesTheWholeFileAndNamesTheFirstBadLine) {
-  const std::pair<const char*, int> cases[] = {{"1\t2\n3\n5\t6\n", 2},
-                                               {"1\n", 1},
-                                               {"1\t2\n3\t4\n5", 3},
-                                               {"1\t2\n\n3\t4\n", 2},
-                                               {"1\t2\r\n\r\n3\t4\r\n", 2},
-                                               {"1\t2\n3\t4\n\n", 3},
-                                               {"1\t2\n   ", 2},
-                                               {"", 1},
-                                               {"1\t2\n3\t1e39\n", 2},
-                                               {"1\tnan\n", 1},
-                                               {"1\t-INF\n", 1},
-                                               {"0x10\t1\n", 1},
-                                               {"1,5\t2\n", 1},
-                                               {"1.2.3\t4\n", 1},
-                                               {"1\t2\t3\n", 1},
-                                               {"1 2 3\n4 5\n", 1},
-                                               {"1\n2\n3 4\n5 6", 1}};
-  for (const auto& [contents, line] : cases) {
+TEST(DataFile, RefusesTheWholeFileAndNamesTheFirstBadLineWithItsText) {
+  struct Case {
+    const char* contents;
+    int line;
+    const char* text;  // what the blamed line holds
+  };
+  const Case cases[] = {{"1\t2\n3\n5\t6\n", 2, "3"},       {"1\n", 1, "1"},
+                        {"1\t2\n3\t4\n5", 3, "5"},         {"1\t2\n\n3\t4\n", 2, ""},
+                        {"1\t2\r\n\r\n3\t4\r\n", 2, ""},   {"1\t2\n3\t4\n\n", 3, ""},
+                        {"1\t2\n   ", 2, "   "},           {"", 1, ""},
+                        {"1\t2\n3\t1e39\n", 2, "3\t1e39"}, {"1\tnan\n", 1, "1\tnan"},
+                        {"1\t-INF\n", 1, "1\t-INF"},       {"0x10\t1\n", 1, "0x10\t1"},
+                        {"1,5\t2\n", 1, "1,5\t2"},         {"1.2.3\t4\n", 1, "1.2.3\t4"},
+                        {"1\t2\t3\n", 1, "1\t2\t3"},       {"1 2 3\n4 5\n", 1, "1 2 3"},
+                        {"1\n2\n3 4\n5 6", 1, "1"},        {"1 2\r3 4\rx y\r5 6\r", 3, "x y"},
+                        {"1 2\r\n3 x\r\n", 2, "3 x"}};
+  for (const Case& c : cases) {
     try {
-      ParseDataFile(contents, "d.txt");
-      ADD_FAILURE() << "read: '" << contents << "'";
+      ParseDataFile(c.contents, "d.txt");
+      ADD_FAILURE() << "read: '" << c.contents << "'";
     } catch (const DataFileError& error) {
-      EXPECT_EQ(error.kind(), DataFileError::Kind::kInvalidData) << contents;
-      EXPECT_EQ(error.line(), line) << "'" << contents << "'";
-      EXPECT_EQ(error.lineCount(), CountLines(contents)) << "'" << contents << "'";
+      EXPECT_EQ(error.kind(), DataFileError::Kind::kInvalidData) << c.contents;
+      EXPECT_EQ(error.line(), c.line) << "'" << c.contents << "'";
+      EXPECT_EQ(error.lineCount(), CountLines(c.contents)) << "'" << c.contents << "'";
+      EXPECT_EQ(error.lineText(), c.text) << "'" << c.contents << "'";
     }
   }
   EXPECT_EQ(CountLines("a\r\nb\rc\n"), 3);
   EXPECT_EQ(CountLines("a\n\n"), 2);
+}
+
+TEST(DataFile, CutsALongBadLineAtACharacterBoundary) {
+  const std::size_t limit = DataFileError::kMaxLineText;
+  // A two-byte character straddles the limit: it is left out whole.
+  const std::string straddling = std::string(limit - 1, 'a') + "\xc3\xa9" + "bc";
+  const std::pair<std::string, std::string> cases[] = {
+      {std::string(limit, 'x'), std::string(limit, 'x')},
+      {std::string(limit + 1, 'x'), std::string(limit, 'x') + "..."},
+      {straddling, std::string(limit - 1, 'a') + "..."}};
+  for (const auto& [line, text] : cases) {
+    try {
+      ParseDataFile("1 2\n" + line + "\n3 4\n", "d.txt");
+      ADD_FAILURE() << line;
+    } catch (const DataFileError& error) {
+      EXPECT_EQ(error.line(), 2);
+      EXPECT_EQ(error.lineText(), text);
+    }
+  }
 }
 
 TEST(DataFile, ReadsAFileAndNamesAFileItCannotOpen) {
