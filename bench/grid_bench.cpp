@@ -1,6 +1,7 @@
 // Long series in the main window: loading a data file of 100,000 lines into the training grid
-// and painting it, Normalization and Reset over it, and scrolling from top to bottom. Run
-// under a real display (Xvfb) or with QT_QPA_PLATFORM=offscreen.
+// and painting it, Normalization and Reset over it, scrolling from top to bottom, and the
+// results page with an output grid of 200,000 rows. Run under a real display (Xvfb) or with
+// QT_QPA_PLATFORM=offscreen.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -9,6 +10,8 @@
 #include <QTemporaryDir>
 #include <cmath>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "ui/unit1.h"
 
@@ -102,6 +105,56 @@ void BM_ScrollThrough(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ScrollThrough)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// The output grid as four populations leave it over a long series: five columns of 15-digit
+// texts.
+void FillOutputGrid(TForm1& form, int rows) {
+  form.StringGrid5->SetRowCount(rows);
+  form.StringGrid5->SetDefaultColWidth(36);
+  form.StringGrid5->SetColCount(5);
+  for (int col = 0; col < 5; ++col) {
+    std::vector<std::string> texts(static_cast<std::size_t>(rows));
+    for (int row = 0; row < rows; ++row) {
+      texts[static_cast<std::size_t>(row)] =
+          col == 0 ? std::to_string(row)
+                   : QByteArray::number(std::sin(row * 0.01 + col) * 0.75, 'g', 15).toStdString();
+    }
+    form.StringGrid5->SetColumn(col, 0, texts);
+  }
+  QApplication::processEvents();
+}
+
+// A turn to the results page and back, each painted, with a long output grid there (the
+// charts are empty: their cost is measured with the charts).
+void BM_ResultsPageTurn(benchmark::State& state) {
+  Window w;
+  FillOutputGrid(w.form, static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    w.form.PageControl1->setCurrentWidget(w.form.TabSheet4);
+    w.form.repaint();
+    QApplication::processEvents();
+    w.form.PageControl1->setCurrentWidget(w.form.TabSheet1);
+    w.form.repaint();
+    QApplication::processEvents();
+  }
+}
+BENCHMARK(BM_ResultsPageTurn)->Arg(200000)->Unit(benchmark::kMillisecond);
+
+// A population's new predictions written over a long output grid: the column is measured
+// again for its width.
+void BM_RefitOutputColumn(benchmark::State& state) {
+  Window w;
+  const int rows = static_cast<int>(state.range(0));
+  FillOutputGrid(w.form, rows);
+  const std::vector<std::string> texts(static_cast<std::size_t>(rows), "0.123456789012345");
+  for (auto _ : state) {
+    state.PauseTiming();
+    w.form.StringGrid5->SetColumn(2, 0, texts);
+    state.ResumeTiming();
+    QApplication::processEvents();  // the fit
+  }
+}
+BENCHMARK(BM_RefitOutputColumn)->Arg(200000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

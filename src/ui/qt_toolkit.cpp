@@ -126,7 +126,13 @@ int CellTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CellTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
+  if (!index.isValid()) return {};
+  if (role == Qt::ToolTipRole) {
+    // The whole text, for a cell too narrow for it; an empty cell has no tool tip.
+    const std::string& text = Text(index.column(), index.row());
+    return text.empty() ? QVariant() : QVariant(QString::fromStdString(text));
+  }
+  if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
   return QString::fromStdString(Text(index.column(), index.row()));
 }
 
@@ -237,12 +243,25 @@ void QtGrid::SetColumn(int col, int firstRow, const std::vector<std::string>& te
 
 void QtGrid::SetDefaultColWidth(int pixels) {
   defaultColWidth_ = pixels;
+  colWidths_.clear();
   horizontalHeader()->setDefaultSectionSize(pixels);
   for (int col = 0; col < model_.Cols(); ++col) horizontalHeader()->resizeSection(col, pixels);
+  emit colWidthsSet();
 }
 
 void QtGrid::SetColWidth(int col, int pixels) {
+  if (col < 0) return;
+  if (static_cast<std::size_t>(col) >= colWidths_.size()) {
+    colWidths_.resize(static_cast<std::size_t>(col) + 1, 0);
+  }
+  colWidths_[static_cast<std::size_t>(col)] = pixels;
   horizontalHeader()->resizeSection(col, pixels);
+  emit colWidthsSet();
+}
+
+int QtGrid::BaseColWidth(int col) const {
+  const auto at = static_cast<std::size_t>(col);
+  return at < colWidths_.size() && colWidths_[at] > 0 ? colWidths_[at] : defaultColWidth_;
 }
 
 // ---- Label, memo, progress bar, button -----------------------------------------------------

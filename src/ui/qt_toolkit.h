@@ -119,10 +119,18 @@ class QtGrid : public QTableView, public toolkit::Grid {
   void SetColumn(int col, int firstRow, const std::vector<std::string>& texts) override;
   void SetDefaultColWidth(int pixels) override;
   void SetColWidth(int col, int pixels);
+  // The width the code gave column `col` (SetColWidth, else the default width). A ColumnFitter
+  // may widen the column past it.
+  int BaseColWidth(int col) const;
+
+ signals:
+  // SetDefaultColWidth or SetColWidth has put columns back to their base widths.
+  void colWidthsSet();
 
  private:
   CellTableModel model_;
   int defaultColWidth_ = 64;
+  std::vector<int> colWidths_;  // per column: the width SetColWidth gave, or 0
 };
 
 class QtLabel : public QLabel, public toolkit::Label {

@@ -26,6 +26,8 @@
 #include "problem/problem.h"
 #include "problem/textconv.h"
 #include "ui/about.h"
+#include "ui/grid_fit.h"
+#include "ui/page_guard.h"
 #include "ui/settings.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -111,7 +113,7 @@ TForm1::TForm1(QWidget* parent)
   PageControl1->addTab(TabSheet4, QStringLiteral("Results"));
   PageControl1->setCurrentIndex(kProblemPage);
   setCentralWidget(PageControl1);
-  connect(PageControl1, &QTabWidget::currentChanged, this, &TForm1::PageControl1Change);
+  new PageLeaveGuard(PageControl1, [this](int from) { return PageMustStay(from); });
   BuildMenu();
 
   // Ctrl+C, Ctrl+X and Ctrl+V belong to the menu: no edit box or grid of this window sees them.
@@ -227,6 +229,8 @@ QWidget* TForm1::BuildProblemPage() {
   normalization->addWidget(Button2);
   normalization->addWidget(Button3);
   right->addLayout(normalization);
+  DataHint = new QLabel(page);
+  right->addWidget(DataHint);
   right->addStretch(1);
   layout->addLayout(right, 1);
 
@@ -455,6 +459,7 @@ QWidget* TForm1::BuildResultsPage() {
   StringGrid4->SetDefaultColWidth(36);
   StringGrid5 = new QtGrid(2, 5, 16, false, GroupBox8);
   StringGrid5->SetDefaultColWidth(72);
+  new ColumnFitter(StringGrid5, false);
   // The working series lies under the output grid and is never seen.
   StringGrid4->hide();
   (new QVBoxLayout(GroupBox8))->addWidget(StringGrid5);
@@ -766,22 +771,10 @@ bool TForm1::TabSheet1Hide() {
   return false;
 }
 
-void TForm1::PageControl1Change(int index) {
-  // Qt reports the change after it happened: a failed check switches back with signals
-  // blocked, so that the page shown before is shown again and no second check runs.
-  const int left = pageIndex_;
-  pageIndex_ = index;
-  bool stay = false;
-  if (left == kPopulationsPage) {
-    stay = TabSheet3Hide();
-  } else if (left == kProblemPage) {
-    stay = TabSheet1Hide();
-  }
-  if (stay) {
-    const QSignalBlocker blocker(PageControl1);
-    PageControl1->setCurrentIndex(left);
-    pageIndex_ = left;
-  }
+bool TForm1::PageMustStay(int page) {
+  if (page == kPopulationsPage) return TabSheet3Hide();
+  if (page == kProblemPage) return TabSheet1Hide();
+  return false;
 }
 
 // ---- Keyboard ------------------------------------------------------------------------------

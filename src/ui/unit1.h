@@ -97,6 +97,8 @@ class TForm1 : public QMainWindow {
   RunSession* Session() const { return session_; }
   // True when every cell of the grid converts to a number (an empty cell does not).
   static bool AllCellsNumeric(const toolkit::Grid& grid);
+  // True when no cell of the grid holds any text.
+  static bool AllCellsEmpty(const toolkit::Grid& grid);
 
   // Disables (false) or re-enables (true) every control that changes the data grids: the
   // Load, Clear, Normalization and Reset buttons, the training-data menu entry and editing of
@@ -189,6 +191,8 @@ class TForm1 : public QMainWindow {
   QPushButton* Button3;
   QtGrid* StringGrid2;
   QtGrid* StringGrid6;
+  // Where to find data, shown on this page while both data grids are empty.
+  QLabel* DataHint;
   OpenDialog OpenDialog1;
 
   // "Populations"
@@ -258,13 +262,15 @@ class TForm1 : public QMainWindow {
   void NamePanelControls();
   void UpdateRateRemainder();
   void UpdateRatioRemainder();
-  void PageControl1Change(int index);
+  // The check of page `page` when it is about to be left; true when it must stay shown.
+  bool PageMustStay(int page);
   void RestoreComboText();
   void RunHook(const std::function<void()>& hook);
   void ShowConversionError(const ConversionError& error);
   // The data handlers (unit1_data.cpp).
   void ApplyDataControlStates();
   void SetUpDataGrids();
+  void UpdateDataHint();
   // The run (unit1_run.cpp).
   enum class LeaveAfterRun { Stay, Close, Exit };
   void StartRun();
@@ -287,7 +293,6 @@ class TForm1 : public QMainWindow {
   bool dataControlsEnabled_ = true;
   RunSession* session_ = nullptr;
   LeaveAfterRun leaveAfterRun_ = LeaveAfterRun::Stay;
-  int pageIndex_ = 0;
   std::unique_ptr<TAboutBox> aboutBox_;
   std::unique_ptr<TForm5> form5_;
   std::unique_ptr<TForm6> form6_;

@@ -13,6 +13,8 @@
 #include "problem/normalize.h"
 #include "problem/textconv.h"
 #include "run/grid_rows.h"
+#include "ui/data_hint.h"
+#include "ui/grid_fit.h"
 #include "ui/unit1.h"
 
 namespace vobrix::ui {
@@ -21,7 +23,7 @@ namespace {
 
 // Training cells are typed by hand; a text the run will refuse at Start is shown on a pink
 // ground at once, so that the user finds it without reading every row. The editor itself
-// accepts any text. The narrow columns cut long texts short: the tool tip shows the whole text.
+// accepts any text. The tool tip shows the whole text.
 class DataCellDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
@@ -66,6 +68,33 @@ void EmptyGrid(QtGrid* grid) {
 void TForm1::SetUpDataGrids() {
   StringGrid1->setItemDelegate(new DataCellDelegate(StringGrid1));
   StringGrid3->setItemDelegate(new DataCellDelegate(StringGrid3));
+  // The grids widen with their texts; the captions above the training columns follow.
+  auto* training = new ColumnFitter(StringGrid1, true);
+  new ColumnFitter(StringGrid3, true);
+  connect(training, &ColumnFitter::fitted, this, [this] {
+    Label20->setFixedWidth(StringGrid1->columnWidth(0));
+    Label26->setFixedWidth(StringGrid1->columnWidth(1));
+  });
+  DataHint->setWordWrap(true);
+  DataHint->setText(DataHintText(SampleDataFolder()));
+  DataHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  for (QtGrid* grid : {StringGrid1, StringGrid3}) {
+    connect(&grid->Model(), &QAbstractItemModel::dataChanged, this, &TForm1::UpdateDataHint);
+  }
+  UpdateDataHint();
+}
+
+void TForm1::UpdateDataHint() {
+  DataHint->setVisible(AllCellsEmpty(*StringGrid1) && AllCellsEmpty(*StringGrid3));
+}
+
+bool TForm1::AllCellsEmpty(const toolkit::Grid& grid) {
+  for (int row = 0; row < grid.RowCount(); ++row) {
+    for (int col = 0; col < grid.ColCount(); ++col) {
+      if (!grid.Cell(col, row).empty()) return false;
+    }
+  }
+  return true;
 }
 
 void TForm1::SetDataControlsEnabled(bool enabled) {
@@ -87,8 +116,9 @@ void TForm1::ApplyDataControlStates() {
 void TForm1::LoadDataFile(QtGrid* grid) {
   if (!dataControlsEnabled_) return;
   if (normalized_) {
-    // Only Ctrl+T gets here: the new data would sit between normalized rows, and Reset would
-    // then write the old backup over them.
+    // Only Ctrl+T gets here. Loading would mix normalized and raw data: the new training Y
+    // would be raw while the validation Y stay scaled by the old training range, and Reset
+    // would then write the old backup over the new rows. So the load is refused.
     seam().MessageBox(this, QStringLiteral("Please press Reset before loading new data."));
     return;
   }
@@ -98,11 +128,7 @@ void TForm1::LoadDataFile(QtGrid* grid) {
   try {
     rows = ReadDataFile(file->toStdString());
   } catch (const DataFileError& error) {
-    // A file that cannot be read in full is named with the cause; bad pairs keep the
-    // window's own message.
-    seam().MessageBox(this, error.kind() == DataFileError::Kind::kInvalidData
-                                ? QStringLiteral("Selected Data contains Invalid Value.")
-                                : QString::fromStdString(error.what()));
+    seam().MessageBox(this, LoadFailureMessage(error));
     return;
   }
   FillGrid(*grid, rows);

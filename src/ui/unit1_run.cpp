@@ -20,6 +20,7 @@
 #include "run/grid_rows.h"
 #include "run/prediction.h"
 #include "run/run_plan.h"
+#include "ui/data_hint.h"
 #include "ui/unit1.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -249,6 +250,11 @@ std::optional<RunPlan> TForm1::PlanRun(const ProblemSettings& settings) {
 
 void TForm1::StartRun() {
   Memo1->SetText("");
+  if (AllCellsEmpty(*StringGrid1)) {
+    seam().MessageBox(this, QString::fromLatin1(kNoTrainingData));
+    PageControl1->setCurrentWidget(TabSheet1);
+    return;
+  }
   if (!AllCellsNumeric(*StringGrid1)) {
     seam().MessageBox(this, QStringLiteral("Loaded Training Data contains Invalid Value."));
     PageControl1->setCurrentWidget(TabSheet1);

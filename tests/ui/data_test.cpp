@@ -71,11 +71,20 @@ TEST_F(DataTest, LoadIsAllOrNothingAndTouchesOnlyItsGrid) {
   EXPECT_EQ(Snapshot(f.StringGrid3), Snapshot(f.StringGrid6));  // still the form's empty grid
 
   const std::vector<Texts> before = AllGrids();
-  for (const char* bad :
-       {"0\t1\n1\n2\t3\n", "0\t1\n\n1\t2\n", "", "0\t1e39\n", "0\tnan\n", "0\t1\n1\t-inf\n"}) {
-    Load(f.BitBtn3, bad);
-    EXPECT_EQ(fakeSeam().messages, QStringList{"Selected Data contains Invalid Value."}) << bad;
-    EXPECT_EQ(AllGrids(), before) << bad;
+  // The window's sentence, then the line to blame and what it holds.
+  const std::pair<const char*, const char*> bad[] = {
+      {"0\t1\n1\n2\t3\n", "Line 2 holds \"1\"; every line must hold two numbers, X and Y."},
+      {"0\t1\n\n1\t2\n", "Line 2 is empty; every line must hold two numbers, X and Y."},
+      {"", "The file is empty."},
+      {"0\t1e39\n", "Line 1 holds \"0\t1e39\"; every line must hold two numbers, X and Y."},
+      {"0\t1\n1\t-inf\n", "Line 2 holds \"1\t-inf\"; every line must hold two numbers, X and Y."},
+      {"0 1\n1 2\x01\n", "Line 2 holds \"1 2?\"; every line must hold two numbers, X and Y."}};
+  for (const auto& [contents, line] : bad) {
+    Load(f.BitBtn3, contents);
+    EXPECT_EQ(fakeSeam().messages,
+              QStringList{QString("Selected Data contains Invalid Value.\n") + line})
+        << contents;
+    EXPECT_EQ(AllGrids(), before) << contents;
   }
   // A chosen file that is gone by the time it is read is named in the message.
   Load(f.BitBtn3, {}, dir_.filePath(QStringLiteral("vanished.txt")));

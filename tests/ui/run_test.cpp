@@ -9,6 +9,7 @@
 #include "problem/textconv.h"
 #include "run/gp.h"
 #include "run/grid_rows.h"
+#include "ui/data_hint.h"
 #include "ui/unit5.h"
 
 namespace vobrix::ui {
@@ -160,6 +161,7 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
          f.Edit8->setText("2000000000");
        },
        "Memory Allocation Error!!!!", &TForm1::TabSheet3},
+      {[](TForm1& f) { f.Button1->click(); }, kNoTrainingData, &TForm1::TabSheet1},
   };
   for (const Case& c : cases) {
     SetUp();
