@@ -17,11 +17,16 @@ bool HoldsSamples(const QDir& folder) {
   return QFileInfo(folder.filePath(QString::fromLatin1(kSampleTraining[0]))).isFile();
 }
 
-// Control characters would garble the message box; a tab stays, it is how pairs are written.
+// Control characters would garble the message box, and a tab would stretch to its next tab
+// stop there: a tab shows as a space, any other control character as '?'.
 QString Printable(const std::string& text) {
   QString shown = QString::fromStdString(text);
   for (QChar& c : shown) {
-    if (c.unicode() < 0x20 && c != QLatin1Char('\t')) c = QChar(u'?');
+    if (c == QLatin1Char('\t')) {
+      c = QLatin1Char(' ');
+    } else if (c.unicode() < 0x20) {
+      c = QLatin1Char('?');
+    }
   }
   return shown;
 }

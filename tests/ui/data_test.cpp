@@ -76,8 +76,8 @@ TEST_F(DataTest, LoadIsAllOrNothingAndTouchesOnlyItsGrid) {
       {"0\t1\n1\n2\t3\n", "Line 2 holds \"1\"; every line must hold two numbers, X and Y."},
       {"0\t1\n\n1\t2\n", "Line 2 is empty; every line must hold two numbers, X and Y."},
       {"", "The file is empty."},
-      {"0\t1e39\n", "Line 1 holds \"0\t1e39\"; every line must hold two numbers, X and Y."},
-      {"0\t1\n1\t-inf\n", "Line 2 holds \"1\t-inf\"; every line must hold two numbers, X and Y."},
+      {"0\t1e39\n", "Line 1 holds \"0 1e39\"; every line must hold two numbers, X and Y."},
+      {"0\t1\n1\t-inf\n", "Line 2 holds \"1 -inf\"; every line must hold two numbers, X and Y."},
       {"0 1\n1 2\x01\n", "Line 2 holds \"1 2?\"; every line must hold two numbers, X and Y."}};
   for (const auto& [contents, line] : bad) {
     Load(f.BitBtn3, contents);
