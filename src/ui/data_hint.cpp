@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include "problem/datafile.h"
+#include "problem/textconv.h"
+#include "toolkit/toolkit.h"
 
 namespace vobrix::ui {
 
@@ -70,6 +72,23 @@ QString LoadFailureMessage(const DataFileError& error) {
                  ? QStringLiteral("Line %1 is empty").arg(error.line())
                  : QStringLiteral("Line %1 holds \"%2\"").arg(error.line()).arg(text);
   return message + QStringLiteral("; every line must hold two numbers, X and Y.");
+}
+
+QString InvalidTrainingMessage(const toolkit::Grid& grid) {
+  QString message = QStringLiteral("Loaded Training Data contains Invalid Value.");
+  for (int row = 0; row < grid.RowCount(); ++row) {
+    for (int col = 0; col < grid.ColCount(); ++col) {
+      const std::string& text = grid.Cell(col, row);
+      if (IsNumber(text)) continue;
+      const QString where = QStringLiteral("\nRow %1, %2")
+                                .arg(row + 1)
+                                .arg(col == 0 ? QLatin1Char('X') : QLatin1Char('Y'));
+      return message + where +
+             (text.empty() ? QStringLiteral(" is empty.")
+                           : QStringLiteral(": \"%1\" is not a number.").arg(Printable(text)));
+    }
+  }
+  return message;
 }
 
 }  // namespace vobrix::ui

@@ -6,7 +6,10 @@
 
 namespace vobrix {
 class DataFileError;
+namespace toolkit {
+class Grid;
 }
+}  // namespace vobrix
 
 namespace vobrix::ui {
 
@@ -21,6 +24,10 @@ QString DataHintText(const QString& folder);
 // The message of a failed load: the window's sentence for bad data, then the line and what
 // it holds; the cause for a file that cannot be opened or read.
 QString LoadFailureMessage(const DataFileError& error);
+
+// Start with a training cell that is not a number: the window's sentence, then the first such
+// cell by row (from 1) and column.
+QString InvalidTrainingMessage(const toolkit::Grid& grid);
 
 // Start with an empty training grid.
 inline constexpr const char* kNoTrainingData =

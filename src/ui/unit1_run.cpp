@@ -256,7 +256,7 @@ void TForm1::StartRun() {
     return;
   }
   if (!AllCellsNumeric(*StringGrid1)) {
-    seam().MessageBox(this, QStringLiteral("Loaded Training Data contains Invalid Value."));
+    seam().MessageBox(this, InvalidTrainingMessage(*StringGrid1));
     PageControl1->setCurrentWidget(TabSheet1);
     return;
   }

@@ -127,7 +127,7 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
   };
   const std::vector<Case> cases{
       {[](TForm1& f) { f.StringGrid1->SetCell(1, 3, ""); },
-       "Loaded Training Data contains Invalid Value.", &TForm1::TabSheet1},
+       "Loaded Training Data contains Invalid Value.\nRow 4, Y is empty.", &TForm1::TabSheet1},
       {[](TForm1& f) {
          f.ComboBox1->setCurrentText("2");
          f.Edit13->setText("0.9");  // ratio bad in No1, rate bad in No2
@@ -162,6 +162,12 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
        },
        "Memory Allocation Error!!!!", &TForm1::TabSheet3},
       {[](TForm1& f) { f.Button1->click(); }, kNoTrainingData, &TForm1::TabSheet1},
+      {[](TForm1& f) {
+         f.StringGrid1->SetCell(1, 2, "1..5");
+         f.StringGrid1->SetCell(0, 7, "");
+       },
+       "Loaded Training Data contains Invalid Value.\nRow 3, Y: \"1..5\" is not a number.",
+       &TForm1::TabSheet1},
   };
   for (const Case& c : cases) {
     SetUp();
