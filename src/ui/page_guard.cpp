@@ -10,11 +10,14 @@ namespace vobrix::ui {
 
 namespace {
 
-bool MayTurnPage(const QEvent* event) {
+// The tab bar turns pages on clicks, the wheel and the arrow keys; the tab widget itself only
+// on keys (Ctrl+Tab, Ctrl+PgDown, ...), which reach it from the focused control of its page.
+bool MayTurnPage(const QEvent* event, bool onBar) {
   switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
+      return onBar;
     case QEvent::KeyPress:
       return true;
     default:
@@ -46,7 +49,8 @@ int PageLeaveGuard::Probe(QObject* watched, QEvent* event) {
 }
 
 bool PageLeaveGuard::eventFilter(QObject* watched, QEvent* event) {
-  if ((watched != tabs_ && watched != tabs_->tabBar()) || !MayTurnPage(event)) {
+  const bool onBar = watched == tabs_->tabBar();
+  if ((watched != tabs_ && !onBar) || !MayTurnPage(event, onBar)) {
     return QObject::eventFilter(watched, event);
   }
   const int from = tabs_->currentIndex();
