@@ -26,6 +26,7 @@
 #include "problem/problem.h"
 #include "problem/textconv.h"
 #include "ui/about.h"
+#include "ui/forecast_dialog.h"
 #include "ui/settings.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -509,6 +510,8 @@ void TForm1::BuildMenu() {
   Load1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
   Load1->setEnabled(false);
   Exit1 = FileMenu->addAction(QStringLiteral("Exit (&X)"));
+  Forecast1 = new QAction(QStringLiteral("Forecast…"), this);
+  FileMenu->insertAction(Exit1, Forecast1);
   CutT1 = EditMenu->addAction(QStringLiteral("Cut (T)"));
   CutT1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
   CopyC1 = EditMenu->addAction(QStringLiteral("Copy (&C)"));
@@ -528,6 +531,7 @@ void TForm1::BuildMenu() {
   connect(StartGPrun1, &QAction::triggered, this, &TForm1::BitBtn2Click);
   connect(About1, &QAction::triggered, this, &TForm1::About1Click);
   connect(VobrixWebSite1, &QAction::triggered, this, &TForm1::VobrixWebSite1Click);
+  connect(Forecast1, &QAction::triggered, this, [this] { ShowForecastDialog(*this); });
   // Cut and Copy take their keys and do nothing.
 }
 
