@@ -4,6 +4,7 @@
 #include <string>
 
 #include "forecast/baselines.h"
+#include "forecast/parallel_runs.h"
 
 namespace vobrix::forecast {
 
@@ -37,16 +38,19 @@ std::size_t Generations(const PanelTexts& panel) {
 WindowChoice ChooseWindow(const InnerSplit& split, const std::vector<std::int32_t>& candidates,
                           const PanelTexts& panel, const ForecastSettings& settings,
                           const model::Clip& clip, int threads, Tracker& tracker) {
+  const std::vector<MemberRun> runs = RunSideBySide(
+      candidates.size(), threads,
+      [&](std::size_t c, int evaluators, const GenerationHook& hook) {
+        const std::int32_t w = candidates[c];
+        const std::uint32_t seed =
+            StreamSeed(settings.seed, kWindowStreams + static_cast<std::uint32_t>(w));
+        return RunMember(split, w, panel, seed, clip, evaluators, hook);
+      },
+      tracker.Hook("window search"));
   WindowChoice choice;
-  choice.scores.resize(candidates.size());
-  ForEachRun(candidates.size(), [&](std::size_t c) {
-    const std::int32_t w = candidates[c];
-    const std::uint32_t seed =
-        StreamSeed(settings.seed, kWindowStreams + static_cast<std::uint32_t>(w));
-    choice.scores[c] = {
-        w,
-        RunMember(split, w, panel, seed, clip, threads, tracker.Hook("window search")).holdoutMse};
-  });
+  for (std::size_t c = 0; c < candidates.size(); ++c) {
+    choice.scores.push_back({candidates[c], runs[c].holdoutMse});
+  }
   const auto best = std::min_element(
       choice.scores.begin(), choice.scores.end(),
       [](const WindowScore& a, const WindowScore& b) { return a.holdoutMse < b.holdoutMse; });
@@ -87,16 +91,21 @@ model::Model EnsembleFrame(const ForecastSettings& settings, const WorkPlan& pla
 void RunMembers(const InnerSplit& split, const PanelTexts& panel, int threads, Tracker& tracker,
                 model::Model& m) {
   const std::int32_t w = m.windowSize;
-  ForEachRun(m.ensemble->members.size(), [&](std::size_t k) {
+  std::vector<MemberRun> runs = RunSideBySide(
+      m.ensemble->members.size(), threads,
+      [&](std::size_t k, int evaluators, const GenerationHook& hook) {
+        return RunMember(split, w, panel, m.ensemble->members[k].seed, *m.clip, evaluators, hook);
+      },
+      tracker.Hook("members"));
+  for (std::size_t k = 0; k < runs.size(); ++k) {
     model::MemberModel& member = m.ensemble->members[k];
-    MemberRun run =
-        RunMember(split, w, panel, member.seed, *m.clip, threads, tracker.Hook("members"));
+    MemberRun& run = runs[k];
     member.trainingMse = ProgramError(ProgramModel(w, run.program, *m.clip), split.training,
                                       static_cast<std::size_t>(w));
     member.generation = run.generation;
     member.holdoutMse = run.holdoutMse;
     member.program = std::move(run.program);
-  });
+  }
 }
 
 std::string ShardText(const model::Shard& shard) {

@@ -105,8 +105,4 @@ MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTex
   return *chosen;
 }
 
-void ForEachRun(std::size_t count, const std::function<void(std::size_t)>& task) {
-  for (std::size_t i = 0; i < count; ++i) task(i);
-}
-
 }  // namespace vobrix::forecast

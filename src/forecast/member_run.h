@@ -57,9 +57,4 @@ model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> pro
 double ProgramError(const model::Model& program, const std::vector<double>& series,
                     std::size_t firstTarget);
 
-// Calls task(0) .. task(count - 1) in order, one at a time: the engine's generator and its
-// current problem and population are the process's own, so runs take turns, and each run
-// evaluates its generations on all the threads it is given.
-void ForEachRun(std::size_t count, const std::function<void(std::size_t)>& task);
-
 }  // namespace vobrix::forecast

@@ -172,7 +172,10 @@ TEST(ForecastRun, ProgressCountsEveryGenerationAndCancelStopsAfterTheCurrentOne)
   EXPECT_EQ(stages, (std::vector<std::string>{"window search", "members"}));
   EXPECT_EQ(RunForecast(rows, settings, 1).model, whole.model);  // watching changes nothing
 
-  for (const std::size_t stopAt : {std::size_t{1}, done.size() - 1}) {
+  for (const auto& [threads, stopAt] : {std::pair{1, std::size_t{1}},
+                                        {1, done.size() - 1},
+                                        {2, std::size_t{1}},
+                                        {2, done.size() - 1}}) {
     std::atomic<bool> cancel{false};
     std::size_t seen = 0;
     ForecastControl stopping;
@@ -181,8 +184,8 @@ TEST(ForecastRun, ProgressCountsEveryGenerationAndCancelStopsAfterTheCurrentOne)
       seen = d;
       if (d == stopAt) cancel = true;
     };
-    EXPECT_THROW(RunForecast(rows, settings, 1, std::nullopt, stopping), ForecastCancelled);
-    EXPECT_EQ(seen, stopAt);
+    EXPECT_THROW(RunForecast(rows, settings, threads, std::nullopt, stopping), ForecastCancelled);
+    EXPECT_EQ(seen, stopAt) << threads;
   }
 }
 
