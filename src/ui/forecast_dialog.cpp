@@ -177,7 +177,7 @@ bool ForecastDialog::Start() {
   if (Running()) return false;
   std::optional<ForecastRequest> request = ReadRequest();
   if (!request) return false;
-  const std::uint32_t usedSeed = request->settings.seed;
+  seedShown_ = request->settings.seed;
   thread_ = new QThread(this);
   worker_ = new ForecastWorker(std::move(*request));
   worker_->moveToThread(thread_);
@@ -190,7 +190,7 @@ bool ForecastDialog::Start() {
   for (int s : {kData, kEnsemble, kForecast}) chart->ClearSeries(s);
   chart->Flush();
   progress->setRange(0, 0);  // busy until the first report
-  status->setText(QStringLiteral("Running with seed %1...").arg(usedSeed));
+  status->setText(QStringLiteral("Running with seed %1...").arg(seedShown_));
   thread_->start();
   return true;
 }
@@ -222,10 +222,14 @@ void ForecastDialog::SetBusy(bool busy) {
   }
 }
 
-void ForecastDialog::OnProgress(int done, int total) {
-  if (!worker_) return;
-  progress->setRange(0, total);
-  progress->setValue(done);
+void ForecastDialog::OnProgress(int permille, const QString& stage) {
+  if (!worker_ || worker_->Cancelling()) return;
+  progress->setRange(0, 1000);
+  progress->setValue(permille);
+  status->setText(QStringLiteral("Running with seed %1: %2, %3% of the work done.")
+                      .arg(seedShown_)
+                      .arg(stage)
+                      .arg(permille / 10.0, 0, 'f', 1));
 }
 
 void ForecastDialog::Finish() {

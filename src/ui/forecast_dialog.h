@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -77,7 +78,7 @@ class ForecastDialog : public QDialog {
  private:
   std::optional<ForecastRequest> ReadRequest();
   void SetBusy(bool busy);
-  void OnProgress(int done, int total);
+  void OnProgress(int permille, const QString& stage);
   // Collects the worker's result once its thread has ended, and shows it.
   void Finish();
   void ShowResult();
@@ -90,6 +91,7 @@ class ForecastDialog : public QDialog {
   QThread* thread_ = nullptr;
   ForecastWorker* worker_ = nullptr;
   ForecastResult result_;
+  std::uint32_t seedShown_ = 0;
 };
 
 // Shows the main window's forecast dialog, creating it the first time.

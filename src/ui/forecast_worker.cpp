@@ -19,19 +19,6 @@ void AppendValues(ForecastResult& result, const std::vector<CellRow>& rows) {
   }
 }
 
-// The one place that knows how the forecast code reports its progress and hears a cancel:
-// nothing when the forecast was cancelled.
-std::optional<forecast::Forecast> RunControlled(const ForecastRequest& request,
-                                                const ForecastProgress& progress,
-                                                const std::atomic<bool>& cancel) {
-  if (progress) progress(0, 1);
-  forecast::Forecast result =
-      forecast::RunForecast(request.training, request.settings, request.threads);
-  if (cancel) return std::nullopt;
-  if (progress) progress(1, 1);
-  return result;
-}
-
 // The ensemble's predictions of the data and its forecast past their end; the forecast's X
 // step on from the last X by the last difference, as the command line's predictions do.
 void Predict(ForecastResult& result, long long horizon) {
@@ -57,21 +44,19 @@ void Predict(ForecastResult& result, long long horizon) {
 
 }  // namespace
 
-ForecastResult ComputeForecast(const ForecastRequest& request, const ForecastProgress& progress,
-                               const std::atomic<bool>& cancel) {
+ForecastResult ComputeForecast(const ForecastRequest& request,
+                               const forecast::ForecastControl& control) {
   ForecastResult result;
   try {
     AppendValues(result, request.training);
     result.trainingRows = result.x.size();
     AppendValues(result, request.validation);
-    std::optional<forecast::Forecast> run = RunControlled(request, progress, cancel);
-    if (!run) {
-      result.outcome = ForecastResult::Outcome::Cancelled;
-      return result;
-    }
-    result.forecast = std::move(*run);
+    result.forecast = forecast::RunForecast(request.training, request.settings, request.threads,
+                                            std::nullopt, control);
     Predict(result, request.horizon);
     result.outcome = ForecastResult::Outcome::Finished;
+  } catch (const forecast::ForecastCancelled&) {
+    result.outcome = ForecastResult::Outcome::Cancelled;
   } catch (const std::exception& e) {
     result.outcome = ForecastResult::Outcome::Failed;
     result.message = e.what();
@@ -82,8 +67,18 @@ ForecastResult ComputeForecast(const ForecastRequest& request, const ForecastPro
 ForecastWorker::ForecastWorker(ForecastRequest request) : request_(std::move(request)) {}
 
 void ForecastWorker::Run() {
-  result_ = ComputeForecast(
-      request_, [this](int done, int total) { emit progressed(done, total); }, cancel_);
+  int shown = -1;
+  std::string shownStage;
+  forecast::ForecastControl control;
+  control.cancel = &cancel_;
+  control.progress = [&](std::size_t done, std::size_t total, const std::string& stage) {
+    const int permille = total == 0 ? 1000 : static_cast<int>(done * 1000 / total);
+    if (permille == shown && stage == shownStage) return;
+    shown = permille;
+    shownStage = stage;
+    emit progressed(permille, QString::fromStdString(stage));
+  };
+  result_ = ComputeForecast(request_, control);
   emit finished();
 }
 

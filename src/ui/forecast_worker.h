@@ -5,9 +5,9 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <atomic>
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,27 +37,27 @@ struct ForecastResult {
   double validationMse = 0.0;                // meaningful with validation data
 };
 
-// done of total steps of the forecast so far; called on the forecast's thread.
-using ForecastProgress = std::function<void(int done, int total)>;
-
 // Runs the forecast of the request (no Qt), reporting progress and ending early, as Cancelled,
-// once `cancel` is set. Never throws: a failure is a result with its message.
-ForecastResult ComputeForecast(const ForecastRequest& request, const ForecastProgress& progress,
-                               const std::atomic<bool>& cancel);
+// once the control's cancel flag is set. Never throws: a failure is a result with its message.
+ForecastResult ComputeForecast(const ForecastRequest& request,
+                               const forecast::ForecastControl& control);
 
 // Lives on the forecast's thread: Run() computes, progressed() and finished() reach the
-// dialog through queued connections. Cancel() may be called from any thread.
+// dialog through queued connections. progressed() comes once per thousandth of the work and
+// at every new stage, however many generations there are. Cancel() may be called from any
+// thread.
 class ForecastWorker : public QObject {
   Q_OBJECT
  public:
   explicit ForecastWorker(ForecastRequest request);
   void Run();
   void Cancel() { cancel_ = true; }
+  bool Cancelling() const { return cancel_; }
   // Valid after finished().
   const ForecastResult& Result() const { return result_; }
 
  signals:
-  void progressed(int done, int total);
+  void progressed(int permille, const QString& stage);
   void finished();
 
  private:
