@@ -114,6 +114,8 @@ ForecastDialog::ForecastDialog(TForm1& form) : QDialog(&form), form_(form) {
   results->addWidget(grid);
   results->setStretchFactor(0, 3);
   results->setStretchFactor(1, 2);
+  chart->setMinimumWidth(360);
+  results->setSizes({520, 300});
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(options);
@@ -121,7 +123,7 @@ ForecastDialog::ForecastDialog(TForm1& form) : QDialog(&form), form_(form) {
   layout->addWidget(progress);
   layout->addWidget(status);
   layout->addWidget(results, 1);
-  resize(820, 560);
+  resize(900, 600);
 
   chooseModelPath = [this]() -> std::optional<QString> {
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Model"), QString(),
@@ -268,7 +270,7 @@ void ForecastDialog::ShowResult() {
                      .arg(f.windows.arOrder)
                      .arg(f.model.ensemble ? f.model.ensemble->members.size() : 0);
   if (result_.y.size() > result_.trainingRows) {
-    text += QStringLiteral(" Validation MSE %1.").arg(Number(result_.validationMse));
+    text += QStringLiteral(" Validation MSE %1.").arg(result_.validationMse, 0, 'g', 6);
   }
   status->setText(text);
   FillGrid();
