@@ -66,6 +66,29 @@ QTableWidgetItem* Cell(const QString& text) {
 
 ForecastDialog::ForecastDialog(TForm1& form) : QDialog(&form), form_(form) {
   setWindowTitle(QStringLiteral("Forecast"));
+  progress = new QProgressBar(this);
+  progress->setRange(0, 1);
+  progress->setValue(0);
+  status = new QLabel(QStringLiteral("Runs the forecast on the loaded training data."), this);
+  status->setWordWrap(true);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(BuildOptions());
+  layout->addLayout(BuildButtons());
+  layout->addWidget(progress);
+  layout->addWidget(status);
+  layout->addWidget(BuildResults(), 1);
+  resize(900, 600);
+  chooseModelPath = [this]() -> std::optional<QString> {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Model"), QString(),
+                                                      QStringLiteral("Model files (*.json)"));
+    if (path.isEmpty()) return std::nullopt;
+    return path;
+  };
+  SetBusy(false);
+  saveButton->setEnabled(false);
+}
+
+QLayout* ForecastDialog::BuildOptions() {
   runs = new QSpinBox(this);
   runs->setRange(1, static_cast<int>(model::kMaxPopulations));
   runs->setValue(forecast::ForecastSettings{}.runs);
@@ -83,7 +106,10 @@ ForecastDialog::ForecastDialog(TForm1& form) : QDialog(&form), form_(form) {
   options->addRow(QStringLiteral("Budget (work, in seconds)"), budget);
   options->addRow(QStringLiteral("Horizon (steps past the data)"), horizon);
   options->addRow(QStringLiteral("Seed"), seed);
+  return options;
+}
 
+QLayout* ForecastDialog::BuildButtons() {
   startButton = new QPushButton(QStringLiteral("Start"), this);
   cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
   saveButton = new QPushButton(QStringLiteral("Save Model..."), this);
@@ -93,12 +119,15 @@ ForecastDialog::ForecastDialog(TForm1& form) : QDialog(&form), form_(form) {
     button->setAutoDefault(false);
     buttons->addWidget(button);
   }
-  progress = new QProgressBar(this);
-  progress->setRange(0, 1);
-  progress->setValue(0);
-  status = new QLabel(QStringLiteral("Runs the forecast on the loaded training data."), this);
-  status->setWordWrap(true);
+  connect(startButton, &QPushButton::clicked, this, [this] { Guarded(this, [this] { Start(); }); });
+  connect(cancelButton, &QPushButton::clicked, this, &ForecastDialog::Cancel);
+  connect(saveButton, &QPushButton::clicked, this,
+          [this] { Guarded(this, [this] { SaveClicked(); }); });
+  connect(closeButton, &QPushButton::clicked, this, &ForecastDialog::close);
+  return buttons;
+}
 
+QWidget* ForecastDialog::BuildResults() {
   grid = new QTableWidget(0, kColumns, this);
   grid->setHorizontalHeaderLabels({QStringLiteral("Part"), QStringLiteral("X"),
                                    QStringLiteral("Actual"), QStringLiteral("Ensemble")});
@@ -109,35 +138,14 @@ ForecastDialog::ForecastDialog(TForm1& form) : QDialog(&form), form_(form) {
                        {QStringLiteral("Ensemble"), Qt::blue},
                        {QStringLiteral("Forecast"), Qt::red, true}},
                       QStringLiteral("X"), QStringLiteral("Y"), this);
+  chart->setMinimumWidth(360);
   auto* results = new QSplitter(Qt::Horizontal, this);
   results->addWidget(chart);
   results->addWidget(grid);
   results->setStretchFactor(0, 3);
   results->setStretchFactor(1, 2);
-  chart->setMinimumWidth(360);
   results->setSizes({520, 300});
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addLayout(options);
-  layout->addLayout(buttons);
-  layout->addWidget(progress);
-  layout->addWidget(status);
-  layout->addWidget(results, 1);
-  resize(900, 600);
-
-  chooseModelPath = [this]() -> std::optional<QString> {
-    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Save Model"), QString(),
-                                                      QStringLiteral("Model files (*.json)"));
-    if (path.isEmpty()) return std::nullopt;
-    return path;
-  };
-  connect(startButton, &QPushButton::clicked, this, [this] { Guarded(this, [this] { Start(); }); });
-  connect(cancelButton, &QPushButton::clicked, this, &ForecastDialog::Cancel);
-  connect(saveButton, &QPushButton::clicked, this,
-          [this] { Guarded(this, [this] { SaveClicked(); }); });
-  connect(closeButton, &QPushButton::clicked, this, &ForecastDialog::close);
-  SetBusy(false);
-  saveButton->setEnabled(false);
+  return results;
 }
 
 ForecastDialog::~ForecastDialog() {

@@ -19,6 +19,7 @@
 
 class QDoubleSpinBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
@@ -76,6 +77,9 @@ class ForecastDialog : public QDialog {
   void reject() override;
 
  private:
+  QLayout* BuildOptions();
+  QLayout* BuildButtons();
+  QWidget* BuildResults();
   std::optional<ForecastRequest> ReadRequest();
   void SetBusy(bool busy);
   void OnProgress(int permille, const QString& stage);
