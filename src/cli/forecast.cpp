@@ -217,7 +217,8 @@ Action AddForecastCommand(CLI::App& app) {
   option("--seed", args->seed, "S", "seed of the forecast (default: the calendar time)");
   option("--runs", args->runs, "K", "members of the ensemble (default 10)");
   option("--threads", args->threads, "N",
-         "threads that evaluate each run (default 0: one per core); never changes a result");
+         "runs side by side, each in a process of its own on one thread (default 0: one per "
+         "core); never changes a result");
   option("--budget", args->budget, "SECONDS",
          "the work of the whole forecast, as seconds on a two-core machine (default 20)");
   option("--horizon", args->horizon, "H", "forecast H steps past the data in --predictions");

@@ -4,27 +4,108 @@
 #include <string>
 
 #include "forecast/baselines.h"
+#include "forecast/parallel_runs.h"
 
 namespace vobrix::forecast {
 
 namespace {
 
+// The generations of a forecast counted for its control, which it asks after each of them
+// whether to go on.
+class Tracker {
+ public:
+  Tracker(const ForecastControl& control, std::size_t total) : control_(control), total_(total) {}
+
+  GenerationHook Hook(std::string stage) {
+    return [this, stage = std::move(stage)] {
+      ++done_;
+      if (control_.progress) control_.progress(done_, total_, stage);
+      return !Cancelled();
+    };
+  }
+  bool Cancelled() const { return control_.cancel && control_.cancel->load(); }
+
+ private:
+  const ForecastControl& control_;
+  std::size_t total_ = 0;
+  std::size_t done_ = 0;
+};
+
+std::size_t Generations(const PanelTexts& panel) {
+  return static_cast<std::size_t>(std::stoul(panel.generations));
+}
+
 WindowChoice ChooseWindow(const InnerSplit& split, const std::vector<std::int32_t>& candidates,
                           const PanelTexts& panel, const ForecastSettings& settings,
-                          const model::Clip& clip, int threads) {
+                          const model::Clip& clip, int threads, Tracker& tracker) {
+  const std::vector<MemberRun> runs = RunSideBySide(
+      candidates.size(), threads,
+      [&](std::size_t c, int evaluators, const GenerationHook& hook) {
+        const std::int32_t w = candidates[c];
+        const std::uint32_t seed =
+            StreamSeed(settings.seed, kWindowStreams + static_cast<std::uint32_t>(w));
+        return RunMember(split, w, panel, seed, clip, evaluators, hook);
+      },
+      tracker.Hook("window search"));
   WindowChoice choice;
-  choice.scores.resize(candidates.size());
-  ForEachRun(candidates.size(), [&](std::size_t c) {
-    const std::int32_t w = candidates[c];
-    const std::uint32_t seed =
-        StreamSeed(settings.seed, kWindowStreams + static_cast<std::uint32_t>(w));
-    choice.scores[c] = {w, RunMember(split, w, panel, seed, clip, threads).holdoutMse};
-  });
+  for (std::size_t c = 0; c < candidates.size(); ++c) {
+    choice.scores.push_back({candidates[c], runs[c].holdoutMse});
+  }
   const auto best = std::min_element(
       choice.scores.begin(), choice.scores.end(),
       [](const WindowScore& a, const WindowScore& b) { return a.holdoutMse < b.holdoutMse; });
   choice.window = best->window;
   return choice;
+}
+
+// The members a forecast runs: all of them, or the shard's i, i + n, i + 2n, ...
+std::vector<std::int32_t> MemberNumbers(const ForecastSettings& settings,
+                                        const std::optional<model::Shard>& shard) {
+  std::vector<std::int32_t> numbers;
+  const std::int32_t step = shard ? shard->count : 1;
+  for (std::int32_t n = shard ? shard->index : 1; n <= settings.runs; n += step) {
+    numbers.push_back(n);
+  }
+  return numbers;
+}
+
+// The model of the ensemble at window w with its (or the shard's) members numbered and seeded
+// but not yet run.
+model::Model EnsembleFrame(const ForecastSettings& settings, const WorkPlan& plan, std::int32_t w,
+                           const model::Clip& clip, const std::optional<model::Shard>& shard) {
+  model::Model m = ProgramModel(w, {}, clip);
+  m.populations.clear();
+  m.seed = settings.seed;
+  m.settings = SettingsTexts(settings, plan);
+  m.ensemble = model::Ensemble{settings.runs, shard, {}};
+  for (std::int32_t number : MemberNumbers(settings, shard)) {
+    model::MemberModel member;
+    member.number = number;
+    member.seed = StreamSeed(settings.seed, static_cast<std::uint32_t>(number));
+    m.ensemble->members.push_back(std::move(member));
+  }
+  return m;
+}
+
+// Runs the frame's members at its window and stores each one's chosen program and errors.
+void RunMembers(const InnerSplit& split, const PanelTexts& panel, int threads, Tracker& tracker,
+                model::Model& m) {
+  const std::int32_t w = m.windowSize;
+  std::vector<MemberRun> runs = RunSideBySide(
+      m.ensemble->members.size(), threads,
+      [&](std::size_t k, int evaluators, const GenerationHook& hook) {
+        return RunMember(split, w, panel, m.ensemble->members[k].seed, *m.clip, evaluators, hook);
+      },
+      tracker.Hook("members"));
+  for (std::size_t k = 0; k < runs.size(); ++k) {
+    model::MemberModel& member = m.ensemble->members[k];
+    MemberRun& run = runs[k];
+    member.trainingMse = ProgramError(ProgramModel(w, run.program, *m.clip), split.training,
+                                      static_cast<std::size_t>(w));
+    member.generation = run.generation;
+    member.holdoutMse = run.holdoutMse;
+    member.program = std::move(run.program);
+  }
 }
 
 std::string ShardText(const model::Shard& shard) {
@@ -42,7 +123,8 @@ model::Model Frame(const model::Model& part) {
 }  // namespace
 
 Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSettings& settings,
-                     int threads, const std::optional<model::Shard>& shard) {
+                     int threads, const std::optional<model::Shard>& shard,
+                     const ForecastControl& control) {
   const InnerSplit split = SplitTraining(training);
   const std::vector<double> inner(
       split.training.begin(),
@@ -51,35 +133,19 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
   const std::vector<std::int32_t> candidates = CandidateWindows(arOrder, split.training.size());
   const WorkPlan plan = PlanWork(settings, split.innerRows, candidates.size());
   const model::Clip clip = ClipOfTraining(split.training);
+  Tracker tracker(control, candidates.size() * Generations(plan.search) +
+                               MemberNumbers(settings, shard).size() * Generations(plan.member));
 
   Forecast forecast;
-  forecast.windows = ChooseWindow(split, candidates, plan.search, settings, clip, threads);
-  forecast.windows.arOrder = arOrder;
-  const std::int32_t w = forecast.windows.window;
-
-  model::Model& m = forecast.model;
-  m = ProgramModel(w, {}, clip);
-  m.populations.clear();
-  m.seed = settings.seed;
-  m.settings = SettingsTexts(settings, plan);
-  m.ensemble = model::Ensemble{settings.runs, shard, {}};
-  const std::int32_t first = shard ? shard->index : 1;
-  const std::int32_t step = shard ? shard->count : 1;
-  for (std::int32_t number = first; number <= settings.runs; number += step) {
-    model::MemberModel member;
-    member.number = number;
-    member.seed = StreamSeed(settings.seed, static_cast<std::uint32_t>(number));
-    m.ensemble->members.push_back(std::move(member));
+  try {
+    forecast.windows =
+        ChooseWindow(split, candidates, plan.search, settings, clip, threads, tracker);
+    forecast.windows.arOrder = arOrder;
+    forecast.model = EnsembleFrame(settings, plan, forecast.windows.window, clip, shard);
+    RunMembers(split, plan.member, threads, tracker, forecast.model);
+  } catch (const RunStopped&) {
+    throw ForecastCancelled();
   }
-  ForEachRun(m.ensemble->members.size(), [&](std::size_t k) {
-    model::MemberModel& member = m.ensemble->members[k];
-    MemberRun run = RunMember(split, w, plan.member, member.seed, clip, threads);
-    member.trainingMse = ProgramError(ProgramModel(w, run.program, clip), split.training,
-                                      static_cast<std::size_t>(w));
-    member.generation = run.generation;
-    member.holdoutMse = run.holdoutMse;
-    member.program = std::move(run.program);
-  });
   return forecast;
 }
 

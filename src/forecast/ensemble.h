@@ -4,8 +4,12 @@
 // the parts together into the model the whole forecast writes.
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "forecast/baselines.h"
@@ -31,10 +35,29 @@ struct Forecast {
   WindowChoice windows;
 };
 
+// How a caller follows and stops a forecast (a window's dialog, say). Both are optional.
+struct ForecastControl {
+  // Called on the thread that called RunForecast after every generation of every run: `done`
+  // of `total` generations of the whole forecast, and the stage ("window search" or
+  // "members"). `total` is fixed when the forecast starts.
+  std::function<void(std::size_t done, std::size_t total, const std::string& stage)> progress;
+  // Read after every generation; once true, the forecast ends within a generation of each
+  // running member and throws ForecastCancelled.
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+// A forecast stopped through ForecastControl::cancel. Derives from ForecastError so that a
+// caller without a cancel flag need not know it; one with a flag catches it first.
+class ForecastCancelled : public ForecastError {
+ public:
+  ForecastCancelled() : ForecastError("the forecast was cancelled") {}
+};
+
 // Chooses the window and runs the members (all, or the shard's) on up to `threads` threads.
-// Throws ForecastError.
+// Throws ForecastError, or ForecastCancelled when control.cancel was set.
 Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSettings& settings,
-                     int threads, const std::optional<model::Shard>& shard = std::nullopt);
+                     int threads, const std::optional<model::Shard>& shard = std::nullopt,
+                     const ForecastControl& control = {});
 
 // The whole ensemble from the parts that shards 1 .. n of one forecast wrote, in any order.
 // Throws ForecastError naming what does not fit: parts of different forecasts (settings, seed,

@@ -73,7 +73,8 @@ double ProgramError(const model::Model& program, const std::vector<double>& seri
 }
 
 MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTexts& panel,
-                    std::uint32_t seed, const model::Clip& clip, int threads) {
+                    std::uint32_t seed, const model::Clip& clip, int threads,
+                    const GenerationHook& afterGeneration) {
   MemoryRunDisplay controls;
   for (toolkit::MemoryChart* chart :
        {&controls.Chart2, &controls.Form5Chart2, &controls.Chart3, &controls.Form6Chart3,
@@ -93,17 +94,15 @@ MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTex
     if (!chosen || error < chosen->holdoutMse) {
       chosen = MemberRun{std::move(program.populations[0].program), report.generation, error};
     }
+    if (afterGeneration && !afterGeneration()) session.cancelRequested = true;
   };
   const RunResult result = RunEvolution(session, controls.View());
+  if (result.outcome == RunOutcome::Cancelled) throw RunStopped();
   if (result.outcome != RunOutcome::Finished || !chosen) {
     throw ForecastError("the run at window " + std::to_string(window) +
                         " failed: " + result.message);
   }
   return *chosen;
-}
-
-void ForEachRun(std::size_t count, const std::function<void(std::size_t)>& task) {
-  for (std::size_t i = 0; i < count; ++i) task(i);
 }
 
 }  // namespace vobrix::forecast

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -31,12 +32,22 @@ struct MemberRun {
   double holdoutMse = 0.0;
 };
 
+// Called after each generation of a run; returning false ends the run there.
+using GenerationHook = std::function<bool()>;
+
+// Thrown by RunMember when its hook ended the run.
+class RunStopped : public std::exception {
+ public:
+  const char* what() const noexcept override { return "the run was stopped"; }
+};
+
 // The run at `window` with the panel's settings and the seed. The best program of each
 // generation is scored on the hold-out targets (each predicted from the window before it,
 // clipped); the lowest error wins, the earliest generation among equals. Throws ForecastError
-// when the run fails.
+// when the run fails, RunStopped when `afterGeneration` ended it.
 MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTexts& panel,
-                    std::uint32_t seed, const model::Clip& clip, int threads);
+                    std::uint32_t seed, const model::Clip& clip, int threads,
+                    const GenerationHook& afterGeneration = {});
 
 // A model of one program at the window: the functions of ProblemAt, the clip.
 model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> program,
@@ -45,10 +56,5 @@ model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> pro
 // Mean squared error of the clipped program's predictions of series[firstTarget ..].
 double ProgramError(const model::Model& program, const std::vector<double>& series,
                     std::size_t firstTarget);
-
-// Calls task(0) .. task(count - 1) in order, one at a time: the engine's generator and its
-// current problem and population are the process's own, so runs take turns, and each run
-// evaluates its generations on all the threads it is given.
-void ForEachRun(std::size_t count, const std::function<void(std::size_t)>& task);
 
 }  // namespace vobrix::forecast

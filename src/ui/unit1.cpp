@@ -28,6 +28,7 @@
 #include "ui/about.h"
 #include "ui/grid_fit.h"
 #include "ui/page_guard.h"
+#include "ui/forecast_dialog.h"
 #include "ui/settings.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -514,6 +515,8 @@ void TForm1::BuildMenu() {
   Load1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_V));
   Load1->setEnabled(false);
   Exit1 = FileMenu->addAction(QStringLiteral("Exit (&X)"));
+  Forecast1 = new QAction(QStringLiteral("Forecast…"), this);
+  FileMenu->insertAction(Exit1, Forecast1);
   CutT1 = EditMenu->addAction(QStringLiteral("Cut (T)"));
   CutT1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_X));
   CopyC1 = EditMenu->addAction(QStringLiteral("Copy (&C)"));
@@ -533,6 +536,7 @@ void TForm1::BuildMenu() {
   connect(StartGPrun1, &QAction::triggered, this, &TForm1::BitBtn2Click);
   connect(About1, &QAction::triggered, this, &TForm1::About1Click);
   connect(VobrixWebSite1, &QAction::triggered, this, &TForm1::VobrixWebSite1Click);
+  connect(Forecast1, &QAction::triggered, this, [this] { ShowForecastDialog(*this); });
   // Cut and Copy take their keys and do nothing.
 }
 

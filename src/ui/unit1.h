@@ -247,6 +247,7 @@ class TForm1 : public QMainWindow {
   QAction* StartGPrun1;
   QAction* About1;
   QAction* VobrixWebSite1;
+  QAction* Forecast1;  // the forecast dialog (forecast_dialog.h)
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;

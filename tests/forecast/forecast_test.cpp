@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 #include <string>
 
@@ -143,6 +144,49 @@ TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
               ProgramError(program, split.training, static_cast<std::size_t>(f.model.windowSize)));
   }
   EXPECT_EQ(RunForecast(rows, settings, 1).model, f.model);
+}
+
+// The control sees every generation of every run once, in order, with a fixed total, and a
+// cancel set during a generation ends the forecast after that generation.
+TEST(ForecastRun, ProgressCountsEveryGenerationAndCancelStopsAfterTheCurrentOne) {
+  std::vector<CellRow> rows;
+  for (int i = 0; i < 50; ++i) rows.push_back({std::to_string(i), std::to_string(i % 7)});
+  ForecastSettings settings;
+  settings.seed = 4;
+  settings.runs = 3;
+  settings.budgetSeconds = 0.01;
+
+  std::vector<std::size_t> done;
+  std::set<std::size_t> totals;
+  std::vector<std::string> stages;
+  ForecastControl control;
+  control.progress = [&](std::size_t d, std::size_t total, const std::string& stage) {
+    done.push_back(d);
+    totals.insert(total);
+    if (stages.empty() || stages.back() != stage) stages.push_back(stage);
+  };
+  const Forecast whole = RunForecast(rows, settings, 1, std::nullopt, control);
+  ASSERT_EQ(totals.size(), 1u);
+  ASSERT_EQ(done.size(), *totals.begin());
+  for (std::size_t i = 0; i < done.size(); ++i) EXPECT_EQ(done[i], i + 1);
+  EXPECT_EQ(stages, (std::vector<std::string>{"window search", "members"}));
+  EXPECT_EQ(RunForecast(rows, settings, 1).model, whole.model);  // watching changes nothing
+
+  for (const auto& [threads, stopAt] : {std::pair{1, std::size_t{1}},
+                                        {1, done.size() - 1},
+                                        {2, std::size_t{1}},
+                                        {2, done.size() - 1}}) {
+    std::atomic<bool> cancel{false};
+    std::size_t seen = 0;
+    ForecastControl stopping;
+    stopping.cancel = &cancel;
+    stopping.progress = [&](std::size_t d, std::size_t, const std::string&) {
+      seen = d;
+      if (d == stopAt) cancel = true;
+    };
+    EXPECT_THROW(RunForecast(rows, settings, threads, std::nullopt, stopping), ForecastCancelled);
+    EXPECT_EQ(seen, stopAt) << threads;
+  }
 }
 
 }  // namespace

@@ -1,0 +1,88 @@
+// Runs side by side in child processes: results in task order for any thread count, every
+// generation reported here, a child's error or crash named, a stop that ends the children.
+#include "forecast/parallel_runs.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <string>
+
+#include "forecast/baselines.h"
+
+namespace vobrix::forecast {
+namespace {
+
+// Task i reports i + 1 generations and returns a program of i + 1 constants, one of them a
+// value a decimal text would round.
+MemberRun Counted(std::size_t i, const GenerationHook& hook) {
+  MemberRun run;
+  for (std::size_t g = 0; g <= i; ++g) {
+    if (!hook()) throw RunStopped();
+    run.program.push_back({model::ModelNode::Kind::Constant, static_cast<int>(g),
+                           std::nextafter(0.1 * static_cast<double>(i), 1.0)});
+  }
+  run.generation = static_cast<std::int32_t>(i);
+  run.holdoutMse = 1.0 / 3.0 + static_cast<double>(i);
+  return run;
+}
+
+TEST(RunSideBySide, ResultsAndGenerationsAreTheSameForAnyThreadCount) {
+  std::vector<MemberRun> expected;
+  for (std::size_t i = 0; i < 5; ++i) expected.push_back(Counted(i, [] { return true; }));
+  for (const int threads : {1, 2, 3, 8}) {
+    std::size_t generations = 0;
+    const auto results = RunSideBySide(
+        5, threads, [](std::size_t i, int, const GenerationHook& hook) { return Counted(i, hook); },
+        [&] { return ++generations > 0; });
+    ASSERT_EQ(results.size(), expected.size()) << threads;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+      EXPECT_EQ(results[i].program, expected[i].program) << threads << " " << i;
+      EXPECT_EQ(results[i].generation, expected[i].generation);
+      EXPECT_EQ(results[i].holdoutMse, expected[i].holdoutMse);
+    }
+    EXPECT_EQ(generations, 15u) << threads;  // 1 + 2 + 3 + 4 + 5
+  }
+}
+
+TEST(RunSideBySide, AChildsErrorOrCrashIsAForecastErrorAndAStopEndsEveryChild) {
+  const struct {
+    const char* name;
+    RunTask task;
+    std::string message;  // part of the error's text
+  } cases[] = {
+      {"error",
+       [](std::size_t i, int, const GenerationHook& hook) {
+         if (i == 2) throw ForecastError("window 7: no rows");
+         return Counted(i, hook);
+       },
+       "window 7: no rows"},
+      {"crash",
+       [](std::size_t i, int, const GenerationHook& hook) {
+         if (i == 1) ::_exit(3);
+         return Counted(i, hook);
+       },
+       "ended without a result"},
+  };
+  for (const auto& c : cases) {
+    try {
+      RunSideBySide(4, 2, c.task, [] { return true; });
+      ADD_FAILURE() << c.name << " was not reported";
+    } catch (const ForecastError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+  // A run that never ends unless its parent stops it.
+  const RunTask endless = [](std::size_t, int, const GenerationHook& hook) {
+    for (;;) {
+      if (!hook()) throw RunStopped();
+    }
+    return MemberRun{};
+  };
+  std::size_t generations = 0;
+  EXPECT_THROW(RunSideBySide(3, 2, endless, [&] { return ++generations < 100; }), RunStopped);
+  EXPECT_EQ(generations, 100u);
+}
+
+}  // namespace
+}  // namespace vobrix::forecast
