@@ -2,6 +2,7 @@
 // side, over programs of a given length and function set and series of a given length.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "engine/batch_eval.h"
 #include "engine/fitness.h"
+#include "engine/gp_pop.h"
 #include "engine/init.h"
 #include "engine/misc.h"
 #include "engine/problem_record.h"
@@ -96,38 +98,97 @@ void BM_Batch(benchmark::State& state) {
   Report(state, *work);
 }
 
-// The scalar math library alone over the same workload: for every sin, cos and ln node of
-// the programs, one library call per window on the series' values and nothing else. The
-// floor that the batch evaluator's time on these programs is compared with.
-void BM_LibmFloor(benchmark::State& state) {
-  auto work =
-      MakeWorkload(true, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  const Problem& p = work->problem;
+// The scalar math library's own time over the same workload: for every sin, cos and ln node of
+// the programs, one library call per window on the series' values and nothing else.
+void LibmPass(const Workload& work, std::vector<double>& out) {
+  const Problem& p = work.problem;
   const int rows = p.trainingCount - kWindow;
-  std::vector<double> out(rows);
-  for (auto _ : state) {
-    for (const auto& program : work->programs) {
-      for (Node node : program) {
-        const Evaluator e = p.nodeTable[node].evaluate;
-        const double* in = p.trainingY.data();
-        if (e == EvalSin) {
-          for (int i = 0; i < rows; ++i) out[i] = std::sin(in[i]);
-        } else if (e == EvalCos) {
-          for (int i = 0; i < rows; ++i) out[i] = std::cos(in[i]);
-        } else if (e == EvalLn) {
-          for (int i = 0; i < rows; ++i) out[i] = std::log(std::fabs(in[i]) + 1.0);
-        }
-        benchmark::DoNotOptimize(out.data());
+  const double* in = p.trainingY.data();
+  for (const auto& program : work.programs) {
+    for (Node node : program) {
+      const Evaluator e = p.nodeTable[node].evaluate;
+      if (e == EvalSin) {
+        for (int i = 0; i < rows; ++i) out[i] = std::sin(in[i]);
+      } else if (e == EvalCos) {
+        for (int i = 0; i < rows; ++i) out[i] = std::cos(in[i]);
+      } else if (e == EvalLn) {
+        for (int i = 0; i < rows; ++i) out[i] = std::log(std::fabs(in[i]) + 1.0);
       }
+      benchmark::DoNotOptimize(out.data());
     }
   }
-  Report(state, *work);
 }
-BENCHMARK(BM_LibmFloor)
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The batch evaluator against the math library's own time on programs with sin, cos and ln,
+// side by side in every iteration: batch_over_libm is the evaluator's time over the library's.
+// It is not a floor: the evaluator also guards the arguments, adds and multiplies, and the
+// library calls here get the series' values rather than the programs'.
+void BM_BatchOverLibm(benchmark::State& state) {
+  auto work =
+      MakeWorkload(true, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  BatchEvaluator batch(work->problem);
+  std::vector<double> out(static_cast<std::size_t>(work->problem.trainingCount));
+  double batchSeconds = 0.0;
+  double libmSeconds = 0.0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    for (const auto& program : work->programs) {
+      benchmark::DoNotOptimize(
+          batch.Fitness(program.data(), static_cast<std::int32_t>(program.size())));
+    }
+    batchSeconds += Seconds(start);
+    start = std::chrono::steady_clock::now();
+    LibmPass(*work, out);
+    libmSeconds += Seconds(start);
+  }
+  state.counters["batch_over_libm"] = batchSeconds / libmSeconds;
+}
+BENCHMARK(BM_BatchOverLibm)
     ->ArgNames({"length", "windows"})
     ->Args({50, 95})
     ->Args({50, 1000})
     ->Args({100, 1000})
+    ->Unit(benchmark::kMicrosecond);
+
+// The same programs one at a time (Fitness) and four side by side (RawFitness), alternating
+// in every iteration: one_over_four is the first time over the second.
+void BM_SideBySide(benchmark::State& state) {
+  auto work = MakeWorkload(state.range(0) != 0, static_cast<int>(state.range(1)),
+                           static_cast<int>(state.range(2)));
+  BatchEvaluator batch(work->problem);
+  std::vector<Individual> individuals(work->programs.size());
+  std::vector<Individual*> slots;
+  for (std::size_t k = 0; k < individuals.size(); ++k) {
+    individuals[k].genes = work->programs[k].data();
+    individuals[k].length = static_cast<std::int32_t>(work->programs[k].size());
+    slots.push_back(&individuals[k]);
+  }
+  const auto count = static_cast<std::int32_t>(slots.size());
+  double oneSeconds = 0.0;
+  double fourSeconds = 0.0;
+  for (auto _ : state) {
+    auto start = std::chrono::steady_clock::now();
+    for (const Individual* one : slots) {
+      benchmark::DoNotOptimize(batch.Fitness(one->genes, one->length));
+    }
+    oneSeconds += Seconds(start);
+    start = std::chrono::steady_clock::now();
+    batch.RawFitness(slots.data(), count, false);
+    benchmark::DoNotOptimize(individuals.data());
+    fourSeconds += Seconds(start);
+  }
+  state.counters["one_over_four"] = oneSeconds / fourSeconds;
+}
+BENCHMARK(BM_SideBySide)
+    ->ArgNames({"trig", "length", "windows"})
+    ->Args({0, 10, 95})
+    ->Args({0, 10, 1000})
+    ->Args({0, 50, 1000})
+    ->Args({1, 10, 1000})
     ->Unit(benchmark::kMicrosecond);
 
 // The scalar math library alone: one sin per element.
