@@ -12,8 +12,9 @@
 # data/mackey-glass-train.txt, validated on the 20 rows after them. Each repetition runs both
 # programs once with the same seed (1, 2, ...), in alternating order, so that a change in the
 # machine's load touches both alike. The report gives the median wall time of each and the
-# median of the per-repetition ratios (earlier / current: above 1 means the current code is
-# faster).
+# medians of the per-repetition ratios of wall and of CPU time (earlier / current: above 1
+# means the current code is faster). On a busy machine the CPU ratio is the steadier one; on
+# an idle one the wall ratio is what a user sees (the run uses every core).
 #
 # Environment: VOBRIX_COMPARE_DIR (default ${TMPDIR:-/tmp}/vobrix-compare) holds the builds and
 # the outputs; JOBS (default 2) is the build's parallelism; VOBRIX_CLI_ARGS adds options to both
@@ -60,31 +61,35 @@ head -n 100 "$root/data/mackey-glass-train.txt" >"$train"
 sed -n '101,120p' "$root/data/mackey-glass-train.txt" >"$validation"
 read -r -a extra <<<"${VOBRIX_CLI_ARGS:-}"
 
-# run PROGRAM SEED OUTPUT: prints the wall seconds of one run.
+# run PROGRAM SEED OUTPUT: prints the wall seconds and the CPU seconds (user + system) of one
+# run; the program's standard error goes to stderr.log.
 run() {
-  local start=$EPOCHREALTIME
-  "$1" --train "$train" --validation "$validation" --seed "$2" "${extra[@]}" >"$3"
-  local end=$EPOCHREALTIME
-  calc "$end - $start"
+  local TIMEFORMAT='%R %U %S' times
+  times=$({ time "$1" --train "$train" --validation "$validation" --seed "$2" "${extra[@]}" \
+    >"$3" 2>>"$work/stderr.log"; } 2>&1)
+  read -r wall user system <<<"$times"
+  echo "$wall $(calc "$user + $system")"
 }
 
 calc() { awk "BEGIN { print $1 }"; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-earlier_times=() current_times=() ratios=() differ=0
+: >"$work/stderr.log"
+earlier_times=() current_times=() ratios=() cpu_ratios=() differ=0
 for ((r = 1; r <= repetitions; ++r)); do
   if ((r % 2)); then
-    e=$(run "$earlier" "$r" "$work/earlier.csv")
-    c=$(run "$current" "$r" "$work/current.csv")
+    read -r e ecpu <<<"$(run "$earlier" "$r" "$work/earlier.csv")"
+    read -r c ccpu <<<"$(run "$current" "$r" "$work/current.csv")"
   else
-    c=$(run "$current" "$r" "$work/current.csv")
-    e=$(run "$earlier" "$r" "$work/earlier.csv")
+    read -r c ccpu <<<"$(run "$current" "$r" "$work/current.csv")"
+    read -r e ecpu <<<"$(run "$earlier" "$r" "$work/earlier.csv")"
   fi
   cmp -s "$work/earlier.csv" "$work/current.csv" || differ=$((differ + 1))
   earlier_times+=("$e") current_times+=("$c")
-  ratios+=("$(calc "$e / $c")")
-  printf 'seed %2d: %s %.1f ms, current %.1f ms\n' "$r" "$short" "$(calc "$e * 1000")" \
-    "$(calc "$c * 1000")" >&2
+  ratios+=("$(calc "$e / $c")") cpu_ratios+=("$(calc "$ecpu / $ccpu")")
+  printf 'seed %2d: %s %.0f ms (CPU %.0f ms), current %.0f ms (CPU %.0f ms)\n' "$r" "$short" \
+    "$(calc "$e * 1000")" "$(calc "$ecpu * 1000")" "$(calc "$c * 1000")" \
+    "$(calc "$ccpu * 1000")" >&2
 done
 
 earlier_median=$(printf '%s\n' "${earlier_times[@]}" | median)
@@ -94,7 +99,8 @@ printf 'default vobrix-cli run, 100 points, %d repetitions%s\n' "$repetitions" \
   "${VOBRIX_CLI_ARGS:+, options: $VOBRIX_CLI_ARGS}"
 printf '  %s (earlier): median %.1f ms\n' "$short" "$(calc "$earlier_median * 1000")"
 printf '  current:        median %.1f ms\n' "$(calc "$current_median * 1000")"
-printf '  ratio earlier / current: %.2fx (median of the per-seed ratios)\n' "$ratio_median"
+printf '  ratio earlier / current: %.2fx wall, %.2fx CPU (medians of the per-seed ratios)\n' \
+  "$ratio_median" "$(printf '%s\n' "${cpu_ratios[@]}" | median)"
 if ((differ > 0)); then
   printf '  OUTPUT DIFFERS on %d of %d seeds\n' "$differ" "$repetitions"
   exit 2
