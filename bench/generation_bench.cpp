@@ -1,6 +1,6 @@
-// A whole generation (evaluate, sort, breed) at population 1,000 and 100,000, the thread
-// scaling of evaluation, what linear scaling adds to evaluation, and a whole default
-// command-line run.
+// A whole generation (evaluate, sort, breed) at population 1,000, 10,000 and 100,000 on 1, 2
+// and all threads, the thread scaling of evaluation, what linear scaling adds to evaluation, and a
+// whole default command-line run.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
@@ -41,11 +41,12 @@ std::unique_ptr<Population> FilledPopulation(std::int32_t size) {
   return population;
 }
 
-// Default settings, 100 training points; state.range(0) individuals, state.range(1) threads.
+// Default settings; state.range(0) individuals, state.range(1) training points,
+// state.range(2) threads (0: all).
 void BM_Generation(benchmark::State& state) {
-  auto problem = SmoothProblem(100);
+  auto problem = SmoothProblem(static_cast<int>(state.range(1)));
   auto population = FilledPopulation(static_cast<std::int32_t>(state.range(0)));
-  GenerationEvaluator evaluator(*problem, static_cast<int>(state.range(1)));
+  GenerationEvaluator evaluator(*problem, static_cast<int>(state.range(2)));
   for (auto _ : state) {
     EvaluateGeneration(*population, &evaluator);
     SortGeneration(*population);
@@ -55,10 +56,10 @@ void BM_Generation(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 BENCHMARK(BM_Generation)
-    ->ArgNames({"population", "threads"})
-    ->Args({1000, 1})
-    ->Args({100000, 1})
-    ->Args({100000, 2})
+    ->ArgNames({"population", "points", "threads"})
+    ->ArgsProduct({{1000}, {100}, {1, 2, 0}})
+    ->ArgsProduct({{10000}, {1000}, {1, 2, 0}})
+    ->ArgsProduct({{100000}, {100}, {1, 2, 0}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

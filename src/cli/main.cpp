@@ -257,13 +257,7 @@ int RunProgram(const std::vector<std::string>& args, RunOutputs& outputs) {
   auto [training, validation] = LoadData(options, outputs);
 
   MemoryRunDisplay controls;
-  // Nobody sees the charts here: they count their points and keep none, which for a long
-  // series saves two copies of every row in each prediction chart.
-  for (toolkit::MemoryChart* chart :
-       {&controls.Chart2, &controls.Form5Chart2, &controls.Chart3, &controls.Form6Chart3,
-        &controls.Chart4, &controls.Form4Chart1}) {
-    chart->KeepNoPoints();
-  }
+  controls.ShowNobody();
   FillGrid(controls.StringGrid1, training);
   FillGrid(controls.StringGrid3, validation);
   const std::size_t validationRows = validation.size();

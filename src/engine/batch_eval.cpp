@@ -1,6 +1,7 @@
 #include "engine/batch_eval.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -100,9 +101,39 @@ template <typename A, typename B>
   }
 }
 
-void UnaryRows(std::int8_t op, double* out, const double* a, std::int32_t n) {
+[[gnu::always_inline]] inline void UnaryRows(std::int8_t op, double* out, const double* a,
+                                             std::int32_t n) {
+  // The square root is correctly rounded in every lane, so it runs vectorised (this file is
+  // compiled without errno for the math functions, which a vector square root cannot set).
+  if (op == kOpSqrt) {
+    for (std::int32_t i = 0; i < n; ++i) out[i] = MagnitudeSqrt(a[i]);
+    return;
+  }
   double (*const f)(double) = kUnary[op - kOpSin];
   for (std::int32_t i = 0; i < n; ++i) out[i] = f(a[i]);
+}
+
+// The sums of squared errors of four rows of predictions against the targets: lane k adds
+// the squares of p[k] in window order, with the same operations as SquaredError (a NaN square
+// comes only from a NaN difference, and an infinite difference squares to +infinity), so each
+// lane is that program's sum as Fitness forms it, bit for bit.
+constexpr std::size_t kLanes = BatchEvaluator::kSideBySide;
+static_assert(sizeof(Lanes) == kLanes * sizeof(double));
+
+VOBRIX_ROW_LOOP void SumSquaredErrors(const double* targets,
+                                      const std::array<const double*, kLanes>& p, std::int32_t n,
+                                      std::array<double, kLanes>& sums) {
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  const Lanes infinity = {kInf, kInf, kInf, kInf};
+  const double *p0 = p[0], *p1 = p[1], *p2 = p[2], *p3 = p[3];
+  Lanes sum = {};
+  for (std::int32_t i = 0; i < n; ++i) {
+    const double t = targets[i];
+    const Lanes d = Lanes{t, t, t, t} - Lanes{p0[i], p1[i], p2[i], p3[i]};
+    const Lanes square = d * d;
+    sum += square != square ? infinity : square;
+  }
+  for (std::size_t k = 0; k < kLanes; ++k) sums[k] = sum[k];
 }
 
 }  // namespace
@@ -118,7 +149,8 @@ BatchEvaluator::BatchEvaluator(const Problem& problem)
 std::uint64_t BatchEvaluator::BytesFor(std::uint64_t tableSize, std::int32_t rows,
                                        std::int32_t maxLength) {
   const auto row = static_cast<std::uint64_t>(std::max(rows, 0)) * sizeof(double);
-  const auto waiting = (static_cast<std::uint64_t>(std::max(maxLength, 0)) + 1) / 3 + 1;
+  const auto waiting = (static_cast<std::uint64_t>(std::max(maxLength, 0)) + 1) / 3 + 1 +
+                       static_cast<std::uint64_t>(kSideBySide - 1);
   const std::uint64_t perOperand =
       SaturatingAdd(row, sizeof(std::vector<double>) + sizeof(Operand) + sizeof(double*));
   return SaturatingAdd(SaturatingAdd(tableSize, row), SaturatingMultiply(waiting, perOperand));
@@ -139,7 +171,8 @@ void BatchEvaluator::Release(double* buffer) {
 }
 
 // The row loops run four doubles at a time where the processor allows it.
-VOBRIX_ROW_LOOP const double* BatchEvaluator::Predict(const Node* genes, std::int32_t length) {
+VOBRIX_ROW_LOOP BatchEvaluator::Operand BatchEvaluator::Run(const Node* genes,
+                                                            std::int32_t length) {
   const std::int32_t n = rows_;
   const double* series = problem_.trainingY.data();
   const NodeEntry* table = problem_.nodeTable.data();
@@ -188,7 +221,11 @@ VOBRIX_ROW_LOOP const double* BatchEvaluator::Predict(const Node* genes, std::in
     }
     stack_.push_back(Operand{out, 0.0, out});
   }
-  const Operand root = stack_.back();
+  return stack_.back();
+}
+
+const double* BatchEvaluator::Predict(const Node* genes, std::int32_t length) {
+  const Operand root = Run(genes, length);
   if (!root.data) {
     std::fill(result_.begin(), result_.end(), root.scalar);
     return result_.data();
@@ -206,6 +243,57 @@ double BatchEvaluator::Fitness(const Node* genes, std::int32_t length) {
   double sum = 0.0;
   for (std::int32_t i = 0; i < rows_; ++i) sum += SquaredError(targets[i], predictions[i]);
   return sum / static_cast<double>(rows_);
+}
+
+void BatchEvaluator::FitnessSideBySide(const Node* const* genes, const std::int32_t* lengths,
+                                       std::int32_t count, double* out) {
+  if (rows_ <= 0) {
+    std::fill_n(out, count, std::numeric_limits<double>::infinity());
+    return;
+  }
+  // Lanes beyond count sum the first program's rows again and are dropped.
+  std::array<const double*, kSideBySide> rows{};
+  std::array<double*, kSideBySide> held{};
+  for (std::int32_t k = 0; k < count; ++k) {
+    const Operand root = Run(genes[k], lengths[k]);
+    if (root.data) {
+      rows[k] = root.data;
+      held[k] = root.owned;
+    } else {
+      held[k] = TakeBuffer();
+      std::fill_n(held[k], rows_, root.scalar);
+      rows[k] = held[k];
+    }
+  }
+  std::fill(rows.begin() + count, rows.end(), rows[0]);
+  std::array<double, kSideBySide> sums{};
+  SumSquaredErrors(problem_.trainingY.data() + problem_.windowSize, rows, rows_, sums);
+  for (std::int32_t k = 0; k < count; ++k) {
+    out[k] = sums[k] / static_cast<double>(rows_);
+    Release(held[k]);
+  }
+}
+
+void BatchEvaluator::RawFitness(Individual* const* programs, std::int32_t count,
+                                bool linearScaling) {
+  if (linearScaling) {
+    for (std::int32_t i = 0; i < count; ++i) {
+      programs[i]->rawFitness = ScaledFitness(programs[i]->genes, programs[i]->length).mse;
+    }
+    return;
+  }
+  for (std::int32_t i = 0; i < count; i += kSideBySide) {
+    const std::int32_t group = std::min(kSideBySide, count - i);
+    std::array<const Node*, kSideBySide> genes{};
+    std::array<std::int32_t, kSideBySide> lengths{};
+    std::array<double, kSideBySide> out{};
+    for (std::int32_t k = 0; k < group; ++k) {
+      genes[k] = programs[i + k]->genes;
+      lengths[k] = programs[i + k]->length;
+    }
+    FitnessSideBySide(genes.data(), lengths.data(), group, out.data());
+    for (std::int32_t k = 0; k < group; ++k) programs[i + k]->rawFitness = out[k];
+  }
 }
 
 ScaledFit BatchEvaluator::FitRows(const double* predictions) const {

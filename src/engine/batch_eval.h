@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/functions.h"
+#include "engine/gp_pop.h"
 #include "engine/linear_scaling.h"
 #include "engine/problem_record.h"
 
@@ -24,6 +25,16 @@ class BatchEvaluator {
   const double* Predict(const Node* genes, std::int32_t length);
   // The raw fitness, equal to TrainingFitness of the same program.
   double Fitness(const Node* genes, std::int32_t length);
+  // The raw fitness of count programs (1 to kSideBySide), each the same bits as Fitness gives
+  // it. The programs run one after another and their squared errors are then summed side by
+  // side, each in its own window order: one chain of dependent additions per program, and the
+  // chains overlap.
+  void FitnessSideBySide(const Node* const* genes, const std::int32_t* lengths, std::int32_t count,
+                         double* out);
+  static constexpr std::int32_t kSideBySide = 4;
+  // Writes rawFitness of count programs: Fitness, side by side, or with linearScaling
+  // ScaledFitness(...).mse.
+  void RawFitness(Individual* const* programs, std::int32_t count, bool linearScaling);
   // The raw fitness with linear scaling: the mean squared error of a + b * P, a and b fitted to
   // this program. Costs one pass over the rows, as Fitness does.
   ScaledFit ScaledFitness(const Node* genes, std::int32_t length);
@@ -38,7 +49,8 @@ class BatchEvaluator {
   // and programs of at most maxLength Nodes: its tables, its result row and its row buffers.
   // A buffer is only taken while fewer are in use than results with rows wait on the stack;
   // each such result is a subtree of a function and a variable at least, and k of them need
-  // k - 1 two-argument functions still to come, so at most (maxLength + 1) / 3 are in use.
+  // k - 1 two-argument functions still to come, so at most (maxLength + 1) / 3 are in use,
+  // besides the rows of up to kSideBySide - 1 programs that wait to be summed.
   static std::uint64_t BytesFor(std::uint64_t tableSize, std::int32_t rows, std::int32_t maxLength);
 
  private:
@@ -48,6 +60,8 @@ class BatchEvaluator {
     double* owned = nullptr;  // the buffer behind data when it is one of ours
   };
 
+  // Evaluates a program; its root's buffer, if it has one, stays taken.
+  Operand Run(const Node* genes, std::int32_t length);
   double* TakeBuffer();
   void Release(double* buffer);
 

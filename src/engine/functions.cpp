@@ -17,7 +17,6 @@ void Problem::LoadWindow(std::int32_t start) {
 
 namespace {
 
-constexpr double kInt32Max = 2147483647.0;
 constexpr double kTwoPow53 = 9007199254740992.0;
 
 NodeEntry Function(std::int32_t arityCode, const char* symbol, Evaluator evaluate) {
@@ -52,12 +51,6 @@ double ProtectedDivide(double a, double b) {
   return a / b;
 }
 
-double TruncatedMagnitude(double a) {
-  if (!std::isfinite(a)) return kInt32Max;
-  const double magnitude = std::fabs(std::trunc(a));
-  return magnitude > kInt32Max ? kInt32Max : magnitude;
-}
-
 double GuardedSin(double a) {
   return std::fabs(a) < kTwoPow53 ? std::sin(a) : std::numeric_limits<double>::quiet_NaN();
 }
@@ -78,10 +71,6 @@ double MagnitudeLn(double a) {
 double MagnitudeLog10(double a) {
   const double m = TruncatedMagnitude(a);
   return m == 0.0 ? 0.0 : std::log10(m);
-}
-
-double MagnitudeSqrt(double a) {
-  return std::sqrt(TruncatedMagnitude(a));
 }
 
 double EvaluateNode(const Node* genes, std::int32_t& position) {

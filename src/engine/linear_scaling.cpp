@@ -48,9 +48,6 @@ struct RowSums {
 // time.
 VOBRIX_ROW_LOOP RowSums SumRows(double shift, double yShift, const double* targets, const double* p,
                                 std::int32_t n) {
-  // Four doubles that the compiler keeps in one AVX register (two SSE ones by default); each
-  // element is computed on its own, with the same IEEE operations, on either target.
-  using Lanes = double __attribute__((vector_size(32)));
   Lanes sumP = {}, sumPP = {}, sumYP = {}, nonFinite = {};
   const Lanes s = {shift, shift, shift, shift};
   const Lanes ys = {yShift, yShift, yShift, yShift};

@@ -34,12 +34,7 @@ void GenerationEvaluator::ComputeRawFitness(Population& p) {
       const std::int32_t begin = next.fetch_add(kChunk, std::memory_order_relaxed);
       if (begin >= size) return;
       const std::int32_t end = std::min(size, begin + kChunk);
-      for (std::int32_t i = begin; i < end; ++i) {
-        Individual& individual = *slots[i];
-        individual.rawFitness = linearScaling_
-                                    ? batch.ScaledFitness(individual.genes, individual.length).mse
-                                    : batch.Fitness(individual.genes, individual.length);
-      }
+      batch.RawFitness(slots + begin, end - begin, linearScaling_);
     }
   };
   const int helpers = std::min<int>(threads() - 1, (size - 1) / kChunk);

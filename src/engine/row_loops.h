@@ -9,3 +9,11 @@
 #else
 #define VOBRIX_ROW_LOOP
 #endif
+
+namespace vobrix {
+
+// Four doubles that the compiler keeps in one AVX register (two SSE ones by default); each
+// element is computed on its own, with the same IEEE operations, on either target.
+using Lanes = double __attribute__((vector_size(32)));
+
+}  // namespace vobrix

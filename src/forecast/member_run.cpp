@@ -76,11 +76,7 @@ MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTex
                     std::uint32_t seed, const model::Clip& clip, int threads,
                     const GenerationHook& afterGeneration) {
   MemoryRunDisplay controls;
-  for (toolkit::MemoryChart* chart :
-       {&controls.Chart2, &controls.Form5Chart2, &controls.Chart3, &controls.Form6Chart3,
-        &controls.Chart4, &controls.Form4Chart1}) {
-    chart->KeepNoPoints();
-  }
+  controls.ShowNobody();
   FillGrid(controls.StringGrid1, split.innerTraining);
   RunSession session;
   PrepareSession(session, split, window, panel, seed, threads);

@@ -38,6 +38,10 @@ struct RunDisplay {
   toolkit::Button* BitBtn1 = nullptr;  // Stop / Resume
   toolkit::Button* BitBtn2 = nullptr;  // Start
   toolkit::Application* application = nullptr;
+  // Whether anyone sees the prediction grid and charts. Without a viewer (the command line
+  // program) a step formats only the validation predictions, which the validation error reads
+  // back, and leaves the rest of StringGrid4, StringGrid5 and the prediction charts alone.
+  bool predictionsShown = true;
 };
 
 // The figures of one population step, as the reports show them.

@@ -33,6 +33,17 @@ struct MemoryRunDisplay {
   MemoryRunDisplay(const MemoryRunDisplay&) = delete;
   MemoryRunDisplay& operator=(const MemoryRunDisplay&) = delete;
 
+  // Nobody sees these controls: the charts count their points and keep none (which for a long
+  // series saves two copies of every row in each prediction chart), and the run formats no
+  // prediction texts but the ones it reads back.
+  void ShowNobody() {
+    for (toolkit::MemoryChart* chart :
+         {&Chart2, &Form5Chart2, &Chart3, &Form6Chart3, &Chart4, &Form4Chart1}) {
+      chart->KeepNoPoints();
+    }
+    shown_ = false;
+  }
+
   RunDisplay View() {
     RunDisplay d;
     d.StringGrid1 = &StringGrid1;
@@ -51,8 +62,12 @@ struct MemoryRunDisplay {
     d.BitBtn1 = &BitBtn1;
     d.BitBtn2 = &BitBtn2;
     d.application = &application;
+    d.predictionsShown = shown_;
     return d;
   }
+
+ private:
+  bool shown_ = true;
 };
 
 }  // namespace vobrix

@@ -154,30 +154,16 @@ void ReadWindowFromHistory(const RunDisplay& display, Problem& problem, std::int
   }
 }
 
-std::optional<LinearScaling> ShowPredictions(RunSession& session, const RunDisplay& display,
-                                             Population& population, std::int32_t i) {
-  Problem& problem = *session.problem;
-  const int nT = display.StringGrid1->RowCount();
-  const int nV = session.hasValidation ? display.StringGrid3->RowCount() : 0;
-  const int w = problem.windowSize;
-  // The training part reads the problem's series: the grid must still be the one the run
-  // started from, or the windows would run past it.
-  if (nT != problem.trainingCount) {
-    throw RunError("The Training Data changed during the run.");
-  }
-  const Individual& best = *population.Current()[0];
-  const int trainingSeries = i + 1;
-  const int validationSeries = i + 5;
+namespace {
 
-  toolkit::Grid& output = *display.StringGrid5;
-  output.SetRowCount(nT + nV - w);
-
-  const std::size_t trainingRows = static_cast<std::size_t>(nT - w);
-  std::vector<std::string> xs(trainingRows);
-  std::vector<std::string> predictions(trainingRows);
-  std::vector<toolkit::ChartPoint> trainingPoints(trainingRows);
-  // The training windows in one pass of the fast evaluator: the same values, bit for bit, as
-  // loading each window and evaluating the program on it.
+// Population i's training part: the best program's prediction for every training window, in
+// one pass of the fast evaluator (the same values, bit for bit, as loading each window and
+// evaluating the program on it). Returns the best program's fit in a run with linear scaling.
+std::optional<LinearScaling> ShowTrainingPredictions(RunSession& session, const RunDisplay& display,
+                                                     const Individual& best, std::int32_t i,
+                                                     std::vector<toolkit::ChartPoint>& points) {
+  if (!display.predictionsShown && !session.linearScaling) return std::nullopt;
+  const Problem& problem = *session.problem;
   std::optional<GenerationEvaluator> ownEvaluator;
   if (!session.evaluator) ownEvaluator.emplace(problem, 1);
   BatchEvaluator& batch =
@@ -185,51 +171,95 @@ std::optional<LinearScaling> ShowPredictions(RunSession& session, const RunDispl
   const double* trainingPredictions = batch.Predict(best.genes, best.length);
   std::optional<LinearScaling> scaling;
   if (session.linearScaling) scaling = batch.FitRows(trainingPredictions).scaling;
-  for (int k = 0; k < nT - w; ++k) {
-    const double p = ScaledOutput(scaling, trainingPredictions[k]);
-    const double x = w + k;
-    const std::size_t row = static_cast<std::size_t>(k);
+  if (!display.predictionsShown) return scaling;
+
+  const int w = problem.windowSize;
+  const std::size_t rows = static_cast<std::size_t>(problem.trainingCount - w);
+  std::vector<std::string> xs(rows);
+  std::vector<std::string> predictions(rows);
+  points.resize(rows);
+  for (std::size_t row = 0; row < rows; ++row) {
+    const double p = ScaledOutput(scaling, trainingPredictions[row]);
+    const double x = w + static_cast<double>(row);
     xs[row] = FormatGeneral(x, 15);
     predictions[row] = FormatGeneral(p, 15);
-    trainingPoints[row] = {x, p, xs[row]};
+    points[row] = {x, p, xs[row]};
   }
-  output.SetColumn(0, 0, xs);
-  output.SetColumn(i + 1, 0, predictions);
+  display.StringGrid5->SetColumn(0, 0, xs);
+  display.StringGrid5->SetColumn(i + 1, 0, predictions);
+  return scaling;
+}
 
+// Population i's validation part: window by window over the training Y and then the actual
+// validation Y in StringGrid4, each prediction written to StringGrid5 as the 15-digit text that
+// the validation error reads back.
+std::vector<toolkit::ChartPoint> ShowValidationPredictions(
+    RunSession& session, const RunDisplay& display, const Individual& best,
+    const std::optional<LinearScaling>& scaling, std::int32_t i) {
+  Problem& problem = *session.problem;
+  const toolkit::Grid& validation = *display.StringGrid3;
+  const int nT = display.StringGrid1->RowCount();
+  const int nV = validation.RowCount();
+  const int w = problem.windowSize;
+  const bool shown = display.predictionsShown;
+  const std::int32_t horizon =
+      TextToInt(validation.Cell(0, nV - 1)) - TextToInt(display.StringGrid1->Cell(0, nT - 1));
+  // Every validation row needs its prediction, and every window its actual values.
+  if (horizon != nV) {
+    throw RunError("The X of the Validation Data do not continue the Training Data one per row.");
+  }
+  const auto rows = static_cast<std::size_t>(horizon);
+  toolkit::Grid& working = *display.StringGrid4;
+  working.SetRowCount(nT + horizon);
+  // The actual validation values that later windows read: the same texts for every step, so
+  // they are in place before the first window that needs them.
+  std::vector<std::string> workingX(shown ? rows : 0);
+  std::vector<std::string> actual(rows);
+  for (std::size_t j = 0; j < rows; ++j) {
+    if (shown) workingX[j] = FormatGeneral(nT + static_cast<double>(j), 15);
+    actual[j] = validation.Cell(1, static_cast<int>(j));
+  }
+  if (shown) working.SetColumn(0, nT, workingX);
+  working.SetColumn(i + 1, nT, actual);
+
+  std::vector<std::string> predictions(rows);
+  std::vector<toolkit::ChartPoint> points(shown ? rows : 0);
+  for (std::size_t j = 0; j < rows; ++j) {
+    ReadWindowFromHistory(display, problem, nT - w + static_cast<std::int32_t>(j), i);
+    const double p = ScaledOutput(scaling, EvaluateBest(best));
+    predictions[j] = FormatGeneral(p, 15);
+    if (shown) points[j] = {nT + static_cast<double>(j), p, workingX[j]};
+  }
+  if (shown) display.StringGrid5->SetColumn(0, nT - w, workingX);
+  display.StringGrid5->SetColumn(i + 1, nT - w, predictions);
+  return points;
+}
+
+}  // namespace
+
+std::optional<LinearScaling> ShowPredictions(RunSession& session, const RunDisplay& display,
+                                             Population& population, std::int32_t i) {
+  const Problem& problem = *session.problem;
+  const int nT = display.StringGrid1->RowCount();
+  const int nV = session.hasValidation ? display.StringGrid3->RowCount() : 0;
+  // The training part reads the problem's series: the grid must still be the one the run
+  // started from, or the windows would run past it.
+  if (nT != problem.trainingCount) {
+    throw RunError("The Training Data changed during the run.");
+  }
+  const Individual& best = *population.Current()[0];
+  display.StringGrid5->SetRowCount(nT + nV - problem.windowSize);
+
+  std::vector<toolkit::ChartPoint> trainingPoints;
+  const std::optional<LinearScaling> scaling =
+      ShowTrainingPredictions(session, display, best, i, trainingPoints);
   std::vector<toolkit::ChartPoint> validationPoints;
   if (session.hasValidation) {
-    const toolkit::Grid& validation = *display.StringGrid3;
-    const std::int32_t horizon =
-        TextToInt(validation.Cell(0, nV - 1)) - TextToInt(display.StringGrid1->Cell(0, nT - 1));
-    // Every validation row needs its prediction, and every window its actual values.
-    if (horizon != nV) {
-      throw RunError("The X of the Validation Data do not continue the Training Data one per row.");
-    }
-    toolkit::Grid& working = *display.StringGrid4;
-    working.SetRowCount(nT + horizon);
-    // The actual validation values that later windows read: the same texts for every step, so
-    // they are in place before the first window that needs them.
-    std::vector<std::string> workingX(static_cast<std::size_t>(horizon));
-    std::vector<std::string> actual(static_cast<std::size_t>(horizon));
-    std::vector<std::string> validationPredictions(static_cast<std::size_t>(horizon));
-    validationPoints.resize(static_cast<std::size_t>(horizon));
-    for (int j = 0; j < horizon; ++j) {
-      workingX[static_cast<std::size_t>(j)] = FormatGeneral(nT + j, 15);
-      actual[static_cast<std::size_t>(j)] = validation.Cell(1, j);
-    }
-    working.SetColumn(0, nT, workingX);
-    working.SetColumn(i + 1, nT, actual);
-    for (int j = 0; j < horizon; ++j) {
-      ReadWindowFromHistory(display, problem, nT - w + j, i);
-      const double p = ScaledOutput(scaling, EvaluateBest(best));
-      const std::size_t row = static_cast<std::size_t>(j);
-      validationPredictions[row] = FormatGeneral(p, 15);
-      validationPoints[row] = {static_cast<double>(nT + j), p, workingX[row]};
-    }
-    output.SetColumn(0, nT - w, workingX);
-    output.SetColumn(i + 1, nT - w, validationPredictions);
+    validationPoints = ShowValidationPredictions(session, display, best, scaling, i);
   }
-
+  if (!display.predictionsShown) return scaling;
+  const int trainingSeries = i + 1;
+  const int validationSeries = i + 5;
   for (toolkit::Chart* chart : PredictionCharts(display)) {
     chart->UndoZoom();
     chart->ReplaceSeries(trainingSeries, trainingPoints);

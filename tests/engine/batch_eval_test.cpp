@@ -91,6 +91,59 @@ TEST(BatchEvaluatorTest, SameBitsAsTheInterpreterOverManyRandomPrograms) {
   EXPECT_LT(nonFinite, 90000);  // ...and so were finite sums
 }
 
+// Programs evaluated in groups, four side by side and the rest of a group in fewer lanes, get
+// the bits each gets alone: with terminal roots (a row of the series, a constant), non-finite
+// rows and, with linear scaling, the scaled error.
+TEST(BatchEvaluatorTest, SideBySideGivesEachProgramItsOwnBits) {
+  const FunctionSet sets[] = {
+      {{kAdd, kSubtract, kMultiply, kDivide}, "arithmetic"},
+      {{kAdd, kSubtract, kMultiply, kDivide, kSin, kCos, kTan, kLn, kLog10, kSqrt}, "all"},
+  };
+  int compared = 0;
+  int nonFinite = 0;
+  for (const FunctionSet& set : sets) {
+    for (int variant = 0; variant < 4; ++variant) {
+      const std::vector<double> series =
+          variant % 2 ? NastySeries(60, 40 + variant) : std::vector<double>(60, 0.0);
+      TestProblem p(set.functions, 3, {0.0, 3.0, 1e200, -2.5}, series);
+      if (variant % 2 == 0) {
+        for (int i = 0; i < 60; ++i) p.get().trainingY[i] = std::cos(0.2 * i) * (2 + i % 3);
+      }
+      BatchEvaluator alone(p.get());
+      BatchEvaluator grouped(p.get());
+      const NodeDrawSetup setup{p.get().functionCount, 3, 4, 0.5f, 0.3f};
+      SeedRandom(300 + variant);
+      const bool scaled = variant >= 2;
+      for (int group = 0; group < 400; ++group) {
+        const int count = 1 + group % 7;  // whole fours and the remainders
+        std::vector<std::vector<Node>> genes(count, std::vector<Node>(50));
+        std::vector<Individual> individuals(count);
+        std::vector<Individual*> slots;
+        for (int k = 0; k < count; ++k) {
+          // Depth 0 now and then: a terminal, whose root is a series row or a constant.
+          const int depth = (group + k) % 9 == 0 ? 0 : 1 + (group + k) % 5;
+          individuals[k].genes = genes[k].data();
+          individuals[k].length = GrowProgram(genes[k].data(), depth, 50, setup);
+          slots.push_back(&individuals[k]);
+        }
+        grouped.RawFitness(slots.data(), count, scaled);
+        for (int k = 0; k < count; ++k) {
+          const Individual& one = individuals[k];
+          const double expected = scaled ? alone.ScaledFitness(one.genes, one.length).mse
+                                         : alone.Fitness(one.genes, one.length);
+          ASSERT_TRUE(SameValue(expected, one.rawFitness))
+              << set.name << " variant " << variant << " group " << group << " program " << k
+              << ": " << expected << " vs " << one.rawFitness;
+          nonFinite += std::isinf(expected) ? 1 : 0;
+          ++compared;
+        }
+      }
+    }
+  }
+  EXPECT_GT(nonFinite, 100);
+  EXPECT_LT(nonFinite, compared / 2);
+}
+
 TEST(BatchEvaluatorTest, TerminalProgramsAndReuseOfBuffers) {
   TestProblem p({kAdd, kMultiply}, 2, {2.0}, {1, 2, 3, 4, 5, 6});
   BatchEvaluator batch(p.get());

@@ -2,6 +2,8 @@
 // the odds that random growth closes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -115,6 +117,23 @@ TEST(EvaluatorBoundTest, RowBuffersStayWithinWhatTheRunIsWeighedBy) {
     BatchEvaluator fresh(problem.get());
     fresh.Fitness(scratch.data(), n);
     EXPECT_LE(static_cast<std::int32_t>(fresh.buffersHeld()), (n + 1) / 3) << n;
+  }
+  // Side by side, the rows of the programs already run wait for the last one.
+  constexpr std::int32_t kGroup = BatchEvaluator::kSideBySide;
+  for (int i = 0; i < 500; ++i) {
+    std::array<std::array<Node, 70>, kGroup> genes{};
+    std::array<const Node*, kGroup> starts{};
+    std::array<std::int32_t, kGroup> lengths{};
+    std::int32_t longest = 0;
+    for (std::int32_t k = 0; k < kGroup; ++k) {
+      lengths[k] = GrowProgram(genes[k].data(), 0, 60, setup);
+      starts[k] = genes[k].data();
+      longest = std::max(longest, lengths[k]);
+    }
+    BatchEvaluator fresh(problem.get());
+    std::array<double, kGroup> out{};
+    fresh.FitnessSideBySide(starts.data(), lengths.data(), kGroup, out.data());
+    EXPECT_LE(static_cast<std::int32_t>(fresh.buffersHeld()), (longest + 1) / 3 + kGroup - 1);
   }
 }
 

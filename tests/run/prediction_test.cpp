@@ -82,5 +82,53 @@ TEST_F(PredictionOutput, NonFinitePredictionsAreWordsReadBackAsInfinityAndLeftOf
   }
 }
 
+// Without a viewer the run formats only the validation predictions: its reports and the texts
+// the validation error reads are the shown run's, and nothing else is written.
+TEST_F(PredictionOutput, AnUnseenRunReportsTheSameAndWritesOnlyTheValidationTexts) {
+  for (const bool scaled : {false, true}) {
+    LoadData();
+    const int columns = 2;
+    std::vector<std::string> shownTexts;
+    std::vector<StepReport> shownSteps;
+    for (const bool shown : {true, false}) {
+      MemoryRunDisplay fresh;
+      FillGrid(fresh.StringGrid1, trainingRows);
+      FillGrid(fresh.StringGrid3, SeriesRows(100, 20, 100));
+      if (!shown) fresh.ShowNobody();
+      view = fresh.View();
+      steps.clear();
+      Create({SmallParams(4), SmallParams(3)});
+      session.linearScaling = scaled;
+      ASSERT_EQ(Run().outcome, RunOutcome::Finished);
+      std::vector<std::string> texts;
+      for (int c = 1; c <= columns; ++c) {
+        for (int r = 95; r < 115; ++r) texts.push_back(fresh.StringGrid5.Cell(c, r));
+      }
+      if (shown) {
+        shownTexts = texts;
+        shownSteps = steps;
+        continue;
+      }
+      EXPECT_EQ(texts, shownTexts) << scaled;
+      ASSERT_EQ(steps.size(), shownSteps.size());
+      for (std::size_t k = 0; k < steps.size(); ++k) {
+        EXPECT_EQ(steps[k].validationError, shownSteps[k].validationError) << k;
+        EXPECT_EQ(steps[k].scaling, shownSteps[k].scaling) << k;
+        EXPECT_EQ(steps[k].bestProgram, shownSteps[k].bestProgram) << k;
+      }
+      for (int r = 0; r < 115; ++r) {
+        // Column 0 (the positions) and the training rows stay empty.
+        const int lastEmpty = r < 95 ? columns : 0;
+        for (int c = 0; c <= lastEmpty; ++c) {
+          ASSERT_EQ(fresh.StringGrid5.Cell(c, r), "") << c << " " << r;
+        }
+      }
+      EXPECT_EQ(fresh.StringGrid4.Cell(0, 100), "");
+      EXPECT_EQ(fresh.Chart4.UpdateCount(1), 0);
+      EXPECT_EQ(fresh.Form4Chart1.UpdateCount(5), 0);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vobrix::test
