@@ -10,10 +10,10 @@
 #include "cli/model_input.h"
 #include "cli/output.h"
 #include "cli/output_files.h"
-#include "cli/prediction_table.h"
 #include "cli/summary.h"
 #include "model/predictor.h"
 #include "problem/datafile.h"
+#include "results/prediction_table.h"
 
 namespace vobrix::cli {
 namespace {
