@@ -75,4 +75,14 @@ void AppendModelRows(std::string& csv, std::size_t population, const model::Pred
   if (horizon > 0) AppendForecastRows(csv, population, data, predictor.Forecast(data.y, horizon));
 }
 
+std::string DataPredictionsText(std::size_t population, const Series& data, std::size_t windowSize,
+                                const std::vector<double>& predictions,
+                                const std::vector<double>& forecast) {
+  std::string csv = PredictionsHeader();
+  AppendPredictionRows(csv, population, "data", data, windowSize, predictions.size(),
+                       predictions.data());
+  AppendForecastRows(csv, population, data, forecast);
+  return csv;
+}
+
 }  // namespace vobrix::results

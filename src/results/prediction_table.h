@@ -52,4 +52,10 @@ void AppendForecastRows(std::string& csv, std::size_t population, const Series& 
 void AppendModelRows(std::string& csv, std::size_t population, const model::Predictor& predictor,
                      const Series& data, std::size_t trainingRows, long long horizon);
 
+// The predictions file of `vobrix-cli predict` (and of a model opened in the window): the header,
+// population's "data" rows for predictions[k] of data.y[windowSize + k], then the forecast.
+std::string DataPredictionsText(std::size_t population, const Series& data, std::size_t windowSize,
+                                const std::vector<double>& predictions,
+                                const std::vector<double>& forecast);
+
 }  // namespace vobrix::results
