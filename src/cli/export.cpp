@@ -17,30 +17,22 @@ struct ExportArgs {
   std::string model, format, output, population;
 };
 
-using Exporter = std::string (*)(const model::Model&, std::size_t);
-
-Exporter ExporterOf(const std::string& format) {
-  const std::pair<const char*, Exporter> exporters[] = {{"text", model::ExportText},
-                                                        {"c", model::ExportC},
-                                                        {"python", model::ExportPython},
-                                                        {"latex", model::ExportLatex}};
-  for (const auto& [name, exporter] : exporters) {
-    if (format == name) return exporter;
-  }
+model::Exporter ExporterOf(const std::string& format) {
+  if (const model::Exporter exporter = model::ExporterOf(format)) return exporter;
   Fail("--format: \"" + format + "\" is not one of text, c, python, latex");
 }
 
 int Export(const ExportArgs& args, const std::optional<std::string>& output,
            const std::optional<std::string>& population) {
-  const Exporter exporter = ExporterOf(args.format);
+  const model::Exporter exporter = ExporterOf(args.format);
   std::unique_ptr<OutputFile> file;
   if (output) {
     CheckOutputsAreNotInputs({{"--output", *output}}, {{"model", args.model}});
     file = std::make_unique<OutputFile>(NamedPath{"--output", *output});
   }
   const model::Model model = ReadModelOption(args.model);
-  std::string text = exporter(model, ChoosePopulationOption(model, population));
-  if (!text.empty() && text.back() != '\n') text += '\n';
+  const std::string text =
+      model::ExportFile(exporter, model, ChoosePopulationOption(model, population));
   if (file) {
     file->Commit(text);
   } else {

@@ -12,11 +12,11 @@
 #include "cli/exit.h"
 #include "cli/output.h"
 #include "cli/output_files.h"
-#include "cli/prediction_table.h"
 #include "cli/summary.h"
 #include "forecast/baselines.h"
 #include "model/model_json.h"
 #include "problem/datafile.h"
+#include "results/prediction_table.h"
 
 namespace vobrix::cli {
 namespace {

@@ -13,9 +13,7 @@ namespace vobrix::cli {
 
 namespace {
 
-// The function symbols of --functions, in check-list order.
-constexpr std::array<std::string_view, kFunctionTableSize> kFunctionSymbols{
-    "+", "-", "*", "/", "sin", "cos", "tan", "ln", "log10", "sqrt"};
+using results::kFunctionSymbols;
 
 std::vector<std::string> SplitCommas(const std::string& text) {
   std::vector<std::string> parts;
@@ -123,8 +121,29 @@ int ParsePopulationCount(const std::string& text) {
 
 }  // namespace
 
+namespace {
+
+// --config FILE: the settings file is read before the other options, which override it.
+void ApplyConfig(const std::vector<std::string>& args, CliOptions& options) {
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    std::optional<std::string> path;
+    if (args[k].rfind("--config=", 0) == 0) path = args[k].substr(9);
+    if (args[k] == "--config" && k + 1 < args.size()) path = args[k + 1];
+    if (!path) continue;
+    try {
+      static_cast<results::PanelSettings&>(options) = results::ReadSettingsFile(*path);
+    } catch (const results::SettingsFileError& e) {
+      throw UsageError(std::string("--config: ") + e.what());
+    }
+    return;
+  }
+}
+
+}  // namespace
+
 CliOptions ParseOptions(const std::vector<std::string>& args) {
   CliOptions options;
+  ApplyConfig(args, options);
   std::vector<std::pair<std::string, std::string>> panelValues;  // applied once K is known
   bool sawTrain = false;
 
@@ -152,6 +171,8 @@ CliOptions ParseOptions(const std::vector<std::string>& args) {
       sawTrain = true;
     } else if (name == "--validation") {
       options.validationPath = value();
+    } else if (name == "--config") {
+      value();  // read first, by ApplyConfig
     } else if (name == "--window") {
       options.problem.windowSizeText = value();
     } else if (name == "--functions") {
@@ -200,72 +221,6 @@ CliOptions ParseOptions(const std::vector<std::string>& args) {
   return options;
 }
 
-namespace {
-
-// The per-population options that hold a text of the panel, with that text.
-std::vector<std::pair<const char*, const std::string*>> PanelTextOptions(const PanelTexts& panel) {
-  return {{"--pop-size", &panel.populationSize},
-          {"--generations", &panel.generations},
-          {"--tournament-size", &panel.tournamentSize},
-          {"--crossover", &panel.crossover},
-          {"--mutation", &panel.mutation},
-          {"--one-point", &panel.onePoint},
-          {"--elite", &panel.elite},
-          {"--max-length", &panel.maxLength},
-          {"--max-depth", &panel.maxInitialDepth},
-          {"--function-ratio", &panel.functionRatio},
-          {"--variable-ratio", &panel.variableRatio}};
-}
-
-std::string PanelSetting(const PanelTexts& panel, const std::string& option) {
-  if (option == "--selection") {
-    static constexpr const char* kNames[] = {"proportional", "tournament", "random"};
-    return kNames[std::clamp(panel.selectionIndex, 0, 2)];
-  }
-  if (option == "--elite" && !panel.eliteChecked) return "off";
-  for (const auto& [name, text] : PanelTextOptions(panel)) {
-    if (name == option) return *text;
-  }
-  return "";
-}
-
-}  // namespace
-
-std::optional<std::string> OptionHoldingText(const PanelTexts& panel, const std::string& text) {
-  for (const auto& [option, field] : PanelTextOptions(panel)) {
-    if (*field == text) return option;
-  }
-  return std::nullopt;
-}
-
-std::map<std::string, std::string> SettingsTexts(const CliOptions& options) {
-  std::map<std::string, std::string> settings{
-      {"--train", options.trainPath},
-      {"--window", options.problem.windowSizeText},
-      {"--constants", options.problem.constantCountText},
-      {"--range", options.problem.lowerText + " " + options.problem.upperText},
-      {"--populations", std::to_string(options.populations)}};
-  if (options.validationPath) settings["--validation"] = *options.validationPath;
-  if (options.normalize) settings["--normalize"] = "";
-  if (options.seed) settings["--seed"] = std::to_string(*options.seed);
-  std::string functions;
-  for (std::size_t f = 0; f < kFunctionSymbols.size(); ++f) {
-    if (!options.problem.ticked[f]) continue;
-    if (!functions.empty()) functions += ',';
-    functions += kFunctionSymbols[f];
-  }
-  settings["--functions"] = functions;
-  for (const auto& [option, setter] : PanelOptions()) {
-    std::string texts;
-    for (int p = 0; p < options.populations; ++p) {
-      if (p > 0) texts += ',';
-      texts += PanelSetting(options.panels[static_cast<std::size_t>(p)], option);
-    }
-    settings[option] = texts;
-  }
-  return settings;
-}
-
 std::string HelpText() {
   return R"(Usage: vobrix-cli --train FILE [--validation FILE] [options]
        vobrix-cli run|predict|export ...   (save, apply, export a model: SUBCOMMAND --help)
@@ -281,6 +236,10 @@ Data:
   A data file may hold at most )" +
          std::to_string(kMaxDataFileLines) + " lines and " + std::to_string(kMaxDataFileBytes) +
          R"( bytes.
+
+Settings file:
+  --config FILE           the problem and population settings of a settings file (as the
+                          window's "Save Settings…" writes it); the options below override it
 
 Problem:
   --window N              window size: variables X0 .. X(N-1)           (default 5)

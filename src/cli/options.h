@@ -12,6 +12,7 @@
 
 #include "problem/population_settings.h"
 #include "problem/problem.h"
+#include "results/run_settings.h"
 
 namespace vobrix::cli {
 
@@ -21,15 +22,11 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-struct CliOptions {
+// The run's settings: --window, --functions, --constants, --range, --populations and the panel
+// options (or --config FILE, which the other options then override), the data, --normalize and
+// --seed.
+struct CliOptions : results::RunSettings {
   bool help = false;
-  std::string trainPath;
-  std::optional<std::string> validationPath;
-  ProblemSettings problem;  // --window, --functions, --constants, --range
-  bool normalize = false;
-  int populations = 1;
-  std::array<PanelTexts, 4> panels;  // the first `populations` are used
-  std::optional<std::uint32_t> seed;
   std::optional<std::string> dumpInitial;
   bool quiet = false;
   int threads = 0;  // 0: one per processor core
@@ -42,13 +39,7 @@ CliOptions ParseOptions(const std::vector<std::string>& args);
 // The text of --help.
 std::string HelpText();
 
-// The option whose text in the panel of one population is `text`, for naming the option in a
-// conversion error ("--pop-size"), or nothing.
-std::optional<std::string> OptionHoldingText(const PanelTexts& panel, const std::string& text);
-
-// Every setting of a run as option texts by option name ("--pop-size": "100,50" with one text
-// per population, "--range": "-10 10", "--normalize": "" when given), defaults included: what
-// a saved model records of the run it came from.
-std::map<std::string, std::string> SettingsTexts(const CliOptions& options);
+using results::OptionHoldingText;
+using results::SettingsTexts;
 
 }  // namespace vobrix::cli

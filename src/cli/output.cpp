@@ -5,14 +5,6 @@
 
 namespace vobrix::cli {
 
-std::string FormatNumber(double value) {
-  if (std::isnan(value)) return "nan";
-  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
-  char buffer[40];
-  std::snprintf(buffer, sizeof buffer, "%.17g", value);
-  return buffer;
-}
-
 std::string CsvQuote(const std::string& text) {
   std::string quoted = "\"";
   for (char c : text) {

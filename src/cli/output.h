@@ -5,13 +5,20 @@
 #include <string>
 
 #include "engine/gp_pop.h"
+#include "results/prediction_table.h"
 #include "run/gp.h"
 
 namespace vobrix::cli {
 
-// A number as C's "%.17g" writes it, with the non-finite values spelled "inf", "-inf" and
-// "nan" on every platform (never "-nan").
-std::string FormatNumber(double value);
+// The predictions file is written by the code the window's Results menu uses too.
+using results::AppendForecastRows;
+using results::AppendModelRows;
+using results::AppendPredictionRows;
+using results::AppendRows;
+using results::FormatNumber;
+using results::kMaxHorizon;
+using results::PredictionsHeader;
+using results::Series;
 
 // The text in double quotes, inner quotes doubled.
 std::string CsvQuote(const std::string& text);

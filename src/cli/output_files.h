@@ -8,9 +8,12 @@
 #include <utility>
 #include <vector>
 
-#include "cli/replacing_file.h"
+#include "results/replacing_file.h"
 
 namespace vobrix::cli {
+
+using results::ReplacingFile;
+using results::WriteError;
 
 // An option and the path it names ("--model", "run.json").
 using NamedPath = std::pair<std::string, std::string>;

@@ -10,10 +10,10 @@
 #include "cli/model_input.h"
 #include "cli/output.h"
 #include "cli/output_files.h"
-#include "cli/prediction_table.h"
 #include "cli/summary.h"
 #include "model/predictor.h"
 #include "problem/datafile.h"
+#include "results/prediction_table.h"
 
 namespace vobrix::cli {
 namespace {
@@ -77,11 +77,9 @@ int Predict(const PredictArgs& args) {
     Fail("--data: '" + args.data + "': " + e.what());
   }
 
-  std::string csv = PredictionsHeader();
-  AppendPredictionRows(csv, population + 1, "data", data,
-                       static_cast<std::size_t>(model.windowSize), prediction.predictions.size(),
-                       prediction.predictions.data());
-  AppendForecastRows(csv, population + 1, data, forecast);
+  const std::string csv =
+      results::DataPredictionsText(population + 1, data, static_cast<std::size_t>(model.windowSize),
+                                   prediction.predictions, forecast);
   if (summaryFile) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

@@ -5,6 +5,7 @@
 
 #include "cli/commands.h"
 #include "cli/exit.h"
+#include "cli/output.h"
 #include "cli/output_files.h"
 
 namespace vobrix::cli {

@@ -4,9 +4,7 @@
 
 #include "cli/exit.h"
 #include "cli/summary.h"
-#include "model/model_json.h"
 #include "model/predictor.h"
-#include "problem/textconv.h"
 
 namespace vobrix::cli {
 
@@ -37,52 +35,22 @@ void RunOutputs::Open(const CliOptions& options) {
     if (output.first == "--predictions") predictionsFile_ = std::make_unique<OutputFile>(output);
     if (output.first == "--summary") summaryFile_ = std::make_unique<OutputFile>(output);
   }
-  model_.settings = SettingsTexts(options);
-  if (options_.linearScaling) model_.settings["--linear-scaling"] = "";
-  model_.seed = options.seed;
+  record_.Begin(SettingsTexts(options), options.seed, options_.linearScaling);
 }
 
 void RunOutputs::KeepData(const std::vector<CellRow>& training,
                           const std::vector<CellRow>& validation) {
-  if (!Wanted()) return;
-  AppendRows(data_, training);
-  trainingRows_ = training.size();
-  AppendRows(data_, validation);
-  runY_ = data_.y;
+  if (Wanted()) record_.KeepData(training, validation);
 }
 
 void RunOutputs::KeepNormalization(const NormalizedData& normalized) {
-  if (!Wanted()) return;
-  Series run;
-  AppendRows(run, normalized.training);
-  AppendRows(run, normalized.validation);
-  runY_ = std::move(run.y);
-  model_.normalization = model::Normalization{normalized.low, normalized.high};
+  if (Wanted()) record_.KeepNormalization(normalized);
 }
 
 void RunOutputs::Follow(RunSession& session) {
   if (!Wanted()) return;
-  model_.populations.resize(static_cast<std::size_t>(session.lastPopIndex) + 1);
-  session.observer.afterStep =
-      [this, &session, report = std::move(session.observer.afterStep)](const StepReport& step) {
-        report(step);
-        Capture(session, step);
-      };
+  record_.Follow(session);
   start_ = std::chrono::steady_clock::now();
-}
-
-void RunOutputs::Capture(const RunSession& session, const StepReport& report) {
-  const Problem& problem = *session.problem;
-  if (model_.functions.empty()) {
-    const model::Model shape = model::ModelOfProblem(problem);
-    model_.windowSize = shape.windowSize;
-    model_.functions = shape.functions;
-  }
-  const Individual& best =
-      *session.populations[static_cast<std::size_t>(report.population)]->Current()[0];
-  model_.populations[static_cast<std::size_t>(report.population)] = {
-      model::ProgramOfGenes(problem, best.genes, best.length), best.rawFitness,
-      report.validationError, report.scaling};
 }
 
 void RunOutputs::Commit() {
@@ -90,9 +58,9 @@ void RunOutputs::Commit() {
   wallSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
   std::string modelText, predictionsText, summaryText;
   try {
-    model::ValidateModel(model_);
-    if (modelFile_) modelText = model::ModelToJson(model_);
-    if (predictionsFile_) predictionsText = PredictionsText();
+    model::ValidateModel(record_.Model());
+    if (modelFile_) modelText = record_.ModelText();
+    if (predictionsFile_) predictionsText = record_.PredictionsText(options_.horizon);
     if (summaryFile_) summaryText = SummaryText();
   } catch (const model::ModelError& e) {
     Fail(std::string("the run's best programs cannot be saved as a model: ") + e.what());
@@ -102,31 +70,24 @@ void RunOutputs::Commit() {
   if (summaryFile_) summaryFile_->Commit(summaryText);
 }
 
-std::string RunOutputs::PredictionsText() const {
-  std::string csv = PredictionsHeader();
-  for (std::size_t i = 0; i < model_.populations.size(); ++i) {
-    AppendModelRows(csv, i + 1, model::Predictor(model_, i), data_, trainingRows_,
-                    options_.horizon);
-  }
-  return csv;
-}
-
 // Everything in the units the run scored its programs in, so that the programs' own errors
 // and the baselines' compare.
 std::string RunOutputs::SummaryText() const {
-  const auto w = static_cast<std::size_t>(model_.windowSize);
-  const SummaryBaselines baselines = ScoreSummaryBaselines(runY_, trainingRows_, w);
-  model::Model inRunUnits = model_;
+  const model::Model& model = record_.Model();
+  const std::vector<double>& runY = record_.RunY();
+  const auto w = static_cast<std::size_t>(model.windowSize);
+  const SummaryBaselines baselines = ScoreSummaryBaselines(runY, record_.TrainingRows(), w);
+  model::Model inRunUnits = model;
   inRunUnits.normalization.reset();
   Json populations = Json::array();
-  for (std::size_t i = 0; i < model_.populations.size(); ++i) {
-    const model::PopulationModel& population = model_.populations[i];
+  for (std::size_t i = 0; i < model.populations.size(); ++i) {
+    const model::PopulationModel& population = model.populations[i];
     populations.push_back(PopulationSummaryJson(
         i + 1, population.trainingMse, population.validationMse,
-        model::Predictor(inRunUnits, i).Predict(runY_).predictions, runY_, w, baselines));
+        model::Predictor(inRunUnits, i).Predict(runY).predictions, runY, w, baselines));
   }
-  Json root = SummaryHeadJson("run", model_.normalization ? "normalized" : "data",
-                              model_.windowSize, wallSeconds_, baselines);
+  Json root = SummaryHeadJson("run", model.normalization ? "normalized" : "data", model.windowSize,
+                              wallSeconds_, baselines);
   root["populations"] = populations;
   return root.dump(2) + "\n";
 }

@@ -12,9 +12,7 @@
 
 #include "cli/options.h"
 #include "cli/output_files.h"
-#include "cli/prediction_table.h"
-#include "model/model.h"
-#include "problem/normalize.h"
+#include "results/run_record.h"
 #include "run/gp.h"
 
 namespace vobrix::cli {
@@ -52,16 +50,11 @@ class RunOutputs {
 
  private:
   bool Wanted() const;
-  void Capture(const RunSession& session, const StepReport& report);
-  std::string PredictionsText() const;
   std::string SummaryText() const;
 
   RunOutputOptions options_;
   std::unique_ptr<OutputFile> modelFile_, predictionsFile_, summaryFile_;
-  Series data_;  // training then validation, the data's units
-  std::size_t trainingRows_ = 0;
-  std::vector<double> runY_;  // the same Y as the run read them (normalized or not)
-  model::Model model_;
+  results::RunRecord record_;
   std::chrono::steady_clock::time_point start_;
   double wallSeconds_ = 0.0;
 };

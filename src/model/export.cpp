@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 namespace vobrix::model {
 
@@ -665,6 +666,21 @@ std::string ExportLatex(const Model& model, std::size_t population) {
       text += "% then held to [" + ExactText(model.clip->low) + ", " + ExactText(model.clip->high) +
               "]\n";
   }
+  return text;
+}
+
+Exporter ExporterOf(std::string_view format) {
+  const std::pair<std::string_view, Exporter> exporters[] = {
+      {"text", ExportText}, {"c", ExportC}, {"python", ExportPython}, {"latex", ExportLatex}};
+  for (const auto& [name, exporter] : exporters) {
+    if (format == name) return exporter;
+  }
+  return nullptr;
+}
+
+std::string ExportFile(Exporter exporter, const Model& model, std::size_t population) {
+  std::string text = exporter(model, population);
+  if (!text.empty() && text.back() != '\n') text += '\n';
   return text;
 }
 

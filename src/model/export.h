@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "model/model.h"
@@ -39,5 +40,13 @@ std::string PythonFunction(const Model& model, std::size_t population, const std
 
 // The formula in LaTeX math, with comments ("%") saying what the protected functions do.
 std::string ExportLatex(const Model& model, std::size_t population);
+
+// The four forms by the names `vobrix-cli export --format` takes: "text", "c", "python",
+// "latex"; nullptr for any other name.
+using Exporter = std::string (*)(const Model&, std::size_t);
+Exporter ExporterOf(std::string_view format);
+// The file an export writes (`vobrix-cli export`, the window's "Export Formula…"): the form's
+// text, ending with a line break.
+std::string ExportFile(Exporter exporter, const Model& model, std::size_t population);
 
 }  // namespace vobrix::model

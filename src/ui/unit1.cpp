@@ -29,6 +29,7 @@
 #include "ui/grid_fit.h"
 #include "ui/page_guard.h"
 #include "ui/forecast_dialog.h"
+#include "ui/results_menu.h"
 #include "ui/settings.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -127,6 +128,7 @@ TForm1::TForm1(QWidget* parent)
   form5_ = std::make_unique<TForm5>();
   form6_ = std::make_unique<TForm6>();
   form4_ = std::make_unique<TForm4>();
+  resultsMenu_ = std::make_unique<ResultsMenu>(*this);
 }
 
 TForm1::~TForm1() {

@@ -25,13 +25,16 @@ namespace vobrix {
 struct PopulationParams;
 struct ProblemSettings;
 struct ProblemShape;
+struct PanelTexts;
 struct RunPlan;
 struct RunDisplay;
+struct RunResult;
 struct RunSession;
 }  // namespace vobrix
 
 namespace vobrix::ui {
 
+class ResultsMenu;
 class TAboutBox;
 class TForm4;
 class TForm5;
@@ -84,6 +87,15 @@ class TForm1 : public QMainWindow {
     std::function<void()> close;  // before FormClose stores the setting
   };
   Hooks hooks;
+
+  // Told of every run Start makes: with the session before its first step, and with the
+  // session and the outcome after its last (the Results menu keeps what the run found).
+  std::function<void(RunSession&)> runStarting;
+  std::function<void(RunSession&, const RunResult&)> runEnded;
+  ResultsMenu* Results() const { return resultsMenu_.get(); }
+  // The texts and states of population panel `index`, and of the problem settings.
+  PanelTexts PanelTextsOf(int index);
+  ProblemSettings ProblemSettingsOfWindow() const;
 
   // Set by the run code for the length of a run: Start and the population count refuse.
   void SetRunning(bool running);
@@ -275,7 +287,6 @@ class TForm1 : public QMainWindow {
   // The run (unit1_run.cpp).
   enum class LeaveAfterRun { Stay, Close, Exit };
   void StartRun();
-  ProblemSettings ProblemSettingsOfWindow() const;
   std::optional<ProblemShape> CheckProblem(const ProblemSettings& settings);
   // The run the settings and the panels describe, checked and weighed as a whole; nothing
   // when a check failed and the user has been told.
@@ -298,6 +309,7 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<TForm5> form5_;
   std::unique_ptr<TForm6> form6_;
   std::unique_ptr<TForm4> form4_;
+  std::unique_ptr<ResultsMenu> resultsMenu_;
 };
 
 }  // namespace vobrix::ui

@@ -136,7 +136,7 @@ bool TForm1::EndRunBeforeLeaving(bool exit) {
   return true;
 }
 
-std::optional<PopulationParams> TForm1::ReadPanel(int index) {
+PanelTexts TForm1::PanelTextsOf(int index) {
   const PopulationPanel& p = Panel(index);
   PanelTexts texts;
   texts.populationSize = Text(p.populationSize);
@@ -154,7 +154,11 @@ std::optional<PopulationParams> TForm1::ReadPanel(int index) {
   texts.maxInitialDepth = Text(p.maxInitialDepth);
   texts.functionRatio = Text(p.function);
   texts.variableRatio = Text(p.variable);
+  return texts;
+}
 
+std::optional<PopulationParams> TForm1::ReadPanel(int index) {
+  const PanelTexts texts = PanelTextsOf(index);
   QString message;
   try {
     PopulationParams params = ReadPopulationParams(texts);
@@ -340,8 +344,14 @@ void TForm1::StartRun() {
     }
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
-  } lock(*this, session);
-  RunEvolution(session, RunControls());
+  };
+  RunResult result;
+  {
+    const Lock lock(*this, session);
+    if (runStarting) runStarting(session);
+    result = RunEvolution(session, RunControls());
+  }
+  if (runEnded) runEnded(session, result);
 }
 
 }  // namespace vobrix::ui

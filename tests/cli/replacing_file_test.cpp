@@ -1,6 +1,6 @@
 // Files written whole or not at all: the target changes only at Commit, failures are
 // reported, and no temporary is left behind.
-#include "cli/replacing_file.h"
+#include "results/replacing_file.h"
 
 #include "read_text.h"
 
@@ -16,11 +16,11 @@
 #include <vector>
 #include "common/scratch.h"
 
-namespace vobrix::cli {
+namespace vobrix::results {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ReadText;
+using cli::testing::ReadText;
 
 class ReplacingFileTest : public ::testing::Test {
  protected:
@@ -103,4 +103,4 @@ TEST_F(ReplacingFileTest, FailuresNameTheFileAndTheCause) {
 }
 
 }  // namespace
-}  // namespace vobrix::cli
+}  // namespace vobrix::results

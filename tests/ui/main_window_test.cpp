@@ -53,9 +53,12 @@ TEST_F(FormTest, KeyCaptionsInitialStatesAndMenus) {
   EXPECT_TRUE(form->BitBtn2->isEnabled() && !form->BitBtn1->isEnabled());
   EXPECT_FALSE(form->Label48->Visible() || form->PageControl2->isTabVisible(1));
 
+  // The spec's four menus, with the Results menu before Help.
   const QList<QAction*> top = form->menuBar()->actions();
-  ASSERT_EQ(top.size(), 4);
-  EXPECT_TRUE(top[0]->isVisible() && top[3]->isVisible());
+  ASSERT_EQ(top.size(), 5);
+  EXPECT_EQ(top[3]->text(), "Results (&S)");
+  EXPECT_TRUE(top[0]->isVisible() && top[3]->isVisible() && top[4]->isVisible());
+  EXPECT_EQ(top[4], form->HelpMenu->menuAction());
   EXPECT_FALSE(top[1]->isVisible() || top[2]->isVisible());  // Edit and GP Run
   EXPECT_FALSE(form->Load1->isEnabled());
 

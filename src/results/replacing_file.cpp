@@ -1,4 +1,4 @@
-#include "cli/replacing_file.h"
+#include "results/replacing_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace vobrix::cli {
+namespace vobrix::results {
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, int error) {
@@ -84,4 +84,4 @@ void ReplacingFile::Discard() {
   if (writing_ != destination_) std::remove(writing_.c_str());
 }
 
-}  // namespace vobrix::cli
+}  // namespace vobrix::results

@@ -1,12 +1,12 @@
-// A file that vobrix-cli writes whole or not at all, so that a run that fails part-way never
-// leaves a truncated file where an earlier one was.
+// A file written whole or not at all (by vobrix-cli and the window's save entries), so that a run
+// that fails part-way never leaves a truncated file where an earlier one was.
 #pragma once
 
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 
-namespace vobrix::cli {
+namespace vobrix::results {
 
 // Why a file could not be written; what() names the file and the cause.
 class WriteError : public std::runtime_error {
@@ -43,4 +43,4 @@ class ReplacingFile {
   int error_ = 0;  // errno of the first failed write
 };
 
-}  // namespace vobrix::cli
+}  // namespace vobrix::results

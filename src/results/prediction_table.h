@@ -12,12 +12,16 @@
 #include "model/predictor.h"
 #include "problem/problem.h"
 
-namespace vobrix::cli {
+namespace vobrix::results {
 
-// The longest forecast the command line writes (--horizon). The predictions are built in
+// The longest forecast written (--horizon). The predictions are built in
 // memory at up to 70 bytes a forecast row (X and prediction of up to 24 characters each), so
 // the bound keeps a population's forecast under 70 MB; a recursive forecast fed only its own
 // output for a million steps has long stopped saying anything about the data.
+// A number as C's "%.17g" writes it, with the non-finite values spelled "inf", "-inf" and
+// "nan" on every platform (never "-nan"): read back, it gives the same bits.
+std::string FormatNumber(double value);
+
 inline constexpr long long kMaxHorizon = 1'000'000;
 
 // A series as the run reads its data cells: X and Y as numbers, the data's units.
@@ -48,4 +52,10 @@ void AppendForecastRows(std::string& csv, std::size_t population, const Series& 
 void AppendModelRows(std::string& csv, std::size_t population, const model::Predictor& predictor,
                      const Series& data, std::size_t trainingRows, long long horizon);
 
-}  // namespace vobrix::cli
+// The predictions file of `vobrix-cli predict` (and of a model opened in the window): the header,
+// population's "data" rows for predictions[k] of data.y[windowSize + k], then the forecast.
+std::string DataPredictionsText(std::size_t population, const Series& data, std::size_t windowSize,
+                                const std::vector<double>& predictions,
+                                const std::vector<double>& forecast);
+
+}  // namespace vobrix::results

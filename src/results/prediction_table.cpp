@@ -1,9 +1,11 @@
-#include "cli/prediction_table.h"
+#include "results/prediction_table.h"
 
-#include "cli/output.h"
+#include <cmath>
+#include <cstdio>
+
 #include "problem/textconv.h"
 
-namespace vobrix::cli {
+namespace vobrix::results {
 namespace {
 
 void AppendRow(std::string& csv, std::size_t population, std::string_view part, double x,
@@ -21,6 +23,14 @@ void AppendRow(std::string& csv, std::size_t population, std::string_view part, 
 }
 
 }  // namespace
+
+std::string FormatNumber(double value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  char buffer[40];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  return buffer;
+}
 
 void AppendRows(Series& series, const std::vector<CellRow>& rows) {
   series.x.reserve(series.x.size() + rows.size());
@@ -65,4 +75,14 @@ void AppendModelRows(std::string& csv, std::size_t population, const model::Pred
   if (horizon > 0) AppendForecastRows(csv, population, data, predictor.Forecast(data.y, horizon));
 }
 
-}  // namespace vobrix::cli
+std::string DataPredictionsText(std::size_t population, const Series& data, std::size_t windowSize,
+                                const std::vector<double>& predictions,
+                                const std::vector<double>& forecast) {
+  std::string csv = PredictionsHeader();
+  AppendPredictionRows(csv, population, "data", data, windowSize, predictions.size(),
+                       predictions.data());
+  AppendForecastRows(csv, population, data, forecast);
+  return csv;
+}
+
+}  // namespace vobrix::results
