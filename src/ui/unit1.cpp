@@ -26,6 +26,8 @@
 #include "problem/problem.h"
 #include "problem/textconv.h"
 #include "ui/about.h"
+#include "ui/fitness_baselines.h"
+#include "ui/forecast_view.h"
 #include "ui/settings.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -124,6 +126,8 @@ TForm1::TForm1(QWidget* parent)
   form5_ = std::make_unique<TForm5>();
   form6_ = std::make_unique<TForm6>();
   form4_ = std::make_unique<TForm4>();
+  FitnessStrip->AddChart(form5_->Chart2);
+  Forecast->AddChart(form4_->Chart1);
 }
 
 TForm1::~TForm1() {
@@ -423,7 +427,8 @@ QWidget* TForm1::BuildResultsPage() {
   Chart3 = new QtChart(LengthSeries(), QStringLiteral("Generation"),
                        QStringLiteral("Length of gene"), page);
   Chart4 = new QtChart(MainPredictionSeries(), QString(), QString(), page);
-  layout->addWidget(Chart2, 0, 0);
+  FitnessStrip = new FitnessBaselines(Chart2, page);
+  layout->addWidget(FitnessStrip, 0, 0);
   layout->addWidget(Chart3, 0, 1);
   layout->addWidget(Chart4, 1, 0, 1, 2);
 
@@ -459,6 +464,9 @@ QWidget* TForm1::BuildResultsPage() {
   StringGrid4->hide();
   (new QVBoxLayout(GroupBox8))->addWidget(StringGrid5);
   side->addWidget(GroupBox8, 1);
+  Forecast = new ForecastView(StringGrid5, page);
+  Forecast->AddChart(Chart4);
+  side->addWidget(Forecast);
 
   ProgressBar1 = new QtProgressBar(page);
   ProgressBar1->SetRange(0, 100);

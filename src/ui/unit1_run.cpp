@@ -20,6 +20,8 @@
 #include "run/grid_rows.h"
 #include "run/prediction.h"
 #include "run/run_plan.h"
+#include "ui/fitness_baselines.h"
+#include "ui/forecast_view.h"
 #include "ui/unit1.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -335,7 +337,14 @@ void TForm1::StartRun() {
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
   } lock(*this, session);
-  RunEvolution(session, RunControls());
+  const std::vector<double> series = GridSeries(*StringGrid1, *StringGrid3);
+  FitnessStrip->SetBaselines(ValidationBaselines(series, std::size_t(StringGrid1->RowCount())));
+  FitnessStrip->Follow(session);
+  Forecast->ClearForecast();
+  Forecast->Follow(session);
+  if (RunEvolution(session, RunControls()).outcome == RunOutcome::Finished) {
+    Forecast->ShowRunForecast(series);
+  }
 }
 
 }  // namespace vobrix::ui
