@@ -47,7 +47,7 @@ TickPlan NiceTicks(AxisRange range, int maxTicks) {
 
 int TicksForLength(double pixels, double spacing) {
   if (!(pixels > 0.0) || !(spacing > 0.0)) return 5;
-  return std::clamp(static_cast<int>(pixels / spacing), 2, 10);
+  return std::clamp(static_cast<int>(pixels / spacing), 3, 10);
 }
 
 std::string TickFormat(const TickPlan& plan, AxisRange range) {

@@ -29,7 +29,8 @@ struct TickPlan {
 };
 TickPlan NiceTicks(AxisRange range, int maxTicks);
 
-// How many ticks fit a length in pixels, one per `spacing` pixels, at least 2 and at most 10.
+// How many ticks fit a length in pixels, one per `spacing` pixels, at least 3 (a first and
+// a last tick besides the zero a range often starts at) and at most 10.
 int TicksForLength(double pixels, double spacing);
 
 // A printf format that writes the plan's ticks as plain numbers ("%.2f"); beyond what a small

@@ -51,6 +51,9 @@ std::string TimesBetter(double persistence, double error) {
 FitnessBaselines::FitnessBaselines(QtChart* chart, QWidget* parent) : QWidget(parent) {
   logScale_ = new QCheckBox(QStringLiteral("Log scale"), this);
   baselines_ = new QLabel(this);
+  // Long figures wrap instead of widening the chart's column.
+  baselines_->setWordWrap(true);
+  baselines_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(1);
@@ -65,8 +68,10 @@ FitnessBaselines::FitnessBaselines(QtChart* chart, QWidget* parent) : QWidget(pa
     best_[i] = new QLabel(this);
     best_[i]->setStyleSheet(
         QStringLiteral("color: %1").arg(PopulationColour(static_cast<int>(i), false).name()));
+    best_[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    best_[i]->setWordWrap(true);
     best_[i]->hide();
-    bests->addWidget(best_[i], static_cast<int>(i / 2), static_cast<int>(i % 2));
+    bests->addWidget(best_[i], static_cast<int>(i), 0);
   }
   layout->addLayout(bests);
   connect(logScale_, &QCheckBox::toggled, this, [this](bool on) {
@@ -82,7 +87,7 @@ void FitnessBaselines::AddChart(QtChart* chart) {
   chart->SetLogScale(logScale_->isChecked());
   // The box and every chart's context menu switch all of them together.
   connect(chart, &QtChart::logScaleChanged, logScale_, &QCheckBox::setChecked);
-  if (charts_.size() > 1) chart->SetReferenceLines(References());
+  if (charts_.size() > 1) chart->SetReferenceLines(References(true));
 }
 
 void FitnessBaselines::Follow(RunSession& session) {
@@ -94,14 +99,15 @@ void FitnessBaselines::Follow(RunSession& session) {
       };
 }
 
-std::vector<ReferenceLine> FitnessBaselines::References() const {
+std::vector<ReferenceLine> FitnessBaselines::References(bool inLegend) const {
   std::vector<ReferenceLine> lines;
   if (!errors_) return lines;
-  lines.push_back({{QStringLiteral("Persistence"), kPersistenceColour, false, true, true},
+  lines.push_back({{QStringLiteral("Persistence"), kPersistenceColour, false, inLegend, true},
                    errors_->persistence});
   if (errors_->ar) {
-    lines.push_back({{QStringLiteral("AR(%1)").arg(errors_->arOrder), kArColour, false, true, true},
-                     *errors_->ar});
+    lines.push_back(
+        {{QStringLiteral("AR(%1)").arg(errors_->arOrder), kArColour, false, inLegend, true},
+         *errors_->ar});
   }
   return lines;
 }
@@ -110,14 +116,18 @@ void FitnessBaselines::SetBaselines(const std::optional<BaselineErrors>& errors)
   errors_ = errors;
   QString text;
   if (errors) {
-    text = QStringLiteral("Validation MSE: persistence %1").arg(Plain(errors->persistence));
+    // In the lines' colours: the small chart has no room to name them in its legend.
+    text = QStringLiteral("Validation MSE: <span style='color:%1'>persistence %2</span>")
+               .arg(kPersistenceColour.name(), Plain(errors->persistence));
     if (errors->ar) {
-      text += QStringLiteral(", AR(%1) %2").arg(errors->arOrder).arg(Plain(*errors->ar));
+      text += QStringLiteral(", <span style='color:%1'>AR(%2) %3</span>")
+                  .arg(kArColour.name())
+                  .arg(errors->arOrder)
+                  .arg(Plain(*errors->ar));
     }
   }
   baselines_->setText(text);
-  const std::vector<ReferenceLine> lines = References();
-  for (QtChart* each : charts_) each->SetReferenceLines(lines);
+  for (std::size_t c = 0; c < charts_.size(); ++c) charts_[c]->SetReferenceLines(References(c > 0));
   ClearBest();
 }
 

@@ -56,7 +56,7 @@ class FitnessBaselines : public QWidget {
   QLabel* BestLabel(int population) const { return best_.at(static_cast<std::size_t>(population)); }
 
  private:
-  std::vector<ReferenceLine> References() const;
+  std::vector<ReferenceLine> References(bool inLegend) const;
 
   std::vector<QtChart*> charts_;  // the strip's own first
   QCheckBox* logScale_;

@@ -334,8 +334,8 @@ TEST_F(ChartWindowTest, BaselinesAreTheCommandLinesAndTheBestIsComparedWithPersi
   EXPECT_DOUBLE_EQ(form->Chart2->ReferenceSeries(0)->at(0).y(), persistence);
   EXPECT_DOUBLE_EQ(form->Chart2->ReferenceSeries(1)->at(0).y(), ar);
   EXPECT_EQ(form->Form5()->Chart2->ReferenceLineCount(), 2);
-  EXPECT_TRUE(
-      form->FitnessStrip->BaselineLabel()->text().startsWith("Validation MSE: persistence"));
+  EXPECT_TRUE(form->FitnessStrip->BaselineLabel()->text().contains(
+      QString::fromStdString("persistence " + PlainNumber(persistence, 4))));
   const double best = form->Chart2->Points(1).back().y;  // population 1's validation error
   EXPECT_EQ(form->FitnessStrip->BestLabel(0)->text().toStdString(),
             "No1: " + TimesBetter(persistence, best));
