@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -27,6 +28,7 @@
 
 #include "problem/textconv.h"
 #include "toolkit/toolkit.h"
+#include "ui/chart_axes.h"
 
 class QButtonGroup;
 class QMessageBox;
@@ -192,9 +194,19 @@ struct SeriesStyle {
   QColor colour;
   bool dotted = false;
   bool inLegend = true;
+  bool dashed = false;  // a forecast: drawn in dashes
 };
 
-// A flat line chart with a white back wall, series addressed by index, drag zoom.
+// A horizontal line across a chart at a fixed value (a baseline's error).
+struct ReferenceLine {
+  SeriesStyle style;
+  double value = 0.0;
+};
+
+// A flat line chart with a white back wall, series addressed by index, drag zoom. The vertical
+// axis always holds every point drawn (a maximum the run sets only ever widens it), ticks fall
+// on round numbers, and a long series is drawn decimated (chart_decimation.h) while Points
+// keeps it whole.
 class QtChart : public QChartView, public toolkit::Chart {
   Q_OBJECT
  public:
@@ -214,7 +226,22 @@ class QtChart : public QChartView, public toolkit::Chart {
   QLineSeries* Series(int index) const { return series_.at(static_cast<std::size_t>(index)); }
   bool SeriesInLegend(int index) const;
   QValueAxis* BottomAxis() const { return axisX_; }
+  // The linear vertical axis; LogAxis() takes its place while LogScale() is on.
   QValueAxis* LeftAxis() const { return axisY_; }
+  QLogValueAxis* LogAxis() const { return logAxis_; }
+  // Appends a series of its own style after the run's series; returns its index.
+  int AppendSeries(const SeriesStyle& style);
+  // A logarithmic vertical axis (base 10). Points at or below 0 are drawn on the axis' bottom.
+  void SetLogScale(bool on);
+  bool LogScale() const { return logScale_; }
+  // Offers the log scale in the chart's context menu.
+  void OfferLogScale() { logScaleOffered_ = true; }
+  // Horizontal lines across the points' X range; the vertical axis holds them too.
+  void SetReferenceLines(const std::vector<ReferenceLine>& lines);
+  int ReferenceLineCount() const { return static_cast<int>(references_.size()); }
+  QLineSeries* ReferenceSeries(int index) const {
+    return referenceSeries_.at(static_cast<std::size_t>(index));
+  }
   // Hands the points added since the last call to the Qt series and fits the axes. Happens
   // by itself when events are processed, at most once a frame (kFrameMs), so that adding points
   // one at a time or step after step stays cheap; a chart that is not shown waits until it is.
@@ -227,18 +254,34 @@ class QtChart : public QChartView, public toolkit::Chart {
 
  signals:
   void doubleClicked();
+  void logScaleChanged(bool on);
 
  protected:
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   struct Bounds {
     bool any = false;
     double minX = 0.0, maxX = 0.0, minY = 0.0, maxY = 0.0;
+    std::optional<double> minPositiveY;
     void Extend(double x, double y);
   };
   bool ValidIndex(int series) const;
+  QLineSeries* NewLine(const SeriesStyle& style);
+  void MarkAllDirty();
+  // The pixel columns a series is decimated to, and the X range they span.
+  int DrawColumns() const;
+  void Draw(std::size_t series, double minX, double maxX);
+  double DrawnY(double y) const;
+  // Sets the range with round ticks for the plot's size.
+  void SetAxisRange(QValueAxis* axis, AxisRange range, Qt::Orientation orientation);
+  void FitTicks();
+  void PlaceReferenceLines(double minX, double maxX);
+  Bounds VerticalBounds() const;  // the points' and the reference lines'
+  AxisRange LinearRange() const;
+  AxisRange LogarithmicRange() const;
   void Store(int series, const std::vector<toolkit::ChartPoint>& points);
   void Changed(int series);
   void RecomputeBounds();
@@ -252,6 +295,12 @@ class QtChart : public QChartView, public toolkit::Chart {
   Bounds bounds_;
   QValueAxis* axisX_ = nullptr;
   QValueAxis* axisY_ = nullptr;
+  QLogValueAxis* logAxis_ = nullptr;
+  bool logScale_ = false;
+  bool logScaleOffered_ = false;
+  int drawnColumns_ = 0;
+  std::vector<ReferenceLine> references_;
+  std::vector<QLineSeries*> referenceSeries_;
   std::optional<double> leftMaximum_;
 };
 

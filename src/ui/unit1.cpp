@@ -30,6 +30,8 @@
 #include "ui/page_guard.h"
 #include "ui/forecast_dialog.h"
 #include "ui/results_menu.h"
+#include "ui/fitness_baselines.h"
+#include "ui/forecast_view.h"
 #include "ui/settings.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -129,6 +131,8 @@ TForm1::TForm1(QWidget* parent)
   form6_ = std::make_unique<TForm6>();
   form4_ = std::make_unique<TForm4>();
   resultsMenu_ = std::make_unique<ResultsMenu>(*this);
+  FitnessStrip->AddChart(form5_->Chart2);
+  Forecast->AddChart(form4_->Chart1);
 }
 
 TForm1::~TForm1() {
@@ -430,7 +434,8 @@ QWidget* TForm1::BuildResultsPage() {
   Chart3 = new QtChart(LengthSeries(), QStringLiteral("Generation"),
                        QStringLiteral("Length of gene"), page);
   Chart4 = new QtChart(MainPredictionSeries(), QString(), QString(), page);
-  layout->addWidget(Chart2, 0, 0);
+  FitnessStrip = new FitnessBaselines(Chart2, page);
+  layout->addWidget(FitnessStrip, 0, 0);
   layout->addWidget(Chart3, 0, 1);
   layout->addWidget(Chart4, 1, 0, 1, 2);
 
@@ -467,6 +472,9 @@ QWidget* TForm1::BuildResultsPage() {
   StringGrid4->hide();
   (new QVBoxLayout(GroupBox8))->addWidget(StringGrid5);
   side->addWidget(GroupBox8, 1);
+  Forecast = new ForecastView(StringGrid5, page);
+  Forecast->AddChart(Chart4);
+  side->addWidget(Forecast);
 
   ProgressBar1 = new QtProgressBar(page);
   ProgressBar1->SetRange(0, 100);

@@ -36,6 +36,8 @@ namespace vobrix::ui {
 
 class ResultsMenu;
 class TAboutBox;
+class FitnessBaselines;
+class ForecastView;
 class TForm4;
 class TForm5;
 class TForm6;
@@ -232,6 +234,8 @@ class TForm1 : public QMainWindow {
   QLineEdit *Edit15, *Edit29, *Edit41, *Edit53;                // break interval
 
   // "Results"
+  FitnessBaselines* FitnessStrip;  // holds Chart2: log scale, baselines
+  ForecastView* Forecast;          // "Forecast horizon"
   QtChart* Chart2;
   QtChart* Chart3;
   QtChart* Chart4;

@@ -21,6 +21,8 @@
 #include "run/prediction.h"
 #include "run/run_plan.h"
 #include "ui/data_hint.h"
+#include "ui/fitness_baselines.h"
+#include "ui/forecast_view.h"
 #include "ui/unit1.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -345,11 +347,17 @@ void TForm1::StartRun() {
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
   };
+  const std::vector<double> series = GridSeries(*StringGrid1, *StringGrid3);
   RunResult result;
   {
     const Lock lock(*this, session);
+    FitnessStrip->SetBaselines(ValidationBaselines(series, std::size_t(StringGrid1->RowCount())));
+    FitnessStrip->Follow(session);
+    Forecast->ClearForecast();
+    Forecast->Follow(session);
     if (runStarting) runStarting(session);
     result = RunEvolution(session, RunControls());
+    if (result.outcome == RunOutcome::Finished) Forecast->ShowRunForecast(series);
   }
   if (runEnded) runEnded(session, result);
 }
