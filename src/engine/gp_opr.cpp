@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "engine/growth_odds.h"
 #include "engine/init.h"
@@ -18,33 +19,34 @@ std::int32_t Arity(Node node) {
   return currentProblem->nodeTable[node].arityCode;
 }
 
-struct Cut {
-  std::int32_t start;
-  std::int32_t end;
-};
-
 // First draw Rand31 mod length, every redraw RandomBelow(length); only a malformed program has
 // a start without an end.
-Cut DrawSubtree(const Individual& p) {
+Cut DrawSubtree(const ProgramShape& p) {
   std::int32_t s = Rand31() % p.length;
-  std::optional<std::int32_t> e = SubtreeEnd(p.genes, p.length, s);
-  while (!e) {
-    s = RandomBelow(p.length);
-    e = SubtreeEnd(p.genes, p.length, s);
-  }
-  return {s, *e};
+  while (p.ends[s] < 0) s = RandomBelow(p.length);
+  return {s, p.ends[s]};
 }
 
 void ZeroTail(Individual& child, std::int32_t maxLength) {
   std::fill(child.genes + child.length, child.genes + maxLength, Node{0});
 }
 
-// Sum of arityCode over genes[0 .. last].
-std::int32_t OpenCount(const Node* genes, std::int32_t last) {
-  std::int32_t open = 0;
-  for (std::int32_t k = 0; k <= last; ++k) open += Arity(genes[k]);
-  return open;
-}
+// The tables of one program, for the operators that are given bare Individuals.
+class OwnedShape {
+ public:
+  explicit OwnedShape(const Individual& ind)
+      : ends_(static_cast<std::size_t>(ind.length)), opens_(static_cast<std::size_t>(ind.length)) {
+    FillSubtreeEnds(ind.genes, ind.length, ends_.data());
+    FillOpenCounts(ind.genes, ind.length, opens_.data());
+  }
+  ProgramShape view(const Individual& ind) const {
+    return {ind.genes, ind.length, ends_.data(), opens_.data()};
+  }
+
+ private:
+  std::vector<std::int32_t> ends_;
+  std::vector<std::int32_t> opens_;
+};
 
 }  // namespace
 
@@ -85,8 +87,25 @@ std::int32_t DrawCutPosition(std::int32_t length) {
   return static_cast<std::int32_t>(wide % length);
 }
 
-void SubtreeCrossover(Individual& child, const Individual& receiver, const Individual& donor,
-                      std::int32_t maxLength) {
+void FillSubtreeEnds(const Node* genes, std::int32_t length, std::int32_t* ends) {
+  // From the back, so that the ends of a Node's arguments are known when the Node is reached:
+  // each argument starts right after the end of the one before.
+  for (std::int32_t p = length - 1; p >= 0; --p) {
+    std::int32_t last = p;
+    for (std::int32_t k = Arity(genes[p]); k >= 0 && last >= 0; --k) {
+      last = last + 1 < length ? ends[last + 1] : -1;
+    }
+    ends[p] = last;
+  }
+}
+
+void FillOpenCounts(const Node* genes, std::int32_t length, std::int32_t* opens) {
+  std::int32_t open = 0;
+  for (std::int32_t k = 0; k < length; ++k) opens[k] = open += Arity(genes[k]);
+}
+
+CrossoverCuts DrawCrossoverCuts(const ProgramShape& receiver, const ProgramShape& donor,
+                                std::int32_t maxLength) {
   // A terminal of the donor in place of any subtree never lengthens the receiver, so a fitting
   // pair exists and is drawn with a probability of at least one half per attempt.
   for (;;) {
@@ -94,11 +113,16 @@ void SubtreeCrossover(Individual& child, const Individual& receiver, const Indiv
     const Cut b = DrawSubtree(donor);
     const std::int64_t length =
         std::int64_t{receiver.length} - (a.end - a.start + 1) + (b.end - b.start + 1);
-    if (length <= maxLength) {
-      SpliceCrossover(child, receiver, a.start, a.end, donor, b.start, b.end, maxLength);
-      return;
-    }
+    if (length <= maxLength) return {a, b};
   }
+}
+
+void SubtreeCrossover(Individual& child, const Individual& receiver, const Individual& donor,
+                      std::int32_t maxLength) {
+  const OwnedShape r(receiver), d(donor);
+  const CrossoverCuts cuts = DrawCrossoverCuts(r.view(receiver), d.view(donor), maxLength);
+  SpliceCrossover(child, receiver, cuts.receiver.start, cuts.receiver.end, donor, cuts.donor.start,
+                  cuts.donor.end, maxLength);
 }
 
 std::optional<std::int32_t> RegrowAttempt(Node* scratch, std::int32_t budget) {
@@ -111,8 +135,8 @@ std::optional<std::int32_t> RegrowAttempt(Node* scratch, std::int32_t budget) {
   return std::nullopt;
 }
 
-void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t maxLength,
-                     std::int32_t limit) {
+MutationCut DrawMutation(const ProgramShape& parent, std::int32_t maxLength, std::int32_t limit,
+                         Node* scratch) {
   if (limit < 1 || limit > kMaxMutationLimit) {
     throw std::invalid_argument("subtree limit " + std::to_string(limit) + " is outside 1 to " +
                                 std::to_string(kMaxMutationLimit));
@@ -124,29 +148,42 @@ void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t m
         "Subtree mutation can never close a subtree: the \"Function\" share of the initial "
         "node ratios leaves no terminal.");
   }
-  std::array<Node, kMaxMutationLimit> scratch;
   const Cut cut = DrawSubtree(parent);
   // The cut point stays fixed while the replacement is grown again until it closes within
   // both the subtree limit and the room the rest of the parent leaves.
   const std::int32_t rest = parent.length - (cut.end - cut.start + 1);
   const std::int32_t budget = std::min(limit, maxLength - rest);
   if (budget < 1) throw std::invalid_argument("the parent is longer than the maximum length");
-  std::optional<std::int32_t> count = RegrowAttempt(scratch.data(), budget);
-  while (!count) count = RegrowAttempt(scratch.data(), budget);
-  SpliceMutation(child, parent, cut.start, cut.end, scratch.data(), *count, maxLength);
+  std::optional<std::int32_t> count = RegrowAttempt(scratch, budget);
+  while (!count) count = RegrowAttempt(scratch, budget);
+  return {cut, *count};
 }
 
-void OnePointMutation(Individual& child, const Individual& first, const Individual& second,
-                      std::int32_t maxLength) {
+void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t maxLength,
+                     std::int32_t limit) {
+  std::array<Node, kMaxMutationLimit> scratch;
+  const OwnedShape shape(parent);
+  const MutationCut m = DrawMutation(shape.view(parent), maxLength, limit, scratch.data());
+  SpliceMutation(child, parent, m.cut.start, m.cut.end, scratch.data(), m.count, maxLength);
+}
+
+OnePointCuts DrawOnePointCuts(const ProgramShape& first, const ProgramShape& second,
+                              std::int32_t maxLength) {
   // Cuts at both last positions always match and fit, so the loop ends.
   for (;;) {
     const std::int32_t i = DrawCutPosition(first.length);
     const std::int32_t j = DrawCutPosition(second.length);
-    if (OpenCount(first.genes, i) != OpenCount(second.genes, j)) continue;
+    if (first.opens[i] != second.opens[j]) continue;
     if (std::int64_t{second.length} + i - j > maxLength) continue;
-    SpliceOnePoint(child, first, i, second, j, maxLength);
-    return;
+    return {i, j};
   }
+}
+
+void OnePointMutation(Individual& child, const Individual& first, const Individual& second,
+                      std::int32_t maxLength) {
+  const OwnedShape a(first), b(second);
+  const OnePointCuts cuts = DrawOnePointCuts(a.view(first), b.view(second), maxLength);
+  SpliceOnePoint(child, first, cuts.first, second, cuts.second, maxLength);
 }
 
 void Reproduce(Individual& child, const Individual& parent, std::int32_t maxLength) {

@@ -32,19 +32,6 @@ bool AddSize(std::size_t a, std::size_t b, std::size_t& out) {
   return true;
 }
 
-// Second parent for crossover and one-point mutation, different from p1, or -1 when the
-// population has no other slot. A selection that can only return p1 (slot 0 for an unknown
-// method, proportional over NaN fitness) would otherwise be drawn again for ever, so after a
-// bounded number of draws the next slot is taken.
-std::int32_t SelectSecondParent(const Population& p, std::int32_t p1) {
-  if (p.params.populationSize < 2) return -1;
-  for (int attempt = 0; attempt < kMaxSecondParentDraws; ++attempt) {
-    const std::int32_t p2 = SelectParent(p);
-    if (p2 != p1) return p2;
-  }
-  return (p1 + 1) % p.params.populationSize;
-}
-
 }  // namespace
 
 std::size_t PopulationBytes(const PopulationParams& params) {
@@ -152,29 +139,63 @@ std::int32_t ProportionalSlotByScan(const Population& p, float u) {
   return 0;
 }
 
-void PrepareProportionalSelection(Population& p) {
-  Individual* const* slots = p.Current();
-  double s = 0.0;
-  std::int32_t count = 0;
-  for (std::int32_t i = 0; i < p.params.populationSize; ++i) {
-    s += slots[i]->normalizedFitness;
-    p.cumulativeFitness[i] = s;
-    // From a NaN on the scan never returns, and the sums are no longer ordered.
-    if (std::isnan(s)) break;
-    count = i + 1;
-  }
-  p.cumulativeCount = count;
+namespace {
+
+// The selection's u for the Rand15 draw d.
+double RouletteUnit(int d) {
+  return static_cast<double>(static_cast<float>(UnitOfDraw(d)));
 }
 
-std::int32_t SelectProportional(const Population& p) {
-  const float u = static_cast<float>(RandomUnit());
-  if (p.cumulativeCount < 0) return ProportionalSlotByScan(p, u);
+std::int32_t SearchCumulative(const Population& p, double u) {
   // The shares are never negative, so the sums never decrease: the first sum above u is where
   // the scan would have stopped.
   const double* begin = p.cumulativeFitness.data();
   const double* end = begin + p.cumulativeCount;
-  const double* found = std::upper_bound(begin, end, static_cast<double>(u));
+  const double* found = std::upper_bound(begin, end, u);
   return found == end ? 0 : static_cast<std::int32_t>(found - begin);
+}
+
+// rouletteSlots[d] = SearchCumulative(RouletteUnit(d)) for every draw d, by one merge of the
+// rising draws with the rising sums.
+void FillRouletteSlots(Population& p) {
+  p.rouletteSlots.resize(kRouletteDraws);
+  const double* sums = p.cumulativeFitness.data();
+  std::int32_t j = 0;
+  for (int d = 0; d < kRouletteDraws; ++d) {
+    const double u = RouletteUnit(d);
+    while (j < p.cumulativeCount && !(sums[j] > u)) ++j;
+    p.rouletteSlots[d] = j == p.cumulativeCount ? 0 : j;
+  }
+}
+
+}  // namespace
+
+void PrepareProportionalSelection(Population& p) {
+  Individual* const* slots = p.Current();
+  double s = 0.0;
+  std::int32_t count = 0;
+  bool rising = true;
+  for (std::int32_t i = 0; i < p.params.populationSize; ++i) {
+    const double before = s;
+    s += slots[i]->normalizedFitness;
+    p.cumulativeFitness[i] = s;
+    // From a NaN on the scan never returns, and the sums are no longer ordered.
+    if (std::isnan(s)) break;
+    rising = rising && s >= before;
+    count = i + 1;
+  }
+  p.cumulativeCount = count;
+  // The merge finds what the binary search finds only over sums that never fall (a negative
+  // share, which evaluation never gives, would break that): otherwise the search stays.
+  p.rouletteSlots.clear();
+  if (rising && p.params.populationSize >= kRouletteIndexFrom) FillRouletteSlots(p);
+}
+
+std::int32_t SelectProportional(const Population& p) {
+  const int d = Rand15();
+  if (p.cumulativeCount < 0) return ProportionalSlotByScan(p, static_cast<float>(UnitOfDraw(d)));
+  if (!p.rouletteSlots.empty()) return p.rouletteSlots[static_cast<std::size_t>(d)];
+  return SearchCumulative(p, RouletteUnit(d));
 }
 
 std::int32_t SelectTournament(const Population& p) {
@@ -217,38 +238,6 @@ BreedOperation ChooseOperation(float r, const PopulationParams& params) {
   if (r < mutation) return BreedOperation::Mutation;
   if (r < onePoint) return BreedOperation::OnePoint;
   return BreedOperation::Reproduction;
-}
-
-void Breed(Population& p, std::int32_t /*g*/) {
-  const PopulationParams& params = p.params;
-  Individual* const* parents = p.Current();
-  Individual** children = p.Next();
-  const std::int32_t elite = EliteCount(params);
-  if (params.selectionMethod == kProportional) PrepareProportionalSelection(p);
-  for (std::int32_t i = 0; i < elite; ++i) {
-    Reproduce(*children[i], *parents[i], params.maxLength);
-  }
-  for (std::int32_t i = elite; i < params.populationSize; ++i) {
-    Individual& child = *children[i];
-    const float r = static_cast<float>(RandomUnit());
-    const std::int32_t p1 = SelectParent(p);
-    const Individual& first = *parents[p1];
-    const BreedOperation operation = ChooseOperation(r, params);
-    if (operation == BreedOperation::Mutation) {
-      SubtreeMutation(child, first, params.maxLength, kMutationSubtreeLimit);
-      continue;
-    }
-    const std::int32_t p2 =
-        operation == BreedOperation::Reproduction ? -1 : SelectSecondParent(p, p1);
-    if (p2 < 0) {
-      Reproduce(child, first, params.maxLength);
-    } else if (operation == BreedOperation::Crossover) {
-      SubtreeCrossover(child, first, *parents[p2], params.maxLength);
-    } else {
-      OnePointMutation(child, first, *parents[p2], params.maxLength);
-    }
-  }
-  p.cumulativeCount = -1;  // the sums belong to this generation only
 }
 
 }  // namespace vobrix

@@ -36,6 +36,32 @@ struct Individual {
   double normalizedFitness = 0.0;
 };
 
+// The operator a bred slot gets (ChooseOperation); elite copies are reproductions.
+enum class BreedOperation { Crossover, Mutation, OnePoint, Reproduction };
+
+// Everything the draws decided for one child, so that it can be built later on any thread:
+// the parent slots and the cuts (crossover: receiver and donor; mutation: the cut of first and
+// grownCount Nodes at grownAt in BreedingWorkspace::grown; one-point: first's and second's
+// positions in aStart and bStart).
+struct ChildPlan {
+  BreedOperation operation = BreedOperation::Reproduction;
+  std::int32_t first = 0;
+  std::int32_t second = -1;
+  std::int32_t aStart = 0, aEnd = 0, bStart = 0, bEnd = 0;
+  std::int32_t grownCount = 0;
+  std::size_t grownAt = 0;
+};
+
+// Kept from one generation's breeding to the next so that its storage is reused.
+struct BreedingWorkspace {
+  // Per slot of the current buffer, where its tables start in ends and opens.
+  std::vector<std::size_t> tableAt;
+  std::vector<std::int32_t> ends;   // FillSubtreeEnds of every parent
+  std::vector<std::int32_t> opens;  // FillOpenCounts, only when one-point cuts can be drawn
+  std::vector<ChildPlan> plans;     // one per slot of the next buffer
+  std::vector<Node> grown;          // the replacements mutation grew
+};
+
 struct Population {
   std::int32_t current = 0;  // buffer holding the current generation
   PopulationParams params;
@@ -49,6 +75,10 @@ struct Population {
   // breeding has prepared them.
   std::vector<double> cumulativeFitness;
   std::int32_t cumulativeCount = -1;
+  // For a large population, the slot the binary search gives for every possible Rand15 draw of
+  // a selection (kRouletteDraws entries); empty when the search is used.
+  std::vector<std::int32_t> rouletteSlots;
+  BreedingWorkspace breeding;
 
   // Allocates everything the population will ever use, genes zeroed; throws std::bad_alloc
   // when it cannot or when the storage would not fit in the machine's available memory, and
@@ -90,7 +120,6 @@ std::int32_t EliteCount(const PopulationParams& params);
 
 // The operator a bred slot gets for the draw r: the rates are widened and summed in double and
 // every test is strict, so reproduction takes r from crossover + mutation + onePoint up.
-enum class BreedOperation { Crossover, Mutation, OnePoint, Reproduction };
 BreedOperation ChooseOperation(float r, const PopulationParams& params);
 
 // Second-parent draws before breeding gives up on the selection and takes the next slot.
@@ -100,7 +129,8 @@ inline constexpr std::int32_t kMutationSubtreeLimit = 30;
 
 // Writes the next generation into the other buffer: elite copies, then one operator per slot.
 // The current buffer must be evaluated and sorted best first, and currentPopulation must be p
-// (mutation draws its Nodes with p's ratios). g is not used.
+// (mutation draws its Nodes with p's ratios). g is not used. All draws are made on the calling
+// thread in slot order into a plan; the children are then built from it (breeding.cpp).
 void Breed(Population& p, std::int32_t g);
 
 // A slot of the current buffer chosen by p.params.selectionMethod (slot 0 for an unknown one).
@@ -110,8 +140,12 @@ std::int32_t SelectParent(const Population& p);
 std::int32_t SelectProportional(const Population& p);
 // The first slot whose running sum exceeds u, by scanning (0 when none does).
 std::int32_t ProportionalSlotByScan(const Population& p, float u);
-// Forms p.cumulativeFitness over the current buffer; Breed calls it for proportional
-// selection.
+// Possible Rand15 draws, and the population from which selection looks them up in
+// rouletteSlots: below it, the few draws of a generation search faster than the table fills.
+inline constexpr std::int32_t kRouletteDraws = 32768;
+inline constexpr std::int32_t kRouletteIndexFrom = 4096;
+// Forms p.cumulativeFitness over the current buffer (and rouletteSlots from
+// kRouletteIndexFrom slots on); Breed calls it for proportional selection.
 void PrepareProportionalSelection(Population& p);
 // Best of tournamentSize uniform draws (at least one), the earliest drawn among equals.
 std::int32_t SelectTournament(const Population& p);

@@ -30,8 +30,12 @@ std::int32_t Rand31() {
 }
 
 double RandomUnit() {
+  return UnitOfDraw(Rand15());
+}
+
+double UnitOfDraw(int d) {
   // Computed in extended precision and rounded once, so that 32767 gives exactly 1.0.
-  return static_cast<double>(static_cast<long double>(Rand15()) * (1.0L / 32767.0L));
+  return static_cast<double>(static_cast<long double>(d) * (1.0L / 32767.0L));
 }
 
 std::int32_t RandomBelow(std::int32_t n) {

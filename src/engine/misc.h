@@ -18,6 +18,8 @@ int Rand15();
 std::int32_t Rand31();
 // Rand15() / 32767 in [0, 1], both ends included.
 double RandomUnit();
+// The value RandomUnit gives for the Rand15 draw d.
+double UnitOfDraw(int d);
 // 0 without drawing when n is 0, else Rand31() mod n.
 std::int32_t RandomBelow(std::int32_t n);
 
