@@ -43,9 +43,13 @@ int CompareNormalizedFitness(const void* a, const void* b) {
   return 0;
 }
 
-void SortGeneration(Population& p) {
-  SortRecords(p.Current(), static_cast<std::size_t>(p.params.populationSize), sizeof(Individual*),
-              CompareNormalizedFitness);
+void SortGeneration(Population& p, GenerationEvaluator* evaluator) {
+  const auto count = static_cast<std::size_t>(p.params.populationSize);
+  if (evaluator) {
+    evaluator->SortRecords(p.Current(), count, sizeof(Individual*), CompareNormalizedFitness);
+  } else {
+    SortRecords(p.Current(), count, sizeof(Individual*), CompareNormalizedFitness);
+  }
 }
 
 double AverageLength(const Population& p) {

@@ -16,8 +16,9 @@ void EvaluateGeneration(Population& p, GenerationEvaluator* evaluator = nullptr)
 // The first pass: rawFitness = TrainingFitness of each program on currentProblem.
 void ComputeRawFitness(Population& p);
 
-// Orders the current buffer's references best first (highest normalizedFitness).
-void SortGeneration(Population& p);
+// Orders the current buffer's references best first (highest normalizedFitness); with an
+// evaluator, large parts are sorted on its threads, to the same order.
+void SortGeneration(Population& p, GenerationEvaluator* evaluator = nullptr);
 // Over two Individual* records: -1 when a's normalizedFitness is greater, +1 when smaller,
 // 0 when equal or either is NaN.
 int CompareNormalizedFitness(const void* a, const void* b);

@@ -201,7 +201,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
   if (generation == 0 && session.observer.afterInitialEvaluation) {
     session.observer.afterInitialEvaluation(i, population);
   }
-  SortGeneration(population);
+  SortGeneration(population, session.evaluator.get());
   const auto averageLength = static_cast<std::int32_t>(AverageLength(population));
   const Individual& best = *population.Current()[0];
   const float bestFitness = NarrowToFloat(best.rawFitness);
