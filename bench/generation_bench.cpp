@@ -50,7 +50,7 @@ void BM_Generation(benchmark::State& state) {
   for (auto _ : state) {
     EvaluateGeneration(*population, &evaluator);
     SortGeneration(*population);
-    Breed(*population, 0);
+    Breed(*population, 0, &evaluator);
     SwapGenerations(*population);
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -98,20 +98,21 @@ void BM_ScalingOneNode(benchmark::State& state) {
 BENCHMARK(BM_ScalingOneNode)->ArgName("scaling")->Arg(0)->Arg(1);
 
 // Breeding alone on one evaluated, sorted generation of state.range(0) individuals, bred in two
-// passes (state.range(1) = 1) or in one pass with the walks and the binary search as before
-// (0). The default operator mix with one-point cuts at 0.1 so that every table is used.
+// passes (state.range(1) = 1) with state.range(2) threads building the tables and children, or
+// in one pass with the walks and the binary search as before (0). The default operator mix
+// with one-point cuts at 0.1 so that every table is used.
 void BM_Breed(benchmark::State& state) {
   auto problem = SmoothProblem(100);
   const auto size = static_cast<std::int32_t>(state.range(0));
   auto population = FilledPopulation(size);
   population->params.crossoverRate = 0.6f;
   population->params.onePointRate = 0.1f;
-  GenerationEvaluator evaluator(*problem, 1);
+  GenerationEvaluator evaluator(*problem, static_cast<int>(state.range(2)));
   EvaluateGeneration(*population, &evaluator);
   SortGeneration(*population);
   for (auto _ : state) {
     if (state.range(1) != 0) {
-      Breed(*population, 0);
+      Breed(*population, 0, &evaluator);
     } else {
       test::one_pass::Breed(*population);
     }
@@ -119,11 +120,13 @@ void BM_Breed(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * size);
 }
 BENCHMARK(BM_Breed)
-    ->ArgNames({"population", "two_pass"})
-    ->Args({10000, 0})
-    ->Args({10000, 1})
-    ->Args({100000, 0})
-    ->Args({100000, 1})
+    ->ArgNames({"population", "two_pass", "threads"})
+    ->Args({10000, 0, 1})
+    ->Args({10000, 1, 1})
+    ->Args({10000, 1, 2})
+    ->Args({100000, 0, 1})
+    ->Args({100000, 1, 1})
+    ->Args({100000, 1, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

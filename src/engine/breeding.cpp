@@ -9,16 +9,22 @@
 #include "engine/gp_opr.h"
 #include "engine/gp_pop.h"
 #include "engine/misc.h"
+#include "engine/parallel_eval.h"
 
 namespace vobrix {
 
 namespace {
 
-// Runs body(begin, end) over consecutive ranges that together cover 0 .. count - 1. Every range
-// touches only its own slots, so the ranges may run in any order and on any thread.
+// Runs body(begin, end) over ranges that together cover 0 .. count - 1, on the pool's threads
+// when there is a pool. Every range touches only its own slots, so the ranges may run in any
+// order and on any thread.
 template <typename Body>
-void ForEachRange(std::int32_t count, const Body& body) {
-  body(std::int32_t{0}, count);
+void ForEachRange(GenerationEvaluator* pool, std::int32_t count, const Body& body) {
+  if (!pool) {
+    body(std::int32_t{0}, count);
+    return;
+  }
+  pool->ParallelFor(count, [&](std::int32_t begin, std::int32_t end, int) { body(begin, end); });
 }
 
 // Second parent for crossover and one-point mutation, different from p1, or -1 when the
@@ -41,7 +47,7 @@ bool NeedsOpenCounts(const PopulationParams& params) {
 }
 
 // The tables of every parent, packed one after another in slot order.
-void BuildParentTables(Population& p) {
+void BuildParentTables(Population& p, GenerationEvaluator* pool) {
   BreedingWorkspace& w = p.breeding;
   Individual* const* parents = p.Current();
   const std::int32_t size = p.params.populationSize;
@@ -55,7 +61,7 @@ void BuildParentTables(Population& p) {
   w.ends.resize(at);
   const bool opens = NeedsOpenCounts(p.params);
   w.opens.resize(opens ? at : 0);
-  ForEachRange(size, [&](std::int32_t begin, std::int32_t end) {
+  ForEachRange(pool, size, [&](std::int32_t begin, std::int32_t end) {
     for (std::int32_t i = begin; i < end; ++i) {
       const Individual& parent = *parents[i];
       FillSubtreeEnds(parent.genes, parent.length, w.ends.data() + w.tableAt[i]);
@@ -146,15 +152,15 @@ void BuildChild(Individual& child, const ChildPlan& plan, Individual* const* par
 
 }  // namespace
 
-void Breed(Population& p, std::int32_t /*g*/) {
+void Breed(Population& p, std::int32_t /*g*/, GenerationEvaluator* pool) {
   if (p.params.selectionMethod == kProportional) PrepareProportionalSelection(p);
-  BuildParentTables(p);
+  BuildParentTables(p, pool);
   PlanGeneration(p);
   p.cumulativeCount = -1;  // the sums belong to this generation only
   const BreedingWorkspace& w = p.breeding;
   Individual* const* parents = p.Current();
   Individual* const* children = p.Next();
-  ForEachRange(p.params.populationSize, [&](std::int32_t begin, std::int32_t end) {
+  ForEachRange(pool, p.params.populationSize, [&](std::int32_t begin, std::int32_t end) {
     for (std::int32_t i = begin; i < end; ++i) {
       BuildChild(*children[i], w.plans[i], parents, w.grown.data(), p.params.maxLength);
     }

@@ -97,6 +97,8 @@ struct Population {
   std::vector<Node> geneStore_;      // 2 x populationSize x maxLength
 };
 
+class GenerationEvaluator;
+
 // The population being filled, evaluated or bred; DrawNode reads its ratios.
 extern Population* currentPopulation;
 
@@ -130,8 +132,9 @@ inline constexpr std::int32_t kMutationSubtreeLimit = 30;
 // Writes the next generation into the other buffer: elite copies, then one operator per slot.
 // The current buffer must be evaluated and sorted best first, and currentPopulation must be p
 // (mutation draws its Nodes with p's ratios). g is not used. All draws are made on the calling
-// thread in slot order into a plan; the children are then built from it (breeding.cpp).
-void Breed(Population& p, std::int32_t g);
+// thread in slot order into a plan; the children are then built from it (breeding.cpp), on
+// pool's threads when there is one, to the same bits for every thread count.
+void Breed(Population& p, std::int32_t g, GenerationEvaluator* pool = nullptr);
 
 // A slot of the current buffer chosen by p.params.selectionMethod (slot 0 for an unknown one).
 std::int32_t SelectParent(const Population& p);

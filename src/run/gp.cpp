@@ -217,7 +217,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
     ShowPaused(display, true);
   }
 
-  Breed(population, generation);
+  Breed(population, generation, session.evaluator.get());
 
   std::optional<double> validationError;
   if (session.hasValidation) {

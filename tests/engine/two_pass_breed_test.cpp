@@ -14,6 +14,7 @@
 #include "engine/gp_opr.h"
 #include "engine/gp_pop.h"
 #include "engine/misc.h"
+#include "engine/parallel_eval.h"
 #include "evolution_support.h"
 #include "fixture.h"
 #include "one_pass_breed.h"
@@ -140,7 +141,8 @@ TEST(RouletteIndexTest, SmallPopulationsSearch) {
 }
 
 // Operator mixes, each bred by both breeders from equal populations over several evaluated
-// generations: every child, its copied fitness and the generator state afterwards agree.
+// generations, the children built on 1, 4 or 7 threads: every child, its copied fitness and
+// the generator state afterwards agree.
 struct BreedCase {
   std::int32_t method;
   std::int32_t size;
@@ -175,6 +177,7 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
       params.onePointRate = c.onePoint;
       params.eliteFraction = c.elite;
       Population two(params), one(params);
+      GenerationEvaluator pool(problem.get(), static_cast<int>(seed * 3 - 2));  // 1, 4, 7
       currentPopulation = &two;
       SeedRandom(seed);
       FillInitialGeneration(two);
@@ -188,7 +191,7 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
         SortGeneration(one);
         const std::uint64_t state = RandomState();
         currentPopulation = &two;
-        Breed(two, g);
+        Breed(two, g, &pool);
         const std::uint64_t twoState = RandomState();
         SetRandomState(state);
         currentPopulation = &one;
