@@ -5,6 +5,7 @@
 // beforehand, one pass per parent, instead of walking the program at every cut.
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 
 #include "engine/gp_opr.h"
 #include "engine/gp_pop.h"
@@ -46,26 +47,26 @@ bool NeedsOpenCounts(const PopulationParams& params) {
   return params.onePointRate > 0.0f;
 }
 
-// The tables of every parent, packed one after another in slot order.
+// The tables of every parent, each at its record's place.
 void BuildParentTables(Population& p, GenerationEvaluator* pool) {
   BreedingWorkspace& w = p.breeding;
-  Individual* const* parents = p.Current();
   const std::int32_t size = p.params.populationSize;
-  w.tableAt.resize(static_cast<std::size_t>(size) + 1);
-  std::size_t at = 0;
-  for (std::int32_t i = 0; i < size; ++i) {
-    w.tableAt[i] = at;
-    at += static_cast<std::size_t>(std::max(parents[i]->length, 0));
-  }
-  w.tableAt[size] = at;
-  w.ends.resize(at);
+  w.stride = static_cast<std::size_t>(p.GeneCapacity());
+  const std::size_t entries = w.stride * static_cast<std::size_t>(size);
   const bool opens = NeedsOpenCounts(p.params);
-  w.opens.resize(opens ? at : 0);
+  if (w.tableEntries < entries) {
+    w.ends = std::make_unique_for_overwrite<std::int32_t[]>(entries);
+    w.opens.reset();
+    w.tableEntries = entries;
+  }
+  if (opens && !w.opens) w.opens = std::make_unique_for_overwrite<std::int32_t[]>(w.tableEntries);
+  w.opensFilled = opens;
   ForEachRange(pool, size, [&](std::int32_t begin, std::int32_t end) {
     for (std::int32_t i = begin; i < end; ++i) {
-      const Individual& parent = *parents[i];
-      FillSubtreeEnds(parent.genes, parent.length, w.ends.data() + w.tableAt[i]);
-      if (opens) FillOpenCounts(parent.genes, parent.length, w.opens.data() + w.tableAt[i]);
+      const Individual& parent = p.CurrentRecord(i);
+      const std::size_t at = w.stride * static_cast<std::size_t>(i);
+      FillSubtreeEnds(parent.genes, parent.length, w.ends.get() + at);
+      if (opens) FillOpenCounts(parent.genes, parent.length, w.opens.get() + at);
     }
   });
 }
@@ -73,9 +74,9 @@ void BuildParentTables(Population& p, GenerationEvaluator* pool) {
 ProgramShape ShapeOf(const Population& p, std::int32_t slot) {
   const BreedingWorkspace& w = p.breeding;
   const Individual& parent = *p.Current()[slot];
-  const std::size_t at = w.tableAt[slot];
-  return {parent.genes, parent.length, w.ends.data() + at,
-          w.opens.empty() ? nullptr : w.opens.data() + at};
+  const std::size_t at = w.stride * static_cast<std::size_t>(p.CurrentRecordIndex(parent));
+  return {parent.genes, parent.length, w.ends.get() + at,
+          w.opensFilled ? w.opens.get() + at : nullptr};
 }
 
 // The draws of one bred slot, in the order the operators make them.

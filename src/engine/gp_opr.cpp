@@ -89,19 +89,31 @@ std::int32_t DrawCutPosition(std::int32_t length) {
 
 void FillSubtreeEnds(const Node* genes, std::int32_t length, std::int32_t* ends) {
   // From the back, so that the ends of a Node's arguments are known when the Node is reached:
-  // each argument starts right after the end of the one before.
-  for (std::int32_t p = length - 1; p >= 0; --p) {
-    std::int32_t last = p;
-    for (std::int32_t k = Arity(genes[p]); k >= 0 && last >= 0; --k) {
-      last = last + 1 < length ? ends[last + 1] : -1;
-    }
+  // each argument starts right after the end of the one before. The table is read once, not
+  // through the current problem at every Node, and the usual arities (none, one, two) choose
+  // their end without a branch that the random programs would mispredict. Only entries after
+  // p are read while p is filled (the table may come uninitialised).
+  if (length < 1) return;
+  const NodeEntry* table = currentProblem->nodeTable.data();
+  ends[length - 1] = table[genes[length - 1]].arityCode < 0 ? length - 1 : -1;
+  for (std::int32_t p = length - 2; p >= 0; --p) {
+    const auto endAfter = [&](std::int32_t last) {
+      const std::int32_t end = ends[std::clamp(last + 1, p + 1, length - 1)];
+      return last >= 0 && last + 1 < length ? end : -1;
+    };
+    const std::int32_t code = table[genes[p]].arityCode;
+    const std::int32_t first = endAfter(p);
+    const std::int32_t second = endAfter(first);
+    std::int32_t last = code < 0 ? p : code == 0 ? first : second;
+    for (std::int32_t k = code; k >= 2 && last >= 0; --k) last = endAfter(last);
     ends[p] = last;
   }
 }
 
 void FillOpenCounts(const Node* genes, std::int32_t length, std::int32_t* opens) {
+  const NodeEntry* table = currentProblem->nodeTable.data();
   std::int32_t open = 0;
-  for (std::int32_t k = 0; k < length; ++k) opens[k] = open += Arity(genes[k]);
+  for (std::int32_t k = 0; k < length; ++k) opens[k] = open += table[genes[k]].arityCode;
 }
 
 CrossoverCuts DrawCrossoverCuts(const ProgramShape& receiver, const ProgramShape& donor,

@@ -86,6 +86,19 @@ Population::Population(const PopulationParams& parameters) : params(parameters) 
   current = 0;
 }
 
+std::int32_t Population::GeneCapacity() const {
+  return records_.empty() ? 0 : static_cast<std::int32_t>(geneStore_.size() / records_.size());
+}
+
+const Individual& Population::CurrentRecord(std::int32_t k) const {
+  return records_[static_cast<std::size_t>(current) * buffers[0].size() +
+                  static_cast<std::size_t>(k)];
+}
+
+std::int32_t Population::CurrentRecordIndex(const Individual& ind) const {
+  return static_cast<std::int32_t>(&ind - &CurrentRecord(0));
+}
+
 void FillInitialGeneration(Population& p) {
   const PopulationParams& params = p.params;
   NodeDrawSetup setup;

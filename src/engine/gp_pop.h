@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/functions.h"
@@ -54,12 +55,17 @@ struct ChildPlan {
 
 // Kept from one generation's breeding to the next so that its storage is reused.
 struct BreedingWorkspace {
-  // Per slot of the current buffer, where its tables start in ends and opens.
-  std::vector<std::size_t> tableAt;
-  std::vector<std::int32_t> ends;   // FillSubtreeEnds of every parent
-  std::vector<std::int32_t> opens;  // FillOpenCounts, only when one-point cuts can be drawn
-  std::vector<ChildPlan> plans;     // one per slot of the next buffer
-  std::vector<Node> grown;          // the replacements mutation grew
+  // One table of stride entries per record of the current buffer (Population::RecordIndex),
+  // stride the gene capacity so that every table starts where its record says without a pass
+  // over the lengths. Made once and never cleared: only a parent's first length entries are
+  // written and read. Filled in memory order, so that genes and tables stream.
+  std::size_t stride = 0;
+  std::size_t tableEntries = 0;
+  std::unique_ptr<std::int32_t[]> ends;   // FillSubtreeEnds of every parent
+  std::unique_ptr<std::int32_t[]> opens;  // FillOpenCounts, only when one-point cuts can be drawn
+  bool opensFilled = false;
+  std::vector<ChildPlan> plans;  // one per slot of the next buffer
+  std::vector<Node> grown;       // the replacements mutation grew
 };
 
 struct Population {
@@ -86,6 +92,13 @@ struct Population {
   explicit Population(const PopulationParams& params);
   Population(const Population&) = delete;
   Population& operator=(const Population&) = delete;
+
+  // Nodes each gene array holds: no program of the population is longer.
+  std::int32_t GeneCapacity() const;
+  // A buffer's records in the order they lie in memory (their genes too), whatever order the
+  // sort left its slots in: record k of the current buffer, and the k of one of its records.
+  const Individual& CurrentRecord(std::int32_t k) const;
+  std::int32_t CurrentRecordIndex(const Individual& ind) const;
 
   Individual** Current() { return buffers[current].data(); }
   Individual** Next() { return buffers[1 - current].data(); }
