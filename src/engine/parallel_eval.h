@@ -26,7 +26,7 @@ class GenerationEvaluator {
   GenerationEvaluator& operator=(const GenerationEvaluator&) = delete;
 
   // Writes rawFitness of every Individual of p's current buffer, except those whose known
-  // fitness came with a verbatim copy (Individual::fitnessKnown).
+  // fitness came with a verbatim copy (TakeKnownFitness).
   void ComputeRawFitness(Population& p);
 
   // A parallel loop over individuals 0 .. count - 1: body(begin, end, slot) is called for
