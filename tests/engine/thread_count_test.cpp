@@ -1,6 +1,7 @@
 // Whatever the thread count, a run is the same bits: the pool's loops, the sort with its sides
 // forked, and the fitness that verbatim copies keep instead of being evaluated again.
 #include <gtest/gtest.h>
+#include <tbb/global_control.h>
 
 #include <algorithm>
 #include <cmath>
@@ -33,6 +34,12 @@ TestProblem WavyProblem() {
                      {0.0, 1.5, -2.0, 1e200}, WavySeries());
 }
 
+// oneTBB runs no more threads than the processor has cores unless told otherwise: seven
+// threads really run side by side, even on a smaller machine.
+tbb::global_control SevenThreadsOnAnyMachine() {
+  return tbb::global_control(tbb::global_control::max_allowed_parallelism, 7);
+}
+
 struct Keyed {
   std::int32_t key;
   std::int32_t index;  // tells apart records of equal keys, which the sort does not keep in order
@@ -49,6 +56,7 @@ bool SameBytes(const std::vector<Keyed>& a, const std::vector<Keyed>& b) {
 
 TEST(ForkedSortTest, GivesTheSerialOrderToTheByte) {
   TestProblem problem = WavyProblem();
+  const tbb::global_control room = SevenThreadsOnAnyMachine();
   GenerationEvaluator two(problem.get(), 2), seven(problem.get(), 7);
   SeedRandom(3);
   for (std::int32_t keys : {1, 3, 1000, 1 << 30, 0}) {  // 0: descending
@@ -86,6 +94,7 @@ TEST(ForkedSortTest, GivesTheSerialOrderToTheByte) {
 
 TEST(ParallelForTest, CoversEveryIndexOnceWithSlotsOfTheCallersOwn) {
   TestProblem problem = WavyProblem();
+  const tbb::global_control room = SevenThreadsOnAnyMachine();
   for (int threads : {1, 2, 7}) {
     GenerationEvaluator pool(problem.get(), threads);
     for (std::int32_t count : {0, 1, 4, 5, 1000, 100000}) {
@@ -148,6 +157,7 @@ std::string RunText(std::uint32_t seed, std::int32_t size, std::int32_t generati
 
 TEST(ThreadCountTest, SeededRunsAreTheSameOnOneTwoAndSevenThreads) {
   TestProblem problem = WavyProblem();
+  const tbb::global_control room = SevenThreadsOnAnyMachine();
   struct Case {
     std::uint32_t seed;
     std::int32_t size;
