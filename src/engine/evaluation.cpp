@@ -9,10 +9,16 @@
 
 namespace vobrix {
 
+bool TakeKnownFitness(Individual& individual) {
+  const bool known = individual.fitnessKnown;
+  individual.fitnessKnown = false;
+  return known;
+}
+
 void ComputeRawFitness(Population& p) {
   Individual** slots = p.Current();
   for (std::int32_t i = 0; i < p.params.populationSize; ++i) {
-    slots[i]->rawFitness = TrainingFitness(slots[i]->genes);
+    if (!TakeKnownFitness(*slots[i])) slots[i]->rawFitness = TrainingFitness(slots[i]->genes);
   }
 }
 

@@ -27,10 +27,6 @@ Cut DrawSubtree(const ProgramShape& p) {
   return {s, p.ends[s]};
 }
 
-void ZeroTail(Individual& child, std::int32_t maxLength) {
-  std::fill(child.genes + child.length, child.genes + maxLength, Node{0});
-}
-
 // The tables of one program, for the operators that are given bare Individuals.
 class OwnedShape {
  public:
@@ -52,29 +48,26 @@ class OwnedShape {
 
 void SpliceCrossover(Individual& child, const Individual& receiver, std::int32_t s1,
                      std::int32_t e1, const Individual& donor, std::int32_t s2, std::int32_t e2,
-                     std::int32_t maxLength) {
+                     std::int32_t /*maxLength*/) {
   Node* out = std::copy(receiver.genes, receiver.genes + s1, child.genes);
   out = std::copy(donor.genes + s2, donor.genes + e2 + 1, out);
   out = std::copy(receiver.genes + e1 + 1, receiver.genes + receiver.length, out);
-  child.length = static_cast<std::int32_t>(out - child.genes);
-  ZeroTail(child, maxLength);
+  SetProgramLength(child, static_cast<std::int32_t>(out - child.genes));
 }
 
 void SpliceMutation(Individual& child, const Individual& parent, std::int32_t s, std::int32_t e,
-                    const Node* replacement, std::int32_t count, std::int32_t maxLength) {
+                    const Node* replacement, std::int32_t count, std::int32_t /*maxLength*/) {
   Node* out = std::copy(parent.genes, parent.genes + s, child.genes);
   out = std::copy(replacement, replacement + count, out);
   out = std::copy(parent.genes + e + 1, parent.genes + parent.length, out);
-  child.length = static_cast<std::int32_t>(out - child.genes);
-  ZeroTail(child, maxLength);
+  SetProgramLength(child, static_cast<std::int32_t>(out - child.genes));
 }
 
 void SpliceOnePoint(Individual& child, const Individual& first, std::int32_t i,
-                    const Individual& second, std::int32_t j, std::int32_t maxLength) {
+                    const Individual& second, std::int32_t j, std::int32_t /*maxLength*/) {
   Node* out = std::copy(first.genes, first.genes + i + 1, child.genes);
   out = std::copy(second.genes + j + 1, second.genes + second.length, out);
-  child.length = static_cast<std::int32_t>(out - child.genes);
-  ZeroTail(child, maxLength);
+  SetProgramLength(child, static_cast<std::int32_t>(out - child.genes));
 }
 
 std::int32_t DrawCutPosition(std::int32_t length) {
@@ -198,13 +191,13 @@ void OnePointMutation(Individual& child, const Individual& first, const Individu
   SpliceOnePoint(child, first, cuts.first, second, cuts.second, maxLength);
 }
 
-void Reproduce(Individual& child, const Individual& parent, std::int32_t maxLength) {
+void Reproduce(Individual& child, const Individual& parent, std::int32_t /*maxLength*/) {
   std::copy(parent.genes, parent.genes + parent.length, child.genes);
-  child.length = parent.length;
+  SetProgramLength(child, parent.length);
   child.rawFitness = parent.rawFitness;
   child.adjustedFitness = parent.adjustedFitness;
   child.normalizedFitness = parent.normalizedFitness;
-  ZeroTail(child, maxLength);
+  child.fitnessKnown = true;  // the same genes on the same problem: the same fitness
 }
 
 }  // namespace vobrix

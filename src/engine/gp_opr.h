@@ -1,5 +1,5 @@
 // The genetic operators: each writes one well-formed child of at most maxLength Nodes into a
-// record of the other buffer and zeroes the child's genes from its length on.
+// record of the other buffer, which stays zero from the child's length on (SetProgramLength).
 #pragma once
 
 #include <cstdint>
@@ -69,7 +69,8 @@ std::optional<std::int32_t> RegrowAttempt(Node* scratch, std::int32_t budget);
 // the same open count. first and second must be different records.
 void OnePointMutation(Individual& child, const Individual& first, const Individual& second,
                       std::int32_t maxLength);
-// Copies genes, length and the three fitness values.
+// Copies genes, length and the three fitness values, and marks the raw fitness as known, so
+// that evaluation does not compute it again.
 void Reproduce(Individual& child, const Individual& parent, std::int32_t maxLength);
 
 // The splices with the cut points given, as the operators above make them after their draws.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -63,8 +64,8 @@ Population::Population(const PopulationParams& parameters) : params(parameters) 
         "population size, maximum length and generations must not be "
         "negative");
   }
-  // The vectors below are zero-filled at once, so storage beyond the available memory would
-  // get the process killed half way instead of failing here.
+  // The storage below is taken at once and filled as breeding reaches it, so storage beyond the
+  // available memory would get the process killed half way instead of failing here.
   if (PopulationBytes(params) == std::numeric_limits<std::size_t>::max() || !FitsInMemory(params)) {
     throw std::bad_alloc();
   }
@@ -78,16 +79,25 @@ Population::Population(const PopulationParams& parameters) : params(parameters) 
   buffers[1].assign(size, nullptr);
   records_.assign(2 * size, Individual{});
   cumulativeFitness.assign(size, 0.0);
-  geneStore_.assign(2 * size * length, Node{0});
+  // The genes come zeroed from calloc: fresh pages of the system are zero already, so a large
+  // store costs no pass of zero-filling before breeding writes it.
+  const std::size_t genes = 2 * size * length;
+  geneStore_.reset(static_cast<Node*>(std::calloc(std::max<std::size_t>(genes, 1), sizeof(Node))));
+  if (!geneStore_) throw std::bad_alloc();
   for (std::size_t r = 0; r < records_.size(); ++r) {
-    records_[r].genes = geneStore_.data() + r * length;
+    records_[r].genes = geneStore_.get() + r * length;
     buffers[r / size][r % size] = &records_[r];
   }
+  geneCapacity_ = params.maxLength;
   current = 0;
 }
 
+void Population::FreeGenes::operator()(Node* genes) const {
+  std::free(genes);
+}
+
 std::int32_t Population::GeneCapacity() const {
-  return records_.empty() ? 0 : static_cast<std::int32_t>(geneStore_.size() / records_.size());
+  return geneCapacity_;
 }
 
 const Individual& Population::CurrentRecord(std::int32_t k) const {
@@ -125,9 +135,14 @@ void FillInitialGeneration(Population& p) {
     const std::int32_t n = GrowProgram(scratch.data(), params.maxInitialDepth, restartAt, setup);
     Individual& ind = *slots[i];
     std::copy(scratch.begin(), scratch.begin() + n, ind.genes);
-    std::fill(ind.genes + n, ind.genes + params.maxLength, Node{0});
-    ind.length = n;
+    SetProgramLength(ind, n);
   }
+}
+
+void SetProgramLength(Individual& ind, std::int32_t length) {
+  if (ind.length > length) std::fill(ind.genes + length, ind.genes + ind.length, Node{0});
+  ind.length = length;
+  ind.fitnessKnown = false;
 }
 
 void SwapGenerations(Population& p) {

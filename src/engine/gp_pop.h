@@ -30,8 +30,11 @@ struct PopulationParams {
 };
 
 struct Individual {
-  Node* genes = nullptr;  // maxLength Nodes, owned by the Population
+  Node* genes = nullptr;  // maxLength Nodes, owned by the Population; zero from length on
   std::int32_t length = 0;
+  // Set by a verbatim copy (Reproduce), whose rawFitness came with its genes: evaluation keeps
+  // that value instead of computing it again, and clears the mark (TakeKnownFitness).
+  bool fitnessKnown = false;
   double rawFitness = 0.0;
   double adjustedFitness = 0.0;
   double normalizedFitness = 0.0;
@@ -106,8 +109,12 @@ struct Population {
   Individual* const* Next() const { return buffers[1 - current].data(); }
 
  private:
-  std::vector<Individual> records_;  // 2 x populationSize, never moved
-  std::vector<Node> geneStore_;      // 2 x populationSize x maxLength
+  struct FreeGenes {
+    void operator()(Node* genes) const;
+  };
+  std::vector<Individual> records_;               // 2 x populationSize, never moved
+  std::unique_ptr<Node[], FreeGenes> geneStore_;  // 2 x populationSize x maxLength
+  std::int32_t geneCapacity_ = 0;                 // maxLength when the store was made
 };
 
 class GenerationEvaluator;
@@ -126,6 +133,11 @@ bool FitsInMemory(const PopulationParams& params);
 // ratios of p.params and the block sizes of currentProblem); throws GrowthError when growth
 // cannot close under these settings.
 void FillInitialGeneration(Population& p);
+// Gives ind the length of the program just written to its first length genes, zeroing the
+// Nodes it held beyond that: a record that was zero from its old length on (every record of a
+// Population starts all zero) is zero from its new one on, and the rest of its maxLength
+// Nodes is never touched. Its raw fitness is no longer known.
+void SetProgramLength(Individual& ind, std::int32_t length);
 // Makes the bred buffer the current one.
 void SwapGenerations(Population& p);
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <thread>
 
+#include "engine/evaluation.h"
 #include "engine/misc.h"
 
 namespace vobrix {
@@ -84,6 +85,7 @@ void GenerationEvaluator::ComputeRawFitness(Population& p) {
     BatchEvaluator& batch = evaluator(slot);
     for (std::int32_t i = begin; i < end; ++i) {
       Individual& individual = *slots[i];
+      if (TakeKnownFitness(individual)) continue;
       individual.rawFitness = linearScaling_
                                   ? batch.ScaledFitness(individual.genes, individual.length).mse
                                   : batch.Fitness(individual.genes, individual.length);

@@ -26,7 +26,7 @@ class GenerationEvaluator {
   GenerationEvaluator& operator=(const GenerationEvaluator&) = delete;
 
   // Writes rawFitness of every Individual of p's current buffer, except those whose known
-  // fitness came with a verbatim copy (Individual::fitnessKnown).
+  // fitness came with a verbatim copy (TakeKnownFitness).
   void ComputeRawFitness(Population& p);
 
   // A parallel loop over individuals 0 .. count - 1: body(begin, end, slot) is called for
@@ -56,15 +56,15 @@ class GenerationEvaluator {
   // The evaluators built for a requested count (below 1: one per processor core).
   static int ThreadCount(int requested);
   // The threads worth building for a run whose largest population has largest individuals:
-  // a thread takes at least kMinChunk individuals at a time and the work is bound by the
-  // processor, so threads beyond the chunks of a generation or beyond the processor's cores
-  // would only wait.
+  // the work is bound by the processor and a chunk holds some kMinChunk individuals, so
+  // threads beyond the processor's cores or beyond the chunks of a generation would only wait.
   static int ThreadCount(int requested, std::int32_t largest);
 
-  // Individuals a thread takes at a time for count individuals on threads threads: about
+  // The most individuals one chunk of a ParallelFor over count individuals on threads threads
+  // holds (ranges are halved down to it, so a chunk holds from half of it up to it): about
   // kChunksPerThread chunks per thread, so that programs of uneven length even out and every
-  // core has work on a population of 1,000, within kMinChunk .. kMaxChunk so that handing
-  // out a chunk costs little next to its work.
+  // core has work on a population of 1,000, and kMinChunk .. kMaxChunk, so that handing out a
+  // chunk costs little next to its work.
   static std::int32_t ChunkSize(std::int32_t count, int threads);
   static constexpr std::int32_t kMinChunk = 4;
   static constexpr std::int32_t kMaxChunk = 64;

@@ -204,6 +204,7 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
           ASSERT_EQ(std::bit_cast<std::uint64_t>(a.normalizedFitness),
                     std::bit_cast<std::uint64_t>(b.normalizedFitness))
               << "slot " << i;
+          ASSERT_EQ(a.fitnessKnown, b.fitnessKnown) << "slot " << i;
         }
         SwapGenerations(two);
         SwapGenerations(one);
