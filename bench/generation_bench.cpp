@@ -13,6 +13,7 @@
 #include "engine/gp_pop.h"
 #include "engine/misc.h"
 #include "engine/parallel_eval.h"
+#include "one_pass_breed.h"
 #include "problem/problem.h"
 #include "problem/textconv.h"
 
@@ -50,7 +51,7 @@ void BM_Generation(benchmark::State& state) {
   for (auto _ : state) {
     EvaluateGeneration(*population, &evaluator);
     SortGeneration(*population);
-    Breed(*population, 0);
+    Breed(*population, 0, &evaluator);
     SwapGenerations(*population);
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
@@ -97,16 +98,38 @@ void BM_ScalingOneNode(benchmark::State& state) {
 }
 BENCHMARK(BM_ScalingOneNode)->ArgName("scaling")->Arg(0)->Arg(1);
 
-// Breeding alone at 100,000, to compare the selection cost with the evaluation cost.
-void BM_BreedOnly(benchmark::State& state) {
+// Breeding alone on one evaluated, sorted generation of state.range(0) individuals, bred in two
+// passes (state.range(1) = 1) with state.range(2) threads building the tables and children, or
+// in one pass with the walks and the binary search as before (0). The default operator mix
+// with one-point cuts at 0.1 so that every table is used.
+void BM_Breed(benchmark::State& state) {
   auto problem = SmoothProblem(100);
-  auto population = FilledPopulation(100000);
-  GenerationEvaluator evaluator(*problem, 1);
+  const auto size = static_cast<std::int32_t>(state.range(0));
+  auto population = FilledPopulation(size);
+  population->params.crossoverRate = 0.6f;
+  population->params.onePointRate = 0.1f;
+  GenerationEvaluator evaluator(*problem, static_cast<int>(state.range(2)));
   EvaluateGeneration(*population, &evaluator);
   SortGeneration(*population);
-  for (auto _ : state) Breed(*population, 0);
+  for (auto _ : state) {
+    if (state.range(1) != 0) {
+      Breed(*population, 0, &evaluator);
+    } else {
+      test::one_pass::Breed(*population);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * size);
 }
-BENCHMARK(BM_BreedOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Breed)
+    ->ArgNames({"population", "two_pass", "threads"})
+    ->Args({10000, 0, 1})
+    ->Args({10000, 1, 1})
+    ->Args({10000, 1, 2})
+    ->Args({100000, 0, 1})
+    ->Args({100000, 1, 1})
+    ->Args({100000, 1, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Proportional selection alone at 100,000: the running sums and one draw per slot, as one
 // generation's breeding makes them.

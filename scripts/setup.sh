@@ -10,7 +10,7 @@ cd "$(dirname "$0")/.."
 install_only=false
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           qt6-base-dev qt6-charts-dev qt6-svg-dev libgl-dev nlohmann-json3-dev libeigen3-dev
-          libcli11-dev python3 parallel)
+          libcli11-dev libtbb-dev python3 parallel)
 while [ $# -gt 0 ]; do
   case "$1" in
     --install-only) install_only=true ;;

@@ -273,7 +273,7 @@ Run:
   --dump-initial FILE     write generation 0 of every population, evaluated and unsorted:
                           "population slot length rawFitness genes..." per individual
   --threads N             threads that evaluate a generation (default: one per core);
-                          at most one per core and one per 32 individuals of the
+                          at most one per core and one per 4 individuals of the
                           largest population are started; the output is the same for
                           every count
   --quiet, -q             no progress bar on standard error

@@ -9,10 +9,16 @@
 
 namespace vobrix {
 
+bool TakeKnownFitness(Individual& individual) {
+  const bool known = individual.fitnessKnown;
+  individual.fitnessKnown = false;
+  return known;
+}
+
 void ComputeRawFitness(Population& p) {
   Individual** slots = p.Current();
   for (std::int32_t i = 0; i < p.params.populationSize; ++i) {
-    slots[i]->rawFitness = TrainingFitness(slots[i]->genes);
+    if (!TakeKnownFitness(*slots[i])) slots[i]->rawFitness = TrainingFitness(slots[i]->genes);
   }
 }
 
@@ -43,9 +49,13 @@ int CompareNormalizedFitness(const void* a, const void* b) {
   return 0;
 }
 
-void SortGeneration(Population& p) {
-  SortRecords(p.Current(), static_cast<std::size_t>(p.params.populationSize), sizeof(Individual*),
-              CompareNormalizedFitness);
+void SortGeneration(Population& p, GenerationEvaluator* evaluator) {
+  const auto count = static_cast<std::size_t>(p.params.populationSize);
+  if (evaluator) {
+    evaluator->SortRecords(p.Current(), count, sizeof(Individual*), CompareNormalizedFitness);
+  } else {
+    SortRecords(p.Current(), count, sizeof(Individual*), CompareNormalizedFitness);
+  }
 }
 
 double AverageLength(const Population& p) {

@@ -13,11 +13,17 @@ class GenerationEvaluator;
 // passes over the slots in order. The raw fitness comes from the fast evaluator when one is
 // given (the same bits, on all its threads), else from the interpreter.
 void EvaluateGeneration(Population& p, GenerationEvaluator* evaluator = nullptr);
-// The first pass: rawFitness = TrainingFitness of each program on currentProblem.
+// The first pass: rawFitness = TrainingFitness of each program on currentProblem, except for
+// the verbatim copies, whose raw fitness is known (TakeKnownFitness).
 void ComputeRawFitness(Population& p);
+// Whether individual's raw fitness came with its genes from a verbatim copy (they are the same
+// program on the same problem, so evaluating it would give the same bits); clears the mark, so
+// that each copy is spared one evaluation only.
+bool TakeKnownFitness(Individual& individual);
 
-// Orders the current buffer's references best first (highest normalizedFitness).
-void SortGeneration(Population& p);
+// Orders the current buffer's references best first (highest normalizedFitness); with an
+// evaluator, large parts are sorted on its threads, to the same order.
+void SortGeneration(Population& p, GenerationEvaluator* evaluator = nullptr);
 // Over two Individual* records: -1 when a's normalizedFitness is greater, +1 when smaller,
 // 0 when equal or either is NaN.
 int CompareNormalizedFitness(const void* a, const void* b);

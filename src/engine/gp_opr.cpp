@@ -5,6 +5,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "engine/growth_odds.h"
 #include "engine/init.h"
@@ -18,61 +19,55 @@ std::int32_t Arity(Node node) {
   return currentProblem->nodeTable[node].arityCode;
 }
 
-struct Cut {
-  std::int32_t start;
-  std::int32_t end;
-};
-
 // First draw Rand31 mod length, every redraw RandomBelow(length); only a malformed program has
 // a start without an end.
-Cut DrawSubtree(const Individual& p) {
+Cut DrawSubtree(const ProgramShape& p) {
   std::int32_t s = Rand31() % p.length;
-  std::optional<std::int32_t> e = SubtreeEnd(p.genes, p.length, s);
-  while (!e) {
-    s = RandomBelow(p.length);
-    e = SubtreeEnd(p.genes, p.length, s);
+  while (p.ends[s] < 0) s = RandomBelow(p.length);
+  return {s, p.ends[s]};
+}
+
+// The tables of one program, for the operators that are given bare Individuals.
+class OwnedShape {
+ public:
+  explicit OwnedShape(const Individual& ind)
+      : ends_(static_cast<std::size_t>(ind.length)), opens_(static_cast<std::size_t>(ind.length)) {
+    FillSubtreeEnds(ind.genes, ind.length, ends_.data());
+    FillOpenCounts(ind.genes, ind.length, opens_.data());
   }
-  return {s, *e};
-}
+  ProgramShape view(const Individual& ind) const {
+    return {ind.genes, ind.length, ends_.data(), opens_.data()};
+  }
 
-void ZeroTail(Individual& child, std::int32_t maxLength) {
-  std::fill(child.genes + child.length, child.genes + maxLength, Node{0});
-}
-
-// Sum of arityCode over genes[0 .. last].
-std::int32_t OpenCount(const Node* genes, std::int32_t last) {
-  std::int32_t open = 0;
-  for (std::int32_t k = 0; k <= last; ++k) open += Arity(genes[k]);
-  return open;
-}
+ private:
+  std::vector<std::int32_t> ends_;
+  std::vector<std::int32_t> opens_;
+};
 
 }  // namespace
 
 void SpliceCrossover(Individual& child, const Individual& receiver, std::int32_t s1,
                      std::int32_t e1, const Individual& donor, std::int32_t s2, std::int32_t e2,
-                     std::int32_t maxLength) {
+                     std::int32_t /*maxLength*/) {
   Node* out = std::copy(receiver.genes, receiver.genes + s1, child.genes);
   out = std::copy(donor.genes + s2, donor.genes + e2 + 1, out);
   out = std::copy(receiver.genes + e1 + 1, receiver.genes + receiver.length, out);
-  child.length = static_cast<std::int32_t>(out - child.genes);
-  ZeroTail(child, maxLength);
+  SetProgramLength(child, static_cast<std::int32_t>(out - child.genes));
 }
 
 void SpliceMutation(Individual& child, const Individual& parent, std::int32_t s, std::int32_t e,
-                    const Node* replacement, std::int32_t count, std::int32_t maxLength) {
+                    const Node* replacement, std::int32_t count, std::int32_t /*maxLength*/) {
   Node* out = std::copy(parent.genes, parent.genes + s, child.genes);
   out = std::copy(replacement, replacement + count, out);
   out = std::copy(parent.genes + e + 1, parent.genes + parent.length, out);
-  child.length = static_cast<std::int32_t>(out - child.genes);
-  ZeroTail(child, maxLength);
+  SetProgramLength(child, static_cast<std::int32_t>(out - child.genes));
 }
 
 void SpliceOnePoint(Individual& child, const Individual& first, std::int32_t i,
-                    const Individual& second, std::int32_t j, std::int32_t maxLength) {
+                    const Individual& second, std::int32_t j, std::int32_t /*maxLength*/) {
   Node* out = std::copy(first.genes, first.genes + i + 1, child.genes);
   out = std::copy(second.genes + j + 1, second.genes + second.length, out);
-  child.length = static_cast<std::int32_t>(out - child.genes);
-  ZeroTail(child, maxLength);
+  SetProgramLength(child, static_cast<std::int32_t>(out - child.genes));
 }
 
 std::int32_t DrawCutPosition(std::int32_t length) {
@@ -85,8 +80,37 @@ std::int32_t DrawCutPosition(std::int32_t length) {
   return static_cast<std::int32_t>(wide % length);
 }
 
-void SubtreeCrossover(Individual& child, const Individual& receiver, const Individual& donor,
-                      std::int32_t maxLength) {
+void FillSubtreeEnds(const Node* genes, std::int32_t length, std::int32_t* ends) {
+  // From the back, so that the ends of a Node's arguments are known when the Node is reached:
+  // each argument starts right after the end of the one before. The table is read once, not
+  // through the current problem at every Node, and the usual arities (none, one, two) choose
+  // their end without a branch that the random programs would mispredict. Only entries after
+  // p are read while p is filled (the table may come uninitialised).
+  if (length < 1) return;
+  const NodeEntry* table = currentProblem->nodeTable.data();
+  ends[length - 1] = table[genes[length - 1]].arityCode < 0 ? length - 1 : -1;
+  for (std::int32_t p = length - 2; p >= 0; --p) {
+    const auto endAfter = [&](std::int32_t last) {
+      const std::int32_t end = ends[std::clamp(last + 1, p + 1, length - 1)];
+      return last >= 0 && last + 1 < length ? end : -1;
+    };
+    const std::int32_t code = table[genes[p]].arityCode;
+    const std::int32_t first = endAfter(p);
+    const std::int32_t second = endAfter(first);
+    std::int32_t last = code < 0 ? p : code == 0 ? first : second;
+    for (std::int32_t k = code; k >= 2 && last >= 0; --k) last = endAfter(last);
+    ends[p] = last;
+  }
+}
+
+void FillOpenCounts(const Node* genes, std::int32_t length, std::int32_t* opens) {
+  const NodeEntry* table = currentProblem->nodeTable.data();
+  std::int32_t open = 0;
+  for (std::int32_t k = 0; k < length; ++k) opens[k] = open += table[genes[k]].arityCode;
+}
+
+CrossoverCuts DrawCrossoverCuts(const ProgramShape& receiver, const ProgramShape& donor,
+                                std::int32_t maxLength) {
   // A terminal of the donor in place of any subtree never lengthens the receiver, so a fitting
   // pair exists and is drawn with a probability of at least one half per attempt.
   for (;;) {
@@ -94,11 +118,16 @@ void SubtreeCrossover(Individual& child, const Individual& receiver, const Indiv
     const Cut b = DrawSubtree(donor);
     const std::int64_t length =
         std::int64_t{receiver.length} - (a.end - a.start + 1) + (b.end - b.start + 1);
-    if (length <= maxLength) {
-      SpliceCrossover(child, receiver, a.start, a.end, donor, b.start, b.end, maxLength);
-      return;
-    }
+    if (length <= maxLength) return {a, b};
   }
+}
+
+void SubtreeCrossover(Individual& child, const Individual& receiver, const Individual& donor,
+                      std::int32_t maxLength) {
+  const OwnedShape r(receiver), d(donor);
+  const CrossoverCuts cuts = DrawCrossoverCuts(r.view(receiver), d.view(donor), maxLength);
+  SpliceCrossover(child, receiver, cuts.receiver.start, cuts.receiver.end, donor, cuts.donor.start,
+                  cuts.donor.end, maxLength);
 }
 
 std::optional<std::int32_t> RegrowAttempt(Node* scratch, std::int32_t budget) {
@@ -111,8 +140,8 @@ std::optional<std::int32_t> RegrowAttempt(Node* scratch, std::int32_t budget) {
   return std::nullopt;
 }
 
-void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t maxLength,
-                     std::int32_t limit) {
+MutationCut DrawMutation(const ProgramShape& parent, std::int32_t maxLength, std::int32_t limit,
+                         Node* scratch) {
   if (limit < 1 || limit > kMaxMutationLimit) {
     throw std::invalid_argument("subtree limit " + std::to_string(limit) + " is outside 1 to " +
                                 std::to_string(kMaxMutationLimit));
@@ -124,38 +153,51 @@ void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t m
         "Subtree mutation can never close a subtree: the \"Function\" share of the initial "
         "node ratios leaves no terminal.");
   }
-  std::array<Node, kMaxMutationLimit> scratch;
   const Cut cut = DrawSubtree(parent);
   // The cut point stays fixed while the replacement is grown again until it closes within
   // both the subtree limit and the room the rest of the parent leaves.
   const std::int32_t rest = parent.length - (cut.end - cut.start + 1);
   const std::int32_t budget = std::min(limit, maxLength - rest);
   if (budget < 1) throw std::invalid_argument("the parent is longer than the maximum length");
-  std::optional<std::int32_t> count = RegrowAttempt(scratch.data(), budget);
-  while (!count) count = RegrowAttempt(scratch.data(), budget);
-  SpliceMutation(child, parent, cut.start, cut.end, scratch.data(), *count, maxLength);
+  std::optional<std::int32_t> count = RegrowAttempt(scratch, budget);
+  while (!count) count = RegrowAttempt(scratch, budget);
+  return {cut, *count};
 }
 
-void OnePointMutation(Individual& child, const Individual& first, const Individual& second,
-                      std::int32_t maxLength) {
+void SubtreeMutation(Individual& child, const Individual& parent, std::int32_t maxLength,
+                     std::int32_t limit) {
+  std::array<Node, kMaxMutationLimit> scratch;
+  const OwnedShape shape(parent);
+  const MutationCut m = DrawMutation(shape.view(parent), maxLength, limit, scratch.data());
+  SpliceMutation(child, parent, m.cut.start, m.cut.end, scratch.data(), m.count, maxLength);
+}
+
+OnePointCuts DrawOnePointCuts(const ProgramShape& first, const ProgramShape& second,
+                              std::int32_t maxLength) {
   // Cuts at both last positions always match and fit, so the loop ends.
   for (;;) {
     const std::int32_t i = DrawCutPosition(first.length);
     const std::int32_t j = DrawCutPosition(second.length);
-    if (OpenCount(first.genes, i) != OpenCount(second.genes, j)) continue;
+    if (first.opens[i] != second.opens[j]) continue;
     if (std::int64_t{second.length} + i - j > maxLength) continue;
-    SpliceOnePoint(child, first, i, second, j, maxLength);
-    return;
+    return {i, j};
   }
 }
 
-void Reproduce(Individual& child, const Individual& parent, std::int32_t maxLength) {
+void OnePointMutation(Individual& child, const Individual& first, const Individual& second,
+                      std::int32_t maxLength) {
+  const OwnedShape a(first), b(second);
+  const OnePointCuts cuts = DrawOnePointCuts(a.view(first), b.view(second), maxLength);
+  SpliceOnePoint(child, first, cuts.first, second, cuts.second, maxLength);
+}
+
+void Reproduce(Individual& child, const Individual& parent, std::int32_t /*maxLength*/) {
   std::copy(parent.genes, parent.genes + parent.length, child.genes);
-  child.length = parent.length;
+  SetProgramLength(child, parent.length);
   child.rawFitness = parent.rawFitness;
   child.adjustedFitness = parent.adjustedFitness;
   child.normalizedFitness = parent.normalizedFitness;
-  ZeroTail(child, maxLength);
+  child.fitnessKnown = true;  // the same genes on the same problem: the same fitness
 }
 
 }  // namespace vobrix

@@ -1,5 +1,5 @@
 // The genetic operators: each writes one well-formed child of at most maxLength Nodes into a
-// record of the other buffer and zeroes the child's genes from its length on.
+// record of the other buffer, which stays zero from the child's length on (SetProgramLength).
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,46 @@ namespace vobrix {
 
 // Largest subtree limit SubtreeMutation accepts (its scratch array lives on the stack).
 inline constexpr std::int32_t kMaxMutationLimit = 64;
+
+// A program with its tables: ends[s] is the last position of the subtree rooted at s (-1 when
+// the program ends first, as SubtreeEnd finds it), opens[i] the sum of arityCode over
+// genes[0 .. i] (may be null where no one-point cut is drawn).
+struct ProgramShape {
+  const Node* genes = nullptr;
+  std::int32_t length = 0;
+  const std::int32_t* ends = nullptr;
+  const std::int32_t* opens = nullptr;
+};
+// Fill the tables of genes[0, length): one pass each, instead of a walk per cut.
+void FillSubtreeEnds(const Node* genes, std::int32_t length, std::int32_t* ends);
+void FillOpenCounts(const Node* genes, std::int32_t length, std::int32_t* opens);
+
+// The draws of each operator, made from the tables and in the order the operator makes them;
+// the splice below then builds the child without another draw.
+struct Cut {
+  std::int32_t start;
+  std::int32_t end;
+};
+struct CrossoverCuts {
+  Cut receiver;
+  Cut donor;
+};
+CrossoverCuts DrawCrossoverCuts(const ProgramShape& receiver, const ProgramShape& donor,
+                                std::int32_t maxLength);
+// The grown replacement is left in scratch (room for limit Nodes), count Nodes long. Throws as
+// SubtreeMutation does.
+struct MutationCut {
+  Cut cut;
+  std::int32_t count;
+};
+MutationCut DrawMutation(const ProgramShape& parent, std::int32_t maxLength, std::int32_t limit,
+                         Node* scratch);
+struct OnePointCuts {
+  std::int32_t first;
+  std::int32_t second;
+};
+OnePointCuts DrawOnePointCuts(const ProgramShape& first, const ProgramShape& second,
+                              std::int32_t maxLength);
 
 // Replaces a random subtree of receiver by a random subtree of donor, drawing both again until
 // the child fits in maxLength.
@@ -29,7 +69,8 @@ std::optional<std::int32_t> RegrowAttempt(Node* scratch, std::int32_t budget);
 // the same open count. first and second must be different records.
 void OnePointMutation(Individual& child, const Individual& first, const Individual& second,
                       std::int32_t maxLength);
-// Copies genes, length and the three fitness values.
+// Copies genes, length and the three fitness values, and marks the raw fitness as known, so
+// that evaluation does not compute it again.
 void Reproduce(Individual& child, const Individual& parent, std::int32_t maxLength);
 
 // The splices with the cut points given, as the operators above make them after their draws.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -30,19 +31,6 @@ bool AddSize(std::size_t a, std::size_t b, std::size_t& out) {
   if (b > std::numeric_limits<std::size_t>::max() - a) return false;
   out = a + b;
   return true;
-}
-
-// Second parent for crossover and one-point mutation, different from p1, or -1 when the
-// population has no other slot. A selection that can only return p1 (slot 0 for an unknown
-// method, proportional over NaN fitness) would otherwise be drawn again for ever, so after a
-// bounded number of draws the next slot is taken.
-std::int32_t SelectSecondParent(const Population& p, std::int32_t p1) {
-  if (p.params.populationSize < 2) return -1;
-  for (int attempt = 0; attempt < kMaxSecondParentDraws; ++attempt) {
-    const std::int32_t p2 = SelectParent(p);
-    if (p2 != p1) return p2;
-  }
-  return (p1 + 1) % p.params.populationSize;
 }
 
 }  // namespace
@@ -76,8 +64,8 @@ Population::Population(const PopulationParams& parameters) : params(parameters) 
         "population size, maximum length and generations must not be "
         "negative");
   }
-  // The vectors below are zero-filled at once, so storage beyond the available memory would
-  // get the process killed half way instead of failing here.
+  // The storage below is taken at once and filled as breeding reaches it, so storage beyond the
+  // available memory would get the process killed half way instead of failing here.
   if (PopulationBytes(params) == std::numeric_limits<std::size_t>::max() || !FitsInMemory(params)) {
     throw std::bad_alloc();
   }
@@ -91,12 +79,34 @@ Population::Population(const PopulationParams& parameters) : params(parameters) 
   buffers[1].assign(size, nullptr);
   records_.assign(2 * size, Individual{});
   cumulativeFitness.assign(size, 0.0);
-  geneStore_.assign(2 * size * length, Node{0});
+  // The genes come zeroed from calloc: fresh pages of the system are zero already, so a large
+  // store costs no pass of zero-filling before breeding writes it.
+  const std::size_t genes = 2 * size * length;
+  geneStore_.reset(static_cast<Node*>(std::calloc(std::max<std::size_t>(genes, 1), sizeof(Node))));
+  if (!geneStore_) throw std::bad_alloc();
   for (std::size_t r = 0; r < records_.size(); ++r) {
-    records_[r].genes = geneStore_.data() + r * length;
+    records_[r].genes = geneStore_.get() + r * length;
     buffers[r / size][r % size] = &records_[r];
   }
+  geneCapacity_ = params.maxLength;
   current = 0;
+}
+
+void Population::FreeGenes::operator()(Node* genes) const {
+  std::free(genes);
+}
+
+std::int32_t Population::GeneCapacity() const {
+  return geneCapacity_;
+}
+
+const Individual& Population::CurrentRecord(std::int32_t k) const {
+  return records_[static_cast<std::size_t>(current) * buffers[0].size() +
+                  static_cast<std::size_t>(k)];
+}
+
+std::int32_t Population::CurrentRecordIndex(const Individual& ind) const {
+  return static_cast<std::int32_t>(&ind - &CurrentRecord(0));
 }
 
 void FillInitialGeneration(Population& p) {
@@ -125,9 +135,14 @@ void FillInitialGeneration(Population& p) {
     const std::int32_t n = GrowProgram(scratch.data(), params.maxInitialDepth, restartAt, setup);
     Individual& ind = *slots[i];
     std::copy(scratch.begin(), scratch.begin() + n, ind.genes);
-    std::fill(ind.genes + n, ind.genes + params.maxLength, Node{0});
-    ind.length = n;
+    SetProgramLength(ind, n);
   }
+}
+
+void SetProgramLength(Individual& ind, std::int32_t length) {
+  if (ind.length > length) std::fill(ind.genes + length, ind.genes + ind.length, Node{0});
+  ind.length = length;
+  ind.fitnessKnown = false;
 }
 
 void SwapGenerations(Population& p) {
@@ -152,29 +167,63 @@ std::int32_t ProportionalSlotByScan(const Population& p, float u) {
   return 0;
 }
 
-void PrepareProportionalSelection(Population& p) {
-  Individual* const* slots = p.Current();
-  double s = 0.0;
-  std::int32_t count = 0;
-  for (std::int32_t i = 0; i < p.params.populationSize; ++i) {
-    s += slots[i]->normalizedFitness;
-    p.cumulativeFitness[i] = s;
-    // From a NaN on the scan never returns, and the sums are no longer ordered.
-    if (std::isnan(s)) break;
-    count = i + 1;
-  }
-  p.cumulativeCount = count;
+namespace {
+
+// The selection's u for the Rand15 draw d.
+double RouletteUnit(int d) {
+  return static_cast<double>(static_cast<float>(UnitOfDraw(d)));
 }
 
-std::int32_t SelectProportional(const Population& p) {
-  const float u = static_cast<float>(RandomUnit());
-  if (p.cumulativeCount < 0) return ProportionalSlotByScan(p, u);
+std::int32_t SearchCumulative(const Population& p, double u) {
   // The shares are never negative, so the sums never decrease: the first sum above u is where
   // the scan would have stopped.
   const double* begin = p.cumulativeFitness.data();
   const double* end = begin + p.cumulativeCount;
-  const double* found = std::upper_bound(begin, end, static_cast<double>(u));
+  const double* found = std::upper_bound(begin, end, u);
   return found == end ? 0 : static_cast<std::int32_t>(found - begin);
+}
+
+// rouletteSlots[d] = SearchCumulative(RouletteUnit(d)) for every draw d, by one merge of the
+// rising draws with the rising sums.
+void FillRouletteSlots(Population& p) {
+  p.rouletteSlots.resize(kRouletteDraws);
+  const double* sums = p.cumulativeFitness.data();
+  std::int32_t j = 0;
+  for (int d = 0; d < kRouletteDraws; ++d) {
+    const double u = RouletteUnit(d);
+    while (j < p.cumulativeCount && !(sums[j] > u)) ++j;
+    p.rouletteSlots[d] = j == p.cumulativeCount ? 0 : j;
+  }
+}
+
+}  // namespace
+
+void PrepareProportionalSelection(Population& p) {
+  Individual* const* slots = p.Current();
+  double s = 0.0;
+  std::int32_t count = 0;
+  bool rising = true;
+  for (std::int32_t i = 0; i < p.params.populationSize; ++i) {
+    const double before = s;
+    s += slots[i]->normalizedFitness;
+    p.cumulativeFitness[i] = s;
+    // From a NaN on the scan never returns, and the sums are no longer ordered.
+    if (std::isnan(s)) break;
+    rising = rising && s >= before;
+    count = i + 1;
+  }
+  p.cumulativeCount = count;
+  // The merge finds what the binary search finds only over sums that never fall (a negative
+  // share, which evaluation never gives, would break that): otherwise the search stays.
+  p.rouletteSlots.clear();
+  if (rising && p.params.populationSize >= kRouletteIndexFrom) FillRouletteSlots(p);
+}
+
+std::int32_t SelectProportional(const Population& p) {
+  const int d = Rand15();
+  if (p.cumulativeCount < 0) return ProportionalSlotByScan(p, static_cast<float>(UnitOfDraw(d)));
+  if (!p.rouletteSlots.empty()) return p.rouletteSlots[static_cast<std::size_t>(d)];
+  return SearchCumulative(p, RouletteUnit(d));
 }
 
 std::int32_t SelectTournament(const Population& p) {
@@ -217,38 +266,6 @@ BreedOperation ChooseOperation(float r, const PopulationParams& params) {
   if (r < mutation) return BreedOperation::Mutation;
   if (r < onePoint) return BreedOperation::OnePoint;
   return BreedOperation::Reproduction;
-}
-
-void Breed(Population& p, std::int32_t /*g*/) {
-  const PopulationParams& params = p.params;
-  Individual* const* parents = p.Current();
-  Individual** children = p.Next();
-  const std::int32_t elite = EliteCount(params);
-  if (params.selectionMethod == kProportional) PrepareProportionalSelection(p);
-  for (std::int32_t i = 0; i < elite; ++i) {
-    Reproduce(*children[i], *parents[i], params.maxLength);
-  }
-  for (std::int32_t i = elite; i < params.populationSize; ++i) {
-    Individual& child = *children[i];
-    const float r = static_cast<float>(RandomUnit());
-    const std::int32_t p1 = SelectParent(p);
-    const Individual& first = *parents[p1];
-    const BreedOperation operation = ChooseOperation(r, params);
-    if (operation == BreedOperation::Mutation) {
-      SubtreeMutation(child, first, params.maxLength, kMutationSubtreeLimit);
-      continue;
-    }
-    const std::int32_t p2 =
-        operation == BreedOperation::Reproduction ? -1 : SelectSecondParent(p, p1);
-    if (p2 < 0) {
-      Reproduce(child, first, params.maxLength);
-    } else if (operation == BreedOperation::Crossover) {
-      SubtreeCrossover(child, first, *parents[p2], params.maxLength);
-    } else {
-      OnePointMutation(child, first, *parents[p2], params.maxLength);
-    }
-  }
-  p.cumulativeCount = -1;  // the sums belong to this generation only
 }
 
 }  // namespace vobrix

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/functions.h"
@@ -29,11 +30,45 @@ struct PopulationParams {
 };
 
 struct Individual {
-  Node* genes = nullptr;  // maxLength Nodes, owned by the Population
+  Node* genes = nullptr;  // maxLength Nodes, owned by the Population; zero from length on
   std::int32_t length = 0;
+  // Set by a verbatim copy (Reproduce), whose rawFitness came with its genes: evaluation keeps
+  // that value instead of computing it again, and clears the mark (TakeKnownFitness).
+  bool fitnessKnown = false;
   double rawFitness = 0.0;
   double adjustedFitness = 0.0;
   double normalizedFitness = 0.0;
+};
+
+// The operator a bred slot gets (ChooseOperation); elite copies are reproductions.
+enum class BreedOperation { Crossover, Mutation, OnePoint, Reproduction };
+
+// Everything the draws decided for one child, so that it can be built later on any thread:
+// the parent slots and the cuts (crossover: receiver and donor; mutation: the cut of first and
+// grownCount Nodes at grownAt in BreedingWorkspace::grown; one-point: first's and second's
+// positions in aStart and bStart).
+struct ChildPlan {
+  BreedOperation operation = BreedOperation::Reproduction;
+  std::int32_t first = 0;
+  std::int32_t second = -1;
+  std::int32_t aStart = 0, aEnd = 0, bStart = 0, bEnd = 0;
+  std::int32_t grownCount = 0;
+  std::size_t grownAt = 0;
+};
+
+// Kept from one generation's breeding to the next so that its storage is reused.
+struct BreedingWorkspace {
+  // One table of stride entries per record of the current buffer (Population::RecordIndex),
+  // stride the gene capacity so that every table starts where its record says without a pass
+  // over the lengths. Made once and never cleared: only a parent's first length entries are
+  // written and read. Filled in memory order, so that genes and tables stream.
+  std::size_t stride = 0;
+  std::size_t tableEntries = 0;
+  std::unique_ptr<std::int32_t[]> ends;   // FillSubtreeEnds of every parent
+  std::unique_ptr<std::int32_t[]> opens;  // FillOpenCounts, only when one-point cuts can be drawn
+  bool opensFilled = false;
+  std::vector<ChildPlan> plans;  // one per slot of the next buffer
+  std::vector<Node> grown;       // the replacements mutation grew
 };
 
 struct Population {
@@ -49,6 +84,10 @@ struct Population {
   // breeding has prepared them.
   std::vector<double> cumulativeFitness;
   std::int32_t cumulativeCount = -1;
+  // For a large population, the slot the binary search gives for every possible Rand15 draw of
+  // a selection (kRouletteDraws entries); empty when the search is used.
+  std::vector<std::int32_t> rouletteSlots;
+  BreedingWorkspace breeding;
 
   // Allocates everything the population will ever use, genes zeroed; throws std::bad_alloc
   // when it cannot or when the storage would not fit in the machine's available memory, and
@@ -57,15 +96,28 @@ struct Population {
   Population(const Population&) = delete;
   Population& operator=(const Population&) = delete;
 
+  // Nodes each gene array holds: no program of the population is longer.
+  std::int32_t GeneCapacity() const;
+  // A buffer's records in the order they lie in memory (their genes too), whatever order the
+  // sort left its slots in: record k of the current buffer, and the k of one of its records.
+  const Individual& CurrentRecord(std::int32_t k) const;
+  std::int32_t CurrentRecordIndex(const Individual& ind) const;
+
   Individual** Current() { return buffers[current].data(); }
   Individual** Next() { return buffers[1 - current].data(); }
   Individual* const* Current() const { return buffers[current].data(); }
   Individual* const* Next() const { return buffers[1 - current].data(); }
 
  private:
-  std::vector<Individual> records_;  // 2 x populationSize, never moved
-  std::vector<Node> geneStore_;      // 2 x populationSize x maxLength
+  struct FreeGenes {
+    void operator()(Node* genes) const;
+  };
+  std::vector<Individual> records_;               // 2 x populationSize, never moved
+  std::unique_ptr<Node[], FreeGenes> geneStore_;  // 2 x populationSize x maxLength
+  std::int32_t geneCapacity_ = 0;                 // maxLength when the store was made
 };
+
+class GenerationEvaluator;
 
 // The population being filled, evaluated or bred; DrawNode reads its ratios.
 extern Population* currentPopulation;
@@ -81,6 +133,11 @@ bool FitsInMemory(const PopulationParams& params);
 // ratios of p.params and the block sizes of currentProblem); throws GrowthError when growth
 // cannot close under these settings.
 void FillInitialGeneration(Population& p);
+// Gives ind the length of the program just written to its first length genes, zeroing the
+// Nodes it held beyond that: a record that was zero from its old length on (every record of a
+// Population starts all zero) is zero from its new one on, and the rest of its maxLength
+// Nodes is never touched. Its raw fitness is no longer known.
+void SetProgramLength(Individual& ind, std::int32_t length);
 // Makes the bred buffer the current one.
 void SwapGenerations(Population& p);
 
@@ -90,7 +147,6 @@ std::int32_t EliteCount(const PopulationParams& params);
 
 // The operator a bred slot gets for the draw r: the rates are widened and summed in double and
 // every test is strict, so reproduction takes r from crossover + mutation + onePoint up.
-enum class BreedOperation { Crossover, Mutation, OnePoint, Reproduction };
 BreedOperation ChooseOperation(float r, const PopulationParams& params);
 
 // Second-parent draws before breeding gives up on the selection and takes the next slot.
@@ -100,8 +156,10 @@ inline constexpr std::int32_t kMutationSubtreeLimit = 30;
 
 // Writes the next generation into the other buffer: elite copies, then one operator per slot.
 // The current buffer must be evaluated and sorted best first, and currentPopulation must be p
-// (mutation draws its Nodes with p's ratios). g is not used.
-void Breed(Population& p, std::int32_t g);
+// (mutation draws its Nodes with p's ratios). g is not used. All draws are made on the calling
+// thread in slot order into a plan; the children are then built from it (breeding.cpp), on
+// pool's threads when there is one, to the same bits for every thread count.
+void Breed(Population& p, std::int32_t g, GenerationEvaluator* pool = nullptr);
 
 // A slot of the current buffer chosen by p.params.selectionMethod (slot 0 for an unknown one).
 std::int32_t SelectParent(const Population& p);
@@ -110,8 +168,12 @@ std::int32_t SelectParent(const Population& p);
 std::int32_t SelectProportional(const Population& p);
 // The first slot whose running sum exceeds u, by scanning (0 when none does).
 std::int32_t ProportionalSlotByScan(const Population& p, float u);
-// Forms p.cumulativeFitness over the current buffer; Breed calls it for proportional
-// selection.
+// Possible Rand15 draws, and the population from which selection looks them up in
+// rouletteSlots: below it, the few draws of a generation search faster than the table fills.
+inline constexpr std::int32_t kRouletteDraws = 32768;
+inline constexpr std::int32_t kRouletteIndexFrom = 4096;
+// Forms p.cumulativeFitness over the current buffer (and rouletteSlots from
+// kRouletteIndexFrom slots on); Breed calls it for proportional selection.
 void PrepareProportionalSelection(Population& p);
 // Best of tournamentSize uniform draws (at least one), the earliest drawn among equals.
 std::int32_t SelectTournament(const Population& p);

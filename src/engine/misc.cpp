@@ -30,8 +30,12 @@ std::int32_t Rand31() {
 }
 
 double RandomUnit() {
+  return UnitOfDraw(Rand15());
+}
+
+double UnitOfDraw(int d) {
   // Computed in extended precision and rounded once, so that 32767 gives exactly 1.0.
-  return static_cast<double>(static_cast<long double>(Rand15()) * (1.0L / 32767.0L));
+  return static_cast<double>(static_cast<long double>(d) * (1.0L / 32767.0L));
 }
 
 std::int32_t RandomBelow(std::int32_t n) {
@@ -92,7 +96,11 @@ constexpr std::ptrdiff_t kInsertionLimit = 12;
 // The scans stop at records they have already judged, so an inconsistent comparison cannot
 // run them past the range.
 void QuickSort(unsigned char* base, std::ptrdiff_t lo, std::ptrdiff_t hi, std::size_t size,
-               int (*compare)(const void*, const void*), unsigned char* pivot) {
+               int (*compare)(const void*, const void*), const SortFork* fork) {
+  // The pivot's copy is the call's own, so that a forked side never shares it.
+  unsigned char local[32];
+  std::vector<unsigned char> large(size > sizeof local ? size : 0);
+  unsigned char* pivot = size > sizeof local ? large.data() : local;
   while (hi - lo >= kInsertionLimit) {
     std::memcpy(pivot, base + (lo + (hi - lo) / 2) * size, size);
     std::ptrdiff_t i = lo;
@@ -106,12 +114,19 @@ void QuickSort(unsigned char* base, std::ptrdiff_t lo, std::ptrdiff_t hi, std::s
         --j;
       }
     }
-    // Recurse into the smaller side so that the stack stays logarithmic.
-    if (j - lo < hi - i) {
-      QuickSort(base, lo, j, size, compare, pivot);
+    // Recurse into the smaller side so that the stack stays logarithmic; a large one may go to
+    // another thread, since nothing else touches its records.
+    const bool leftSmaller = j - lo < hi - i;
+    const std::ptrdiff_t from = leftSmaller ? lo : i;
+    const std::ptrdiff_t to = leftSmaller ? j : hi;
+    if (fork && to - from + 1 >= kForkedSortSide) {
+      (*fork)([=] { QuickSort(base, from, to, size, compare, fork); });
+    } else {
+      QuickSort(base, from, to, size, compare, fork);
+    }
+    if (leftSmaller) {
       lo = i;
     } else {
-      QuickSort(base, i, hi, size, compare, pivot);
       hi = j;
     }
   }
@@ -126,11 +141,10 @@ void QuickSort(unsigned char* base, std::ptrdiff_t lo, std::ptrdiff_t hi, std::s
 }  // namespace
 
 void SortRecords(void* base, std::size_t count, std::size_t size,
-                 int (*compare)(const void*, const void*)) {
+                 int (*compare)(const void*, const void*), const SortFork* fork) {
   if (count < 2 || size == 0) return;
-  std::vector<unsigned char> pivot(size);
   QuickSort(static_cast<unsigned char*>(base), 0, static_cast<std::ptrdiff_t>(count) - 1, size,
-            compare, pivot.data());
+            compare, fork);
 }
 
 }  // namespace vobrix

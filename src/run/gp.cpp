@@ -201,7 +201,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
   if (generation == 0 && session.observer.afterInitialEvaluation) {
     session.observer.afterInitialEvaluation(i, population);
   }
-  SortGeneration(population);
+  SortGeneration(population, session.evaluator.get());
   const auto averageLength = static_cast<std::int32_t>(AverageLength(population));
   const Individual& best = *population.Current()[0];
   const float bestFitness = NarrowToFloat(best.rawFitness);
@@ -217,7 +217,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
     ShowPaused(display, true);
   }
 
-  Breed(population, generation);
+  Breed(population, generation, session.evaluator.get());
 
   std::optional<double> validationError;
   if (session.hasValidation) {

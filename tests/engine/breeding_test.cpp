@@ -52,11 +52,12 @@ TEST(OperatorTest, SplicesAndReproductionByExample) {
   TestProblem problem({kAdd, kSubtract, kMultiply, kSin}, 4, {0.5, 1.5});
   const Node kPlus = 0, kTimes = 2, kSine = 3, kX0 = 4, kX1 = 5, kX2 = 6, kX3 = 7;
   OwnedIndividual a({kPlus, kX0, kX1}, 10), b({kSine, kX2}, 10), times({kTimes, kX2, kX3}, 10);
-  OwnedIndividual child({}, 10, 7);
+  // A record that held a longer program, zero after it, as every record of a Population is.
+  OwnedIndividual child({kPlus, kTimes, kX0, kX1, kSine, kX2, kX3}, 10);
   const Node x3[] = {kX3};
   const auto expect = [&](const std::vector<Node>& program) {
     EXPECT_EQ(child.Program(), program);
-    EXPECT_TRUE(IsSoundChild(child.ind, 10));  // the old Nodes and the 7s are gone
+    EXPECT_TRUE(IsSoundChild(child.ind, 10));  // the old Nodes are gone
   };
   SpliceCrossover(child.ind, a.ind, 1, 1, b.ind, 0, 1, 10);
   expect({kPlus, kSine, kX2, kX1});

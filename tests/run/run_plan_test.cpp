@@ -87,7 +87,7 @@ TEST(RunPlanTest, ThreadsBeyondTheCoresOrTheWorkAreNeitherBuiltNorCounted) {
       {1024, 1'000'000, cores},
       {0, 1'000'000, cores},
       {1, 1'000'000, 1},
-      {1024, 40, std::min(cores, 2)},  // 40 individuals make two chunks of work
+      {1024, 40, std::min(cores, 10)},  // 40 individuals make ten of the smallest chunks
       {8, 1, 1}};
   for (const auto& [requested, largest, built] : counts) {
     EXPECT_EQ(GenerationEvaluator::ThreadCount(requested, largest), built)

@@ -1,0 +1,246 @@
+// Whatever the thread count, a run is the same bits: the pool's loops, the sort with its sides
+// forked, and the fitness that verbatim copies keep instead of being evaluated again.
+#include <gtest/gtest.h>
+#include <tbb/global_control.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/batch_eval.h"
+#include "engine/evaluation.h"
+#include "engine/gp_pop.h"
+#include "engine/misc.h"
+#include "engine/parallel_eval.h"
+#include "fixture.h"
+
+namespace vobrix {
+namespace {
+
+using test::TestProblem;
+
+std::vector<double> WavySeries() {
+  std::vector<double> y(200);
+  for (int i = 0; i < 200; ++i) y[i] = std::sin(0.1 * i) * 3.0 + (i % 7 == 0 ? 0.0 : 1.0);
+  return y;
+}
+
+TestProblem WavyProblem() {
+  return TestProblem({kAdd, kSubtract, kMultiply, kDivide, kSin, kCos, kLn, kSqrt}, 4,
+                     {0.0, 1.5, -2.0, 1e200}, WavySeries());
+}
+
+// oneTBB runs no more threads than the processor has cores unless told otherwise: seven
+// threads really run side by side, even on a smaller machine.
+tbb::global_control SevenThreadsOnAnyMachine() {
+  return tbb::global_control(tbb::global_control::max_allowed_parallelism, 7);
+}
+
+struct Keyed {
+  std::int32_t key;
+  std::int32_t index;  // tells apart records of equal keys, which the sort does not keep in order
+};
+
+int CompareKeys(const void* a, const void* b) {
+  const std::int32_t x = static_cast<const Keyed*>(a)->key, y = static_cast<const Keyed*>(b)->key;
+  return (x > y) - (x < y);
+}
+
+bool SameBytes(const std::vector<Keyed>& a, const std::vector<Keyed>& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Keyed)) == 0;
+}
+
+TEST(ForkedSortTest, GivesTheSerialOrderToTheByte) {
+  TestProblem problem = WavyProblem();
+  const tbb::global_control room = SevenThreadsOnAnyMachine();
+  GenerationEvaluator two(problem.get(), 2), seven(problem.get(), 7);
+  SeedRandom(3);
+  for (std::int32_t keys : {1, 3, 1000, 1 << 30, 0}) {  // 0: descending
+    std::vector<Keyed> input(30000);
+    for (std::int32_t i = 0; i < 30000; ++i) {
+      input[i] = {keys ? RandomBelow(keys) : 30000 - i, i};
+    }
+    std::vector<Keyed> serial = input;
+    SortRecords(serial.data(), serial.size(), sizeof(Keyed), CompareKeys);
+
+    // Forked sides run last and newest first: any order of the tasks gives the same bytes.
+    std::vector<std::function<void()>> waiting;
+    int forks = 0;
+    const SortFork later = [&](std::function<void()> task) {
+      ++forks;
+      waiting.push_back(std::move(task));
+    };
+    std::vector<Keyed> deferred = input;
+    SortRecords(deferred.data(), deferred.size(), sizeof(Keyed), CompareKeys, &later);
+    while (!waiting.empty()) {
+      std::function<void()> task = std::move(waiting.back());
+      waiting.pop_back();
+      task();
+    }
+    EXPECT_GT(forks, 0) << keys;
+    EXPECT_TRUE(SameBytes(deferred, serial)) << keys;
+
+    for (GenerationEvaluator* pool : {&two, &seven}) {
+      std::vector<Keyed> pooled = input;
+      pool->SortRecords(pooled.data(), pooled.size(), sizeof(Keyed), CompareKeys);
+      EXPECT_TRUE(SameBytes(pooled, serial)) << keys << " on " << pool->threads() << " threads";
+    }
+  }
+}
+
+TEST(ParallelForTest, CoversEveryIndexOnceWithSlotsOfTheCallersOwn) {
+  TestProblem problem = WavyProblem();
+  const tbb::global_control room = SevenThreadsOnAnyMachine();
+  for (int threads : {1, 2, 7}) {
+    GenerationEvaluator pool(problem.get(), threads);
+    for (std::int32_t count : {0, 1, 4, 5, 1000, 100000}) {
+      std::vector<int> visits(static_cast<std::size_t>(count), 0);
+      std::vector<std::int32_t> owner(static_cast<std::size_t>(count), -1);
+      pool.ParallelFor(count, [&](std::int32_t begin, std::int32_t end, int slot) {
+        ASSERT_GE(slot, 0);
+        ASSERT_LT(slot, threads);
+        // One thread takes everything in one call; a pool hands out chunks.
+        ASSERT_LE(end - begin, threads > 1 ? GenerationEvaluator::kMaxChunk : count);
+        for (std::int32_t i = begin; i < end; ++i) ++visits[i];
+      });
+      EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), count) << threads << " " << count;
+    }
+  }
+}
+
+PopulationParams RunParams(std::uint32_t seed, std::int32_t size) {
+  PopulationParams params;
+  params.populationSize = size;
+  params.generations = 8;
+  params.maxLength = 40;
+  params.maxInitialDepth = 4;
+  params.selectionMethod = seed % 2 ? kProportional : kTournament;
+  params.crossoverRate = 0.6f;
+  params.mutationRate = 0.2f;
+  params.onePointRate = 0.1f;  // leaves 0.1 for reproduction
+  params.eliteFraction = 0.1f;
+  return params;
+}
+
+// Every record of every generation, slot by slot: length, genes and the raw fitness's bits.
+std::string RunText(std::uint32_t seed, std::int32_t size, std::int32_t generations,
+                    GenerationEvaluator* evaluator) {
+  Population p(RunParams(seed, size));
+  Population* const previous = currentPopulation;
+  currentPopulation = &p;
+  SeedRandom(seed);
+  FillInitialGeneration(p);
+  std::string text;
+  for (std::int32_t g = 0; g < generations; ++g) {
+    EvaluateGeneration(p, evaluator);
+    SortGeneration(p, evaluator);
+    for (std::int32_t i = 0; i < size; ++i) {
+      const Individual& individual = *p.Current()[i];
+      std::uint64_t bits = 0;
+      std::memcpy(&bits, &individual.rawFitness, sizeof bits);
+      text += std::to_string(individual.length) + ':' + std::to_string(bits);
+      for (std::int32_t k = 0; k < individual.length; ++k) {
+        text += ' ' + std::to_string(individual.genes[k]);
+      }
+      text += '\n';
+    }
+    Breed(p, g);
+    SwapGenerations(p);
+  }
+  currentPopulation = previous;
+  return text;
+}
+
+TEST(ThreadCountTest, SeededRunsAreTheSameOnOneTwoAndSevenThreads) {
+  TestProblem problem = WavyProblem();
+  const tbb::global_control room = SevenThreadsOnAnyMachine();
+  struct Case {
+    std::uint32_t seed;
+    std::int32_t size;
+    std::int32_t generations;
+    bool scaling;
+  };
+  const Case cases[] = {{1, 1000, 8, false}, {2, 1000, 8, false}, {3, 333, 8, true},
+                        {4, 1000, 6, true},  {5, 60, 8, false},   {6, 9000, 2, false}};
+  for (const Case& c : cases) {
+    // The interpreter, one program after another, is the reference where it applies.
+    GenerationEvaluator one(problem.get(), 1, c.scaling);
+    const std::string reference =
+        RunText(c.seed, c.size, c.generations, c.scaling ? &one : nullptr);
+    for (int threads : {1, 2, 7}) {
+      GenerationEvaluator pool(problem.get(), threads, c.scaling);
+      EXPECT_TRUE(RunText(c.seed, c.size, c.generations, &pool) == reference)
+          << "seed " << c.seed << ", " << threads << " threads";
+    }
+  }
+}
+
+double FreshFitness(BatchEvaluator& batch, const Individual& individual, bool scaling) {
+  return scaling ? batch.ScaledFitness(individual.genes, individual.length).mse
+                 : batch.Fitness(individual.genes, individual.length);
+}
+
+bool SameValue(double a, double b) {
+  return a == b || (std::isnan(a) && std::isnan(b));
+}
+
+// Elite copies and reproductions are marked, carry the fitness their genes really have, and are
+// not evaluated again; every other child is.
+TEST(KnownFitnessTest, VerbatimCopiesKeepTheirParentsFitnessAndAreNotEvaluatedAgain) {
+  TestProblem problem = WavyProblem();
+  for (bool scaling : {false, true}) {
+    Population p(RunParams(7, 500));
+    Population* const previous = currentPopulation;
+    currentPopulation = &p;
+    SeedRandom(7);
+    FillInitialGeneration(p);
+    GenerationEvaluator pool(problem.get(), 2, scaling);
+    BatchEvaluator batch(problem.get());
+    for (std::int32_t g = 0; g < 5; ++g) {
+      EvaluateGeneration(p, &pool);
+      SortGeneration(p, &pool);
+      Breed(p, g);
+      SwapGenerations(p);
+      int known = 0;
+      for (std::int32_t i = 0; i < 500; ++i) {
+        const Individual& child = *p.Current()[i];
+        if (!child.fitnessKnown) continue;
+        ++known;
+        ASSERT_TRUE(SameValue(child.rawFitness, FreshFitness(batch, child, scaling))) << i;
+      }
+      // 50 elite copies and about a tenth of the other 450 slots reproduced.
+      EXPECT_GE(known, 60) << g;
+      EXPECT_LE(known, 140) << g;
+    }
+    // A stand-in value survives evaluation where the mark is, on both evaluation paths.
+    constexpr double kStandIn = -7.0;
+    for (std::int32_t i = 0; i < 500; ++i) {
+      Individual& child = *p.Current()[i];
+      child.rawFitness = child.fitnessKnown ? kStandIn : -1.0;
+    }
+    std::vector<bool> marked;
+    for (std::int32_t i = 0; i < 500; ++i) marked.push_back(p.Current()[i]->fitnessKnown);
+    if (scaling) {
+      pool.ComputeRawFitness(p);
+    } else {
+      ComputeRawFitness(p);
+    }
+    for (std::int32_t i = 0; i < 500; ++i) {
+      const Individual& child = *p.Current()[i];
+      EXPECT_FALSE(child.fitnessKnown) << i;
+      if (marked[i]) {
+        EXPECT_EQ(child.rawFitness, kStandIn) << i;
+      } else {
+        EXPECT_TRUE(SameValue(child.rawFitness, FreshFitness(batch, child, scaling))) << i;
+      }
+    }
+    currentPopulation = previous;
+  }
+}
+
+}  // namespace
+}  // namespace vobrix

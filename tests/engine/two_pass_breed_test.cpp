@@ -1,0 +1,217 @@
+// Breeding in two passes against breeding in one: the same children and the same generator
+// state for every selection method and operator mix, the parents' tables against the walks
+// they replace, and the roulette's table against the binary search it stands in front of.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "engine/evaluation.h"
+#include "engine/gp_opr.h"
+#include "engine/gp_pop.h"
+#include "engine/misc.h"
+#include "engine/parallel_eval.h"
+#include "evolution_support.h"
+#include "fixture.h"
+#include "one_pass_breed.h"
+
+namespace vobrix {
+namespace {
+
+using test::ProgramOf;
+using test::TestProblem;
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+std::vector<double> Logistic() {
+  std::vector<double> series;
+  double x = 0.3;
+  for (int i = 0; i < 30; ++i) series.push_back(x = 3.9 * x * (1 - x));
+  return series;
+}
+
+// Random Node sequences, well formed or not: every start either ends where the walk ends or
+// has no end in both, and the open counts are the walk's running sums.
+TEST(ParentTablesTest, EndsAndOpenCountsAreTheWalks) {
+  TestProblem problem({kAdd, kMultiply, kSin, kCos}, 2, {1.0});
+  SeedRandom(11);
+  std::vector<std::int32_t> ends, opens;
+  int noEnd = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    const std::int32_t length = 1 + RandomBelow(trial % 3 == 0 ? 8 : 120);
+    std::vector<Node> genes(static_cast<std::size_t>(length));
+    for (Node& n : genes) n = RandomBelow(7);
+    ends.assign(genes.size(), -7);
+    opens.assign(genes.size(), -7);
+    FillSubtreeEnds(genes.data(), length, ends.data());
+    FillOpenCounts(genes.data(), length, opens.data());
+    std::int32_t open = 0;
+    for (std::int32_t s = 0; s < length; ++s) {
+      const std::optional<std::int32_t> walked = SubtreeEnd(genes.data(), length, s);
+      ASSERT_EQ(ends[s], walked.value_or(-1)) << "trial " << trial << " start " << s;
+      noEnd += walked ? 0 : 1;
+      open += problem.get().nodeTable[genes[s]].arityCode;
+      ASSERT_EQ(opens[s], open) << "trial " << trial << " position " << s;
+    }
+  }
+  EXPECT_GT(noEnd, 1000);  // malformed programs really were among them
+}
+
+// The slot the plain binary search gives for the u of Rand15 draw d.
+std::int32_t Searched(const Population& p, int d) {
+  const double u = static_cast<float>(UnitOfDraw(d));
+  const double* begin = p.cumulativeFitness.data();
+  const double* end = begin + p.cumulativeCount;
+  const double* found = std::upper_bound(begin, end, u);
+  return found == end ? 0 : static_cast<std::int32_t>(found - begin);
+}
+
+// Every possible draw through the table against the search, and seeded selections that each
+// take exactly one draw.
+void ExpectTheSearchesSlots(Population& p, const char* what, bool indexed = true) {
+  PrepareProportionalSelection(p);
+  ASSERT_EQ(!p.rouletteSlots.empty(), indexed) << what;
+  for (int d = 0; indexed && d < kRouletteDraws; ++d) {
+    ASSERT_EQ(p.rouletteSlots[d], Searched(p, d)) << what << " draw " << d;
+  }
+  SeedRandom(3);
+  for (int k = 0; k < 2000; ++k) {
+    const std::uint64_t state = RandomState();
+    const std::int32_t slot = SelectProportional(p);
+    const std::uint64_t after = RandomState();
+    SetRandomState(state);
+    ASSERT_EQ(slot, Searched(p, Rand15())) << what;
+    ASSERT_EQ(RandomState(), after) << what;
+  }
+}
+
+TEST(RouletteIndexTest, EveryDrawGivesTheSlotOfTheBinarySearch) {
+  for (const std::int32_t n : {kRouletteIndexFrom, 250000}) {
+    PopulationParams params;
+    params.populationSize = n;
+    params.maxLength = 1;
+    params.generations = 1;
+    Population p(params);
+    Individual** slots = p.Current();
+    const auto fill = [&](auto share) {
+      double sum = 0.0;
+      for (std::int32_t i = 0; i < n; ++i) sum += (slots[i]->adjustedFitness = share(i));
+      for (std::int32_t i = 0; i < n; ++i) {
+        slots[i]->normalizedFitness = slots[i]->adjustedFitness / sum;
+      }
+    };
+    SeedRandom(5);
+    fill([](std::int32_t) { return RandomUnit() * RandomUnit(); });
+    ExpectTheSearchesSlots(p, "random");
+    fill([](std::int32_t i) { return 1.0 / (1.0 + i); });  // steep: many draws in few slots
+    ExpectTheSearchesSlots(p, "steep");
+    fill([](std::int32_t i) { return i % 97 < 3 ? 1.0 : 0.0; });
+    ExpectTheSearchesSlots(p, "ties and zeros");
+    fill([](std::int32_t) { return 1.0; });
+    ExpectTheSearchesSlots(p, "all equal");
+    for (std::int32_t i = 0; i < n; ++i) slots[i]->normalizedFitness = 0.0;
+    ExpectTheSearchesSlots(p, "all zero");
+    for (std::int32_t i = 0; i < n; ++i) slots[i]->normalizedFitness = kNaN;
+    ExpectTheSearchesSlots(p, "all NaN");
+    fill([](std::int32_t i) { return 1.0 / (1.0 + i); });
+    slots[n / 3]->normalizedFitness = kNaN;
+    ExpectTheSearchesSlots(p, "NaN part way");
+    slots[n / 3]->normalizedFitness = kInf;
+    ExpectTheSearchesSlots(p, "infinite share");
+    slots[n / 3]->normalizedFitness = -0.5;  // sums that fall: the search stays
+    ExpectTheSearchesSlots(p, "negative share", false);
+  }
+}
+
+TEST(RouletteIndexTest, SmallPopulationsSearch) {
+  PopulationParams params;
+  params.populationSize = kRouletteIndexFrom - 1;
+  params.maxLength = 1;
+  params.generations = 1;
+  Population p(params);
+  for (std::int32_t i = 0; i < params.populationSize; ++i) {
+    p.Current()[i]->normalizedFitness = 1.0 / params.populationSize;
+  }
+  ExpectTheSearchesSlots(p, "small", false);
+}
+
+// Operator mixes, each bred by both breeders from equal populations over several evaluated
+// generations, the children built on 1, 4 or 7 threads: every child, its copied fitness and
+// the generator state afterwards agree.
+struct BreedCase {
+  std::int32_t method;
+  std::int32_t size;
+  std::int32_t maxLength;
+  float crossover, mutation, onePoint, elite;
+};
+
+TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
+  TestProblem problem({kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, Logistic());
+  test::ResetCurrentPopulation reset;
+  const BreedCase cases[] = {
+      {kProportional, 300, 40, 0.7f, 0.2f, 0.0f, 0.1f},
+      {kProportional, 200, 25, 0.4f, 0.2f, 0.3f, 0.05f},
+      {kProportional, kRouletteIndexFrom + 100, 60, 0.6f, 0.2f, 0.1f, 0.02f},
+      {kTournament, 250, 30, 0.5f, 0.3f, 0.15f, 0.0f},
+      {kRandom, 150, 20, 0.0f, 0.0f, 1.0f, 0.0f},
+      {kRandom, 120, 50, 0.0f, 1.0f, 0.0f, 0.5f},
+      {kTournament, 2, 15, 0.5f, 0.0f, 0.5f, 0.0f},
+      {7, 40, 20, 0.5f, 0.2f, 0.3f, 0.0f},  // an unknown method: slot 0 and the next slot
+  };
+  for (const BreedCase& c : cases) {
+    for (std::uint32_t seed = 1; seed <= 3; ++seed) {
+      PopulationParams params;
+      params.populationSize = c.size;
+      params.maxLength = c.maxLength;
+      params.generations = 4;
+      params.maxInitialDepth = 4;
+      params.selectionMethod = c.method;
+      params.tournamentSize = 3;
+      params.crossoverRate = c.crossover;
+      params.mutationRate = c.mutation;
+      params.onePointRate = c.onePoint;
+      params.eliteFraction = c.elite;
+      Population two(params), one(params);
+      GenerationEvaluator pool(problem.get(), static_cast<int>(seed * 3 - 2));  // 1, 4, 7
+      currentPopulation = &two;
+      SeedRandom(seed);
+      FillInitialGeneration(two);
+      currentPopulation = &one;
+      SeedRandom(seed);
+      FillInitialGeneration(one);
+      for (std::int32_t g = 0; g < params.generations; ++g) {
+        EvaluateGeneration(two);
+        SortGeneration(two);
+        EvaluateGeneration(one);
+        SortGeneration(one);
+        const std::uint64_t state = RandomState();
+        currentPopulation = &two;
+        Breed(two, g, &pool);
+        const std::uint64_t twoState = RandomState();
+        SetRandomState(state);
+        currentPopulation = &one;
+        test::one_pass::Breed(one);
+        ASSERT_EQ(twoState, RandomState()) << "method " << c.method << " size " << c.size;
+        for (std::int32_t i = 0; i < c.size; ++i) {
+          const Individual &a = *two.Next()[i], &b = *one.Next()[i];
+          ASSERT_EQ(ProgramOf(a), ProgramOf(b)) << "method " << c.method << " slot " << i;
+          ASSERT_TRUE(std::equal(a.genes, a.genes + c.maxLength, b.genes)) << "tail " << i;
+          ASSERT_EQ(std::bit_cast<std::uint64_t>(a.normalizedFitness),
+                    std::bit_cast<std::uint64_t>(b.normalizedFitness))
+              << "slot " << i;
+          ASSERT_EQ(a.fitnessKnown, b.fitnessKnown) << "slot " << i;
+        }
+        SwapGenerations(two);
+        SwapGenerations(one);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vobrix
