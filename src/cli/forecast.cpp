@@ -27,6 +27,7 @@ constexpr double kMaxBudget = 7 * 24 * 3600.0;
 struct ForecastArgs {
   std::string train, validation, seed, runs, threads, horizon, model, predictions, summary, budget,
       shard;
+  bool linearScaling = false;
 };
 
 // What the parsed options ask for.
@@ -83,6 +84,7 @@ ForecastJob ReadJob(const CLI::App& command, const ForecastArgs& args) {
   if (command.count("--threads") > 0) {
     job.threads = static_cast<int>(ParseWholeNumber("--threads", args.threads, 0, kMaxThreads));
   }
+  job.settings.linearScaling = args.linearScaling;
   if (command.count("--budget") > 0) job.settings.budgetSeconds = ParseBudget(args.budget);
   if (command.count("--horizon") > 0) {
     job.horizon = ParseWholeNumber("--horizon", args.horizon, 0, kMaxHorizon);
@@ -226,6 +228,9 @@ Action AddForecastCommand(CLI::App& app) {
   option("--predictions", args->predictions, "FILE",
          "write the predictions as CSV (population 0 is the ensemble, 1 .. K its members)");
   option("--summary", args->summary, "FILE", "write the errors beside the baselines (JSON)");
+  command->add_flag("--linear-scaling", args->linearScaling,
+                    "score every formula P as a + b * P with least-squares a and b; each member "
+                    "keeps its own a and b in the model");
   option("--shard", args->shard, "i/n",
          "run only members i, i + n, ... and write that part of the model (--model)");
   return [command, args] { return RunForecastCommand(ReadJob(*command, *args)); };

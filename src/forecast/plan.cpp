@@ -85,18 +85,21 @@ std::map<std::string, std::string> SettingsTexts(const ForecastSettings& setting
     if (!functions.empty()) functions.push_back(',');
     functions.append(model::Primitives()[f].symbol);
   }
-  return {{"--runs", std::to_string(settings.runs)},
-          {"--budget", model::ExactText(settings.budgetSeconds)},
-          {"--clip-margin", model::ExactText(kClipMargin)},
-          {"--constants", problem.constantCountText},
-          {"--range", std::string(problem.lowerText).append(" ").append(problem.upperText)},
-          {"--functions", functions},
-          {"--pop-size", plan.member.populationSize},
-          {"--generations", plan.member.generations},
-          {"--selection", "tournament"},
-          {"--tournament-size", plan.member.tournamentSize},
-          {"--search-pop-size", plan.search.populationSize},
-          {"--search-generations", plan.search.generations}};
+  std::map<std::string, std::string> texts{
+      {"--runs", std::to_string(settings.runs)},
+      {"--budget", model::ExactText(settings.budgetSeconds)},
+      {"--clip-margin", model::ExactText(kClipMargin)},
+      {"--constants", problem.constantCountText},
+      {"--range", std::string(problem.lowerText).append(" ").append(problem.upperText)},
+      {"--functions", functions},
+      {"--pop-size", plan.member.populationSize},
+      {"--generations", plan.member.generations},
+      {"--selection", "tournament"},
+      {"--tournament-size", plan.member.tournamentSize},
+      {"--search-pop-size", plan.search.populationSize},
+      {"--search-generations", plan.search.generations}};
+  if (settings.linearScaling) texts["--linear-scaling"] = "";
+  return texts;
 }
 
 }  // namespace vobrix::forecast

@@ -21,11 +21,9 @@ struct ForecastSettings {
   std::uint32_t seed = 0;
   std::int32_t runs = 10;       // members of the ensemble
   double budgetSeconds = 20.0;  // turned into a fixed amount of work (PlanWork), never a clock
-  // LINEAR SCALING GOES HERE: the one switch for scoring a + b * P with least-squares a and b,
-  // once the run code offers it (`run --linear-scaling`). It then reaches SettingsTexts (so
-  // that merge compares it), both panels of PlanWork and, with each member's a and b, the
-  // model's `scaling`.
-  // bool linearScaling = false;
+  // Every run (window search and members) scores a + b * P with least-squares a and b, and each
+  // member keeps its own a and b in the model.
+  bool linearScaling = false;
 };
 
 // The clip is the training range widened by this share of it on each side.
