@@ -23,10 +23,12 @@ namespace {
 
 constexpr long long kMaxThreads = 1024;
 constexpr double kMaxBudget = 7 * 24 * 3600.0;
+constexpr double kMaxClipMargin = 1000.0;
 
 struct ForecastArgs {
   std::string train, validation, seed, runs, threads, horizon, model, predictions, summary, budget,
       shard;
+  std::string clipMargin;
   bool linearScaling = false;
 };
 
@@ -40,12 +42,15 @@ struct ForecastJob {
   std::optional<std::string> validationPath, modelPath, predictionsPath, summaryPath;
 };
 
-double ParseBudget(const std::string& text) {
+// A number above `low` (or from it, when lowAllowed) and at most `high`.
+double ParseNumberFrom(const std::string& name, const std::string& text, double low, double high,
+                       bool lowAllowed) {
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !(value > 0.0) || value > kMaxBudget) {
-    Fail("--budget: \"" + text + "\" is not a number of seconds above 0 and at most " +
-         FormatNumber(kMaxBudget));
+  const bool above = lowAllowed ? value >= low : value > low;
+  if (text.empty() || *end != '\0' || !above || !(value <= high)) {
+    Fail(name + ": \"" + text + "\" is not a number " + (lowAllowed ? "from " : "above ") +
+         FormatNumber(low) + " and at most " + FormatNumber(high));
   }
   return value;
 }
@@ -85,7 +90,12 @@ ForecastJob ReadJob(const CLI::App& command, const ForecastArgs& args) {
     job.threads = static_cast<int>(ParseWholeNumber("--threads", args.threads, 0, kMaxThreads));
   }
   job.settings.linearScaling = args.linearScaling;
-  if (command.count("--budget") > 0) job.settings.budgetSeconds = ParseBudget(args.budget);
+  if (command.count("--clip-margin") > 0) {
+    job.settings.clipMargin =
+        ParseNumberFrom("--clip-margin", args.clipMargin, 0.0, kMaxClipMargin, true);
+  }
+  if (command.count("--budget") > 0)
+    job.settings.budgetSeconds = ParseNumberFrom("--budget", args.budget, 0.0, kMaxBudget, false);
   if (command.count("--horizon") > 0) {
     job.horizon = ParseWholeNumber("--horizon", args.horizon, 0, kMaxHorizon);
     if (!job.predictionsPath) Fail("--horizon: the forecast goes to --predictions FILE");
@@ -231,6 +241,9 @@ Action AddForecastCommand(CLI::App& app) {
   command->add_flag("--linear-scaling", args->linearScaling,
                     "score every formula P as a + b * P with least-squares a and b; each member "
                     "keeps its own a and b in the model");
+  option("--clip-margin", args->clipMargin, "M",
+         "hold predictions to the training range widened by M times it on each side (default "
+         "0.1)");
   option("--shard", args->shard, "i/n",
          "run only members i, i + n, ... and write that part of the model (--model)");
   return [command, args] { return RunForecastCommand(ReadJob(*command, *args)); };

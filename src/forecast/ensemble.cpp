@@ -134,7 +134,7 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
   const std::int32_t arOrder = FitAr(inner).order;
   const std::vector<std::int32_t> candidates = CandidateWindows(arOrder, split.training.size());
   const WorkPlan plan = PlanWork(settings, split.innerRows, candidates.size());
-  const model::Clip clip = ClipOfTraining(split.training);
+  const model::Clip clip = ClipOfTraining(split.training, settings.clipMargin);
   Tracker tracker(control, candidates.size() * Generations(plan.search) +
                                MemberNumbers(settings, shard).size() * Generations(plan.member));
 

@@ -24,10 +24,10 @@ struct ForecastSettings {
   // Every run (window search and members) scores a + b * P with least-squares a and b, and each
   // member keeps its own a and b in the model.
   bool linearScaling = false;
+  // The clip is the training range widened by this share of it on each side.
+  double clipMargin = 0.10;
 };
 
-// The clip is the training range widened by this share of it on each side.
-inline constexpr double kClipMargin = 0.10;
 // The inner hold-out is the last fifth of the training data (at least one value).
 inline constexpr std::size_t kHoldoutDivisor = 5;
 // Windows tried: 1 to min(24, n / 5) for n training values.
@@ -41,8 +41,8 @@ inline constexpr std::size_t kMinTrainingValues = 10;
 std::uint32_t StreamSeed(std::uint32_t seed, std::uint32_t stream);
 inline constexpr std::uint32_t kWindowStreams = 0x8000'0000u;
 
-// [min - m (max - min), max + m (max - min)] of the values with m = kClipMargin.
-model::Clip ClipOfTraining(const std::vector<double>& training);
+// [min - m (max - min), max + m (max - min)] of the values.
+model::Clip ClipOfTraining(const std::vector<double>& training, double margin);
 
 // The windows worth a run: the AR order chosen by AIC on the inner training values, held to
 // 1 .. min(24, n / 5) for n training values, the windows on either side of it, and the small

@@ -124,6 +124,7 @@ TEST_F(Forecast, BadUsageEndsWithStatusTwoAndOneLine) {
       {"forecast" + train + " --runs 0", "--runs"},
       {"forecast" + train + " --budget -1", "--budget"},
       {"forecast" + train + " --budget abc", "--budget"},
+      {"forecast" + train + " --clip-margin -0.5", "--clip-margin"},
       {"forecast" + train + " --horizon 3", "--predictions"},
       {"forecast" + train + " --shard 1/3", "--shard"},
       {"forecast" + train + " --runs 2 --shard 1/3 --model m.json", "--shard"},

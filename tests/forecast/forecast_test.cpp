@@ -35,10 +35,10 @@ TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursAndSmallWindowsWithinTheL
 }
 
 TEST(ForecastPlan, ClipWidensTheTrainingRangeByATenthOnEachSide) {
-  const model::Clip clip = ClipOfTraining({3.0, -2.0, 8.0, 0.0});
+  const model::Clip clip = ClipOfTraining({3.0, -2.0, 8.0, 0.0}, 0.1);
   EXPECT_EQ(clip.low, -3.0);
   EXPECT_EQ(clip.high, 9.0);
-  const model::Clip flat = ClipOfTraining({4.0, 4.0});
+  const model::Clip flat = ClipOfTraining({4.0, 4.0}, 0.1);
   EXPECT_EQ(flat.low, 4.0);
   EXPECT_EQ(flat.high, 4.0);
 }
