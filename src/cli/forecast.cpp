@@ -29,7 +29,7 @@ struct ForecastArgs {
   std::string train, validation, seed, runs, threads, horizon, model, predictions, summary, budget,
       shard;
   std::string clipMargin;
-  bool linearScaling = false;
+  bool linearScaling = true;
 };
 
 // What the parsed options ask for.
@@ -238,12 +238,12 @@ Action AddForecastCommand(CLI::App& app) {
   option("--predictions", args->predictions, "FILE",
          "write the predictions as CSV (population 0 is the ensemble, 1 .. K its members)");
   option("--summary", args->summary, "FILE", "write the errors beside the baselines (JSON)");
-  command->add_flag("--linear-scaling", args->linearScaling,
+  command->add_flag("--linear-scaling,!--no-linear-scaling", args->linearScaling,
                     "score every formula P as a + b * P with least-squares a and b; each member "
-                    "keeps its own a and b in the model");
+                    "keeps its own a and b in the model (default: on)");
   option("--clip-margin", args->clipMargin, "M",
          "hold predictions to the training range widened by M times it on each side (default "
-         "0.1)");
+         "1)");
   option("--shard", args->shard, "i/n",
          "run only members i, i + n, ... and write that part of the model (--model)");
   return [command, args] { return RunForecastCommand(ReadJob(*command, *args)); };

@@ -22,10 +22,13 @@ struct ForecastSettings {
   std::int32_t runs = 10;       // members of the ensemble
   double budgetSeconds = 20.0;  // turned into a fixed amount of work (PlanWork), never a clock
   // Every run (window search and members) scores a + b * P with least-squares a and b, and each
-  // member keeps its own a and b in the model.
-  bool linearScaling = false;
-  // The clip is the training range widened by this share of it on each side.
-  double clipMargin = 0.10;
+  // member keeps its own a and b in the model. On by default: on eight public series it lowered
+  // the forecast's error on six (bench/quality).
+  bool linearScaling = true;
+  // The clip is the training range widened by this share of it on each side. A whole range:
+  // trending series leave their training range by up to 0.6 of it in their validation part,
+  // while the poles of the protected division that the clip guards against are far beyond.
+  double clipMargin = 1.0;
 };
 
 // The inner hold-out is the last fifth of the training data (at least one value).

@@ -141,7 +141,8 @@ TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
       [](const WindowScore& a, const WindowScore& b) { return a.holdoutMse < b.holdoutMse; });
   EXPECT_EQ(f.model.windowSize, best->window);
   for (const model::MemberModel& member : f.model.ensemble->members) {
-    const model::Model program = ProgramModel(f.model.windowSize, member.program, *f.model.clip);
+    const model::Model program =
+        ProgramModel(f.model.windowSize, member.program, *f.model.clip, member.scaling);
     EXPECT_EQ(member.holdoutMse, ProgramError(program, split.training, split.innerRows));
     EXPECT_EQ(member.trainingMse,
               ProgramError(program, split.training, static_cast<std::size_t>(f.model.windowSize)));
