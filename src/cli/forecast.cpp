@@ -217,7 +217,7 @@ Action AddForecastCommand(CLI::App& app) {
       "forecast",
       "Chooses the window on an inner hold-out (the last fifth of the training data), runs an "
       "ensemble of --runs runs at it and predicts the median of their best programs, clipped "
-      "to the training range widened by a tenth of it on each side.");
+      "to the training range widened by --clip-margin times it on each side.");
   auto args = std::make_shared<ForecastArgs>();
   const auto option = [command](const char* name, std::string& text, const char* type,
                                 const std::string& help) {
