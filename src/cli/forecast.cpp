@@ -23,10 +23,13 @@ namespace {
 
 constexpr long long kMaxThreads = 1024;
 constexpr double kMaxBudget = 7 * 24 * 3600.0;
+constexpr double kMaxClipMargin = 1000.0;
 
 struct ForecastArgs {
   std::string train, validation, seed, runs, threads, horizon, model, predictions, summary, budget,
       shard;
+  std::string clipMargin;
+  bool linearScaling = true;
 };
 
 // What the parsed options ask for.
@@ -39,12 +42,15 @@ struct ForecastJob {
   std::optional<std::string> validationPath, modelPath, predictionsPath, summaryPath;
 };
 
-double ParseBudget(const std::string& text) {
+// A number above `low` (or from it, when lowAllowed) and at most `high`.
+double ParseNumberFrom(const std::string& name, const std::string& text, double low, double high,
+                       bool lowAllowed) {
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end != '\0' || !(value > 0.0) || value > kMaxBudget) {
-    Fail("--budget: \"" + text + "\" is not a number of seconds above 0 and at most " +
-         FormatNumber(kMaxBudget));
+  const bool above = lowAllowed ? value >= low : value > low;
+  if (text.empty() || *end != '\0' || !above || !(value <= high)) {
+    Fail(name + ": \"" + text + "\" is not a number " + (lowAllowed ? "from " : "above ") +
+         FormatNumber(low) + " and at most " + FormatNumber(high));
   }
   return value;
 }
@@ -83,7 +89,13 @@ ForecastJob ReadJob(const CLI::App& command, const ForecastArgs& args) {
   if (command.count("--threads") > 0) {
     job.threads = static_cast<int>(ParseWholeNumber("--threads", args.threads, 0, kMaxThreads));
   }
-  if (command.count("--budget") > 0) job.settings.budgetSeconds = ParseBudget(args.budget);
+  job.settings.linearScaling = args.linearScaling;
+  if (command.count("--clip-margin") > 0) {
+    job.settings.clipMargin =
+        ParseNumberFrom("--clip-margin", args.clipMargin, 0.0, kMaxClipMargin, true);
+  }
+  if (command.count("--budget") > 0)
+    job.settings.budgetSeconds = ParseNumberFrom("--budget", args.budget, 0.0, kMaxBudget, false);
   if (command.count("--horizon") > 0) {
     job.horizon = ParseWholeNumber("--horizon", args.horizon, 0, kMaxHorizon);
     if (!job.predictionsPath) Fail("--horizon: the forecast goes to --predictions FILE");
@@ -205,7 +217,7 @@ Action AddForecastCommand(CLI::App& app) {
       "forecast",
       "Chooses the window on an inner hold-out (the last fifth of the training data), runs an "
       "ensemble of --runs runs at it and predicts the median of their best programs, clipped "
-      "to the training range widened by a tenth of it on each side.");
+      "to the training range widened by --clip-margin times it on each side.");
   auto args = std::make_shared<ForecastArgs>();
   const auto option = [command](const char* name, std::string& text, const char* type,
                                 const std::string& help) {
@@ -226,6 +238,12 @@ Action AddForecastCommand(CLI::App& app) {
   option("--predictions", args->predictions, "FILE",
          "write the predictions as CSV (population 0 is the ensemble, 1 .. K its members)");
   option("--summary", args->summary, "FILE", "write the errors beside the baselines (JSON)");
+  command->add_flag("--linear-scaling,!--no-linear-scaling", args->linearScaling,
+                    "score every formula P as a + b * P with least-squares a and b; each member "
+                    "keeps its own a and b in the model (default: on)");
+  option("--clip-margin", args->clipMargin, "M",
+         "hold predictions to the training range widened by M times it on each side (default "
+         "1)");
   option("--shard", args->shard, "i/n",
          "run only members i, i + n, ... and write that part of the model (--model)");
   return [command, args] { return RunForecastCommand(ReadJob(*command, *args)); };

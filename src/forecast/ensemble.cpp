@@ -44,7 +44,7 @@ WindowChoice ChooseWindow(const InnerSplit& split, const std::vector<std::int32_
         const std::int32_t w = candidates[c];
         const std::uint32_t seed =
             StreamSeed(settings.seed, kWindowStreams + static_cast<std::uint32_t>(w));
-        return RunMember(split, w, panel, seed, clip, evaluators, hook);
+        return RunMember(split, w, panel, seed, clip, settings.linearScaling, evaluators, hook);
       },
       tracker.Hook("window search"));
   WindowChoice choice;
@@ -88,23 +88,25 @@ model::Model EnsembleFrame(const ForecastSettings& settings, const WorkPlan& pla
 }
 
 // Runs the frame's members at its window and stores each one's chosen program and errors.
-void RunMembers(const InnerSplit& split, const PanelTexts& panel, int threads, Tracker& tracker,
-                model::Model& m) {
+void RunMembers(const InnerSplit& split, const PanelTexts& panel, bool linearScaling, int threads,
+                Tracker& tracker, model::Model& m) {
   const std::int32_t w = m.windowSize;
   std::vector<MemberRun> runs = RunSideBySide(
       m.ensemble->members.size(), threads,
       [&](std::size_t k, int evaluators, const GenerationHook& hook) {
-        return RunMember(split, w, panel, m.ensemble->members[k].seed, *m.clip, evaluators, hook);
+        return RunMember(split, w, panel, m.ensemble->members[k].seed, *m.clip, linearScaling,
+                         evaluators, hook);
       },
       tracker.Hook("members"));
   for (std::size_t k = 0; k < runs.size(); ++k) {
     model::MemberModel& member = m.ensemble->members[k];
     MemberRun& run = runs[k];
-    member.trainingMse = ProgramError(ProgramModel(w, run.program, *m.clip), split.training,
-                                      static_cast<std::size_t>(w));
+    member.trainingMse = ProgramError(ProgramModel(w, run.program, *m.clip, run.scaling),
+                                      split.training, static_cast<std::size_t>(w));
     member.generation = run.generation;
     member.holdoutMse = run.holdoutMse;
     member.program = std::move(run.program);
+    member.scaling = run.scaling;
   }
 }
 
@@ -132,7 +134,7 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
   const std::int32_t arOrder = FitAr(inner).order;
   const std::vector<std::int32_t> candidates = CandidateWindows(arOrder, split.training.size());
   const WorkPlan plan = PlanWork(settings, split.innerRows, candidates.size());
-  const model::Clip clip = ClipOfTraining(split.training);
+  const model::Clip clip = ClipOfTraining(split.training, settings.clipMargin);
   Tracker tracker(control, candidates.size() * Generations(plan.search) +
                                MemberNumbers(settings, shard).size() * Generations(plan.member));
 
@@ -142,7 +144,7 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
         ChooseWindow(split, candidates, plan.search, settings, clip, threads, tracker);
     forecast.windows.arOrder = arOrder;
     forecast.model = EnsembleFrame(settings, plan, forecast.windows.window, clip, shard);
-    RunMembers(split, plan.member, threads, tracker, forecast.model);
+    RunMembers(split, plan.member, settings.linearScaling, threads, tracker, forecast.model);
   } catch (const RunStopped&) {
     throw ForecastCancelled();
   }

@@ -52,14 +52,14 @@ InnerSplit SplitTraining(const std::vector<CellRow>& training) {
 }
 
 model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> program,
-                          const model::Clip& clip) {
+                          const model::Clip& clip, const std::optional<LinearScaling>& scaling) {
   const ProblemSettings problem = ProblemAt(window);
   model::Model m;
   m.windowSize = window;
   for (int f = 0; f < kFunctionTableSize; ++f) {
     if (problem.ticked[static_cast<std::size_t>(f)]) m.functions.push_back(f);
   }
-  m.populations = {{std::move(program), 0.0, std::nullopt}};
+  m.populations = {{std::move(program), 0.0, std::nullopt, scaling}};
   m.clip = clip;
   return m;
 }
@@ -73,22 +73,25 @@ double ProgramError(const model::Model& program, const std::vector<double>& seri
 }
 
 MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTexts& panel,
-                    std::uint32_t seed, const model::Clip& clip, int threads,
+                    std::uint32_t seed, const model::Clip& clip, bool linearScaling, int threads,
                     const GenerationHook& afterGeneration) {
   MemoryRunDisplay controls;
   controls.ShowNobody();
   FillGrid(controls.StringGrid1, split.innerTraining);
   RunSession session;
   PrepareSession(session, split, window, panel, seed, threads);
+  session.linearScaling = linearScaling;
 
   std::optional<MemberRun> chosen;
   session.observer.afterStep = [&](const StepReport& report) {
     const Individual& best = *session.populations[0]->Current()[0];
-    model::Model program = ProgramModel(
-        window, model::ProgramOfGenes(*session.problem, best.genes, best.length), clip);
+    model::Model program =
+        ProgramModel(window, model::ProgramOfGenes(*session.problem, best.genes, best.length), clip,
+                     report.scaling);
     const double error = ProgramError(program, split.training, split.innerRows);
     if (!chosen || error < chosen->holdoutMse) {
-      chosen = MemberRun{std::move(program.populations[0].program), report.generation, error};
+      chosen = MemberRun{std::move(program.populations[0].program), report.scaling,
+                         report.generation, error};
     }
     if (afterGeneration && !afterGeneration()) session.cancelRequested = true;
   };

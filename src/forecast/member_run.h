@@ -28,6 +28,7 @@ InnerSplit SplitTraining(const std::vector<CellRow>& training);
 
 struct MemberRun {
   std::vector<model::ModelNode> program;
+  std::optional<LinearScaling> scaling;  // the program's a + b * P, with linear scaling
   std::int32_t generation = 0;
   double holdoutMse = 0.0;
 };
@@ -42,16 +43,18 @@ class RunStopped : public std::exception {
 };
 
 // The run at `window` with the panel's settings and the seed. The best program of each
-// generation is scored on the hold-out targets (each predicted from the window before it,
-// clipped); the lowest error wins, the earliest generation among equals. Throws ForecastError
+// generation is scored on the hold-out targets (each predicted from the window before it, as
+// a + b * P with the a and b fitted on the inner training rows when linearScaling, clipped);
+// the lowest error wins, the earliest generation among equals. Throws ForecastError
 // when the run fails, RunStopped when `afterGeneration` ended it.
 MemberRun RunMember(const InnerSplit& split, std::int32_t window, const PanelTexts& panel,
-                    std::uint32_t seed, const model::Clip& clip, int threads,
+                    std::uint32_t seed, const model::Clip& clip, bool linearScaling, int threads,
                     const GenerationHook& afterGeneration = {});
 
-// A model of one program at the window: the functions of ProblemAt, the clip.
+// A model of one program at the window: the functions of ProblemAt, the scaling, the clip.
 model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> program,
-                          const model::Clip& clip);
+                          const model::Clip& clip,
+                          const std::optional<LinearScaling>& scaling = std::nullopt);
 
 // Mean squared error of the clipped program's predictions of series[firstTarget ..].
 double ProgramError(const model::Model& program, const std::vector<double>& series,

@@ -169,6 +169,11 @@ std::string EncodeRun(const MemberRun& run) {
   std::string bytes;
   Put(bytes, run.generation);
   Put(bytes, run.holdoutMse);
+  Put(bytes, static_cast<char>(run.scaling.has_value()));
+  if (run.scaling) {
+    Put(bytes, run.scaling->a);
+    Put(bytes, run.scaling->b);
+  }
   Put(bytes, static_cast<std::uint64_t>(run.program.size()));
   for (const model::ModelNode& node : run.program) {
     Put(bytes, static_cast<std::int32_t>(node.kind));
@@ -183,6 +188,10 @@ MemberRun DecodeRun(const std::string& bytes) {
   MemberRun run;
   run.generation = Take<std::int32_t>(bytes, at);
   run.holdoutMse = Take<double>(bytes, at);
+  if (Take<char>(bytes, at) != 0) {
+    const double a = Take<double>(bytes, at);
+    run.scaling = LinearScaling{a, Take<double>(bytes, at)};
+  }
   const auto nodes = Take<std::uint64_t>(bytes, at);
   for (std::uint64_t i = 0; i < nodes; ++i) {
     model::ModelNode node;

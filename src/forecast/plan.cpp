@@ -41,10 +41,10 @@ std::uint32_t StreamSeed(std::uint32_t seed, std::uint32_t stream) {
   return static_cast<std::uint32_t>(z ^ (z >> 31));
 }
 
-model::Clip ClipOfTraining(const std::vector<double>& training) {
+model::Clip ClipOfTraining(const std::vector<double>& training, double margin) {
   const auto [low, high] = std::minmax_element(training.begin(), training.end());
-  const double margin = kClipMargin * (*high - *low);
-  return {*low - margin, *high + margin};
+  const double width = margin * (*high - *low);
+  return {*low - width, *high + width};
 }
 
 std::vector<std::int32_t> CandidateWindows(std::int32_t arOrder, std::size_t trainingValues) {
@@ -85,18 +85,21 @@ std::map<std::string, std::string> SettingsTexts(const ForecastSettings& setting
     if (!functions.empty()) functions.push_back(',');
     functions.append(model::Primitives()[f].symbol);
   }
-  return {{"--runs", std::to_string(settings.runs)},
-          {"--budget", model::ExactText(settings.budgetSeconds)},
-          {"--clip-margin", model::ExactText(kClipMargin)},
-          {"--constants", problem.constantCountText},
-          {"--range", std::string(problem.lowerText).append(" ").append(problem.upperText)},
-          {"--functions", functions},
-          {"--pop-size", plan.member.populationSize},
-          {"--generations", plan.member.generations},
-          {"--selection", "tournament"},
-          {"--tournament-size", plan.member.tournamentSize},
-          {"--search-pop-size", plan.search.populationSize},
-          {"--search-generations", plan.search.generations}};
+  std::map<std::string, std::string> texts{
+      {"--runs", std::to_string(settings.runs)},
+      {"--budget", model::ExactText(settings.budgetSeconds)},
+      {"--clip-margin", model::ExactText(settings.clipMargin)},
+      {"--constants", problem.constantCountText},
+      {"--range", std::string(problem.lowerText).append(" ").append(problem.upperText)},
+      {"--functions", functions},
+      {"--pop-size", plan.member.populationSize},
+      {"--generations", plan.member.generations},
+      {"--selection", "tournament"},
+      {"--tournament-size", plan.member.tournamentSize},
+      {"--search-pop-size", plan.search.populationSize},
+      {"--search-generations", plan.search.generations}};
+  if (settings.linearScaling) texts["--linear-scaling"] = "";
+  return texts;
 }
 
 }  // namespace vobrix::forecast

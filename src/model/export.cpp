@@ -472,7 +472,9 @@ std::string EnsembleText(const Model& model) {
                      "; the mean of the two middle values for an even count\n";
   for (std::size_t k = 0; k < members.size(); ++k) {
     text.append("P").append(std::to_string(k + 1)).append(" = ");
-    text.append(InfixText(members[k].program)).append("\n");
+    const std::string p = InfixText(members[k].program);
+    const std::optional<LinearScaling>& s = members[k].scaling;
+    text.append(s ? ExactText(s->a) + " + " + ExactText(s->b) + " * (" + p + ")" : p).append("\n");
   }
   return text + Notes(AllMembers(model), "  ");
 }
@@ -489,8 +491,12 @@ std::string EnsembleLatex(const Model& model) {
   }
   text += "\\hat{y} = " + value + "\n";
   for (std::size_t k = 0; k < members.size(); ++k) {
-    text += "P_{" + std::to_string(k + 1) +
-            "} = " + Spell(members[k].program, LatexForm()).expression + "\n";
+    const std::string p = Spell(members[k].program, LatexForm()).expression;
+    const std::optional<LinearScaling>& s = members[k].scaling;
+    text +=
+        "P_{" + std::to_string(k + 1) + "} = " +
+        (s ? LatexConstant(s->a) + " + " + LatexConstant(s->b) + " \\left(" + p + "\\right)" : p) +
+        "\n";
   }
   return text;
 }

@@ -149,6 +149,7 @@ void ValidateEnsemble(const Model& model) {
     ValidateProgram(model, member.program, path + ".program");
     RequireError(member.trainingMse, path + ".trainingMse");
     RequireError(member.holdoutMse, path + ".holdoutMse");
+    ValidateScaling(member.scaling, path + ".scaling");
   }
 }
 
@@ -257,7 +258,7 @@ Model MemberAsModel(const Model& model, std::size_t k) {
   Model single = model;
   single.ensemble.reset();
   single.clip.reset();
-  single.populations = {{member.program, member.trainingMse, std::nullopt}};
+  single.populations = {{member.program, member.trainingMse, std::nullopt, member.scaling}};
   return single;
 }
 

@@ -84,6 +84,8 @@ struct MemberModel {
   std::vector<ModelNode> program;
   double trainingMse = 0.0;  // on all the training data
   double holdoutMse = 0.0;   // on the inner hold-out that chose it
+  // The member's own a + b * P, in a forecast with linear scaling.
+  std::optional<LinearScaling> scaling = std::nullopt;
   bool operator==(const MemberModel&) const = default;
 };
 

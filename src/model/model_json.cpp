@@ -178,6 +178,9 @@ MemberModel ReadMember(const Json& value, const std::string& path) {
   member.program = ReadProgram(value, path);
   member.trainingMse = Number(Field(value, "trainingMse", path), Member(path, "trainingMse"));
   member.holdoutMse = Number(Field(value, "holdoutMse", path), Member(path, "holdoutMse"));
+  if (const Json* scaling = OptionalField(value, "scaling")) {
+    member.scaling = ReadScaling(*scaling, Member(path, "scaling"));
+  }
   return member;
 }
 
@@ -300,12 +303,14 @@ Json EnsembleJson(const Ensemble& ensemble) {
   }
   Json members = Json::array();
   for (const MemberModel& member : ensemble.members) {
-    members.push_back({{"member", member.number},
-                       {"seed", member.seed},
-                       {"generation", member.generation},
-                       {"program", ProgramJson(member.program)},
-                       {"trainingMse", ExactText(member.trainingMse)},
-                       {"holdoutMse", ExactText(member.holdoutMse)}});
+    Json entry = {{"member", member.number},
+                  {"seed", member.seed},
+                  {"generation", member.generation},
+                  {"program", ProgramJson(member.program)},
+                  {"trainingMse", ExactText(member.trainingMse)},
+                  {"holdoutMse", ExactText(member.holdoutMse)}};
+    if (member.scaling) entry["scaling"] = ScalingJson(*member.scaling);
+    members.push_back(entry);
   }
   root["members"] = members;
   return root;

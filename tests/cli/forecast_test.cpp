@@ -41,6 +41,13 @@ TEST_F(Forecast, TheModelDependsOnNeitherTheValidationDataNorTheThreads) {
   ExpectSuccess(Run("forecast --train '" + kData +
                     "/seasonal-train.txt' --seed 12 --runs 3 --budget 0.01 --model d.json"));
   EXPECT_NE(Model("a.json"), Model("d.json"));
+  // Without linear scaling (on by default) too: the same bytes for any thread count, and a
+  // model of its own.
+  ExpectSuccess(Run(kForecast + "--no-linear-scaling --threads 1 --model e.json"));
+  ExpectSuccess(Run(kForecast + "--no-linear-scaling --threads 2 --model f.json"));
+  EXPECT_EQ(Model("e.json"), Model("f.json"));
+  EXPECT_NE(Model("a.json").find("\"scaling\""), std::string::npos);
+  EXPECT_EQ(Model("e.json").find("\"scaling\""), std::string::npos);
 }
 
 TEST_F(Forecast, ShardsRunThroughGnuParallelMergeIntoTheUnshardedModel) {
@@ -118,6 +125,7 @@ TEST_F(Forecast, BadUsageEndsWithStatusTwoAndOneLine) {
       {"forecast" + train + " --runs 0", "--runs"},
       {"forecast" + train + " --budget -1", "--budget"},
       {"forecast" + train + " --budget abc", "--budget"},
+      {"forecast" + train + " --clip-margin -0.5", "--clip-margin"},
       {"forecast" + train + " --horizon 3", "--predictions"},
       {"forecast" + train + " --shard 1/3", "--shard"},
       {"forecast" + train + " --runs 2 --shard 1/3 --model m.json", "--shard"},

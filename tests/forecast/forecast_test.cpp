@@ -9,6 +9,9 @@
 #include "forecast/baselines.h"
 #include "forecast/ensemble.h"
 #include "forecast/plan.h"
+#include "model/export.h"
+#include "model/model_json.h"
+#include "model/predictor.h"
 
 namespace vobrix::forecast {
 namespace {
@@ -32,10 +35,10 @@ TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursAndSmallWindowsWithinTheL
 }
 
 TEST(ForecastPlan, ClipWidensTheTrainingRangeByATenthOnEachSide) {
-  const model::Clip clip = ClipOfTraining({3.0, -2.0, 8.0, 0.0});
+  const model::Clip clip = ClipOfTraining({3.0, -2.0, 8.0, 0.0}, 0.1);
   EXPECT_EQ(clip.low, -3.0);
   EXPECT_EQ(clip.high, 9.0);
-  const model::Clip flat = ClipOfTraining({4.0, 4.0});
+  const model::Clip flat = ClipOfTraining({4.0, 4.0}, 0.1);
   EXPECT_EQ(flat.low, 4.0);
   EXPECT_EQ(flat.high, 4.0);
 }
@@ -138,7 +141,8 @@ TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
       [](const WindowScore& a, const WindowScore& b) { return a.holdoutMse < b.holdoutMse; });
   EXPECT_EQ(f.model.windowSize, best->window);
   for (const model::MemberModel& member : f.model.ensemble->members) {
-    const model::Model program = ProgramModel(f.model.windowSize, member.program, *f.model.clip);
+    const model::Model program =
+        ProgramModel(f.model.windowSize, member.program, *f.model.clip, member.scaling);
     EXPECT_EQ(member.holdoutMse, ProgramError(program, split.training, split.innerRows));
     EXPECT_EQ(member.trainingMse,
               ProgramError(program, split.training, static_cast<std::size_t>(f.model.windowSize)));
@@ -186,6 +190,45 @@ TEST(ForecastRun, ProgressCountsEveryGenerationAndCancelStopsAfterTheCurrentOne)
     };
     EXPECT_THROW(RunForecast(rows, settings, threads, std::nullopt, stopping), ForecastCancelled);
     EXPECT_EQ(seen, stopAt) << threads;
+  }
+}
+
+// On a series that alternates 3, 7, 3, ... any program that tells the two windows apart is
+// exact as a + b * P, so every member predicts the continuation exactly, and its a and b reach
+// the model file, the predictor and the exported text.
+TEST(ForecastRun, LinearScalingGivesEachMemberTheLevelAndScaleOfTheSeries) {
+  std::vector<CellRow> rows;
+  std::vector<double> continuation;
+  for (int i = 0; i < 60; ++i) {
+    const double y = i % 2 == 0 ? 3.0 : 7.0;
+    if (i < 40) rows.push_back({std::to_string(i), std::to_string(y)});
+    continuation.push_back(y);
+  }
+  ForecastSettings settings;
+  settings.seed = 11;
+  settings.runs = 3;
+  settings.budgetSeconds = 0.01;
+  settings.linearScaling = true;
+  const Forecast f = RunForecast(rows, settings, 2);
+  const model::Model& m = f.model;
+  EXPECT_EQ(m.settings.at("--linear-scaling"), "");
+  EXPECT_EQ(model::ModelFromJson(model::ModelToJson(m)), m);
+  const std::string text = model::ExportText(m, 0);
+  for (std::size_t k = 0; k < m.ensemble->members.size(); ++k) {
+    const model::MemberModel& member = m.ensemble->members[k];
+    ASSERT_TRUE(member.scaling.has_value()) << k;
+    EXPECT_NE(text.find(model::ExactText(member.scaling->a) + " + " +
+                        model::ExactText(member.scaling->b) + " * ("),
+              std::string::npos);
+    EXPECT_LT(member.holdoutMse, 1e-12) << k;
+    const model::SeriesPrediction p =
+        model::Predictor(model::MemberAsModel(m, k), 0).Predict(continuation);
+    EXPECT_LT(p.mse, 1e-12) << k;
+  }
+  settings.linearScaling = false;
+  const Forecast unscaled = RunForecast(rows, settings, 2);
+  for (const model::MemberModel& member : unscaled.model.ensemble->members) {
+    EXPECT_FALSE(member.scaling.has_value());
   }
 }
 
