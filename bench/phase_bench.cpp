@@ -165,13 +165,13 @@ void TimePhases(const Options& options, int threads, Timing& timing) {
     EvaluateGeneration(population, b.session.evaluator.get());
     watch->Add(t[kEvaluate]);
     watch.emplace();
-    SortGeneration(population);
+    SortGeneration(population, b.session.evaluator.get());
     watch->Add(t[kSort]);
     watch.emplace();
     Output(b, population, g);
     watch->Add(t[kOutput]);
     watch.emplace();
-    Breed(population, g);
+    Breed(population, g, b.session.evaluator.get());
     watch->Add(t[kBreed]);
     SwapGenerations(population);
   }
