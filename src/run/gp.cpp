@@ -198,6 +198,9 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
       StatusCaption(i, generation, population.params.generations));
 
   EvaluateGeneration(population, session.evaluator.get());
+  // Stop and the pages answer between the long parts of a step too; a press takes effect at the
+  // next step, as one at its end does.
+  display.application->ProcessMessages();
   if (generation == 0 && session.observer.afterInitialEvaluation) {
     session.observer.afterInitialEvaluation(i, population);
   }
@@ -210,6 +213,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
   PlotGeneration(session, display, population, generation, i);
   const std::optional<LinearScaling> scaling = ShowPredictions(session, display, population, i);
   display.application->RepaintMainWindow();
+  display.application->ProcessMessages();
 
   const std::int32_t breakEvery = population.params.breakEvery;
   if (breakEvery != 0 && (generation + 1) % breakEvery == 0) {
@@ -218,6 +222,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
   }
 
   Breed(population, generation, session.evaluator.get());
+  display.application->ProcessMessages();
 
   std::optional<double> validationError;
   if (session.hasValidation) {

@@ -15,6 +15,9 @@ namespace {
 
 constexpr int kDataSeries = 0;
 constexpr int kLastPredictionSeries = 8;
+// The rows formatted between two dispatches of the window's messages: a long series' report
+// would otherwise hold a press of Stop for the whole of it.
+constexpr std::size_t kRowsBetweenMessages = 16384;
 
 std::string RowText(int row) {
   return std::to_string(row + 1);
@@ -184,6 +187,7 @@ std::optional<LinearScaling> ShowTrainingPredictions(RunSession& session, const 
     xs[row] = FormatGeneral(x, 15);
     predictions[row] = FormatGeneral(p, 15);
     points[row] = {x, p, xs[row]};
+    if ((row + 1) % kRowsBetweenMessages == 0) display.application->ProcessMessages();
   }
   display.StringGrid5->SetColumn(0, 0, xs);
   display.StringGrid5->SetColumn(i + 1, 0, predictions);

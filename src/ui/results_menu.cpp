@@ -21,6 +21,7 @@
 #include "results/replacing_file.h"
 #include "results/run_settings.h"
 #include "run/grid_rows.h"
+#include "ui/forecast_view.h"
 #include "ui/unit1.h"
 #include "ui/unit4.h"
 #include "ui/window_settings.h"
@@ -208,6 +209,7 @@ void ResultsMenu::RunEnded(const RunResult& result) {
     finished_ = std::move(record);
     opened_.reset();
     openedPredictions_.clear();
+    openedData_ = {};
   }
   UpdateEntries();
 }
@@ -254,7 +256,7 @@ void ResultsMenu::SavePredictionsClick() {
   if (!path) return;
   std::string csv;
   try {
-    csv = opened_ ? openedPredictions_ : finished_->PredictionsText(forecastHorizon());
+    csv = opened_ ? OpenedPredictionsText() : finished_->PredictionsText(ForecastHorizon());
   } catch (const model::ModelError& error) {
     seam().MessageBox(&form_,
                       "The predictions cannot be saved: " + QString::fromStdString(error.what()));
@@ -369,13 +371,12 @@ void ResultsMenu::ShowModel(const QString& name, const model::Model& model) {
     memo += c == '\n' ? std::string("\r\n") : std::string(1, c);
   openedPredictions_.clear();
   std::size_t trainingRows = 0;
-  const results::Series data = LoadedData(&trainingRows);
+  openedData_ = LoadedData(&trainingRows);
+  const results::Series& data = openedData_;
   const auto w = static_cast<std::size_t>(model.windowSize);
-  model::SeriesPrediction prediction;
   if (data.y.size() > w) {
-    prediction = model::Predictor(model, population).Predict(data.y);
-    openedPredictions_ =
-        results::DataPredictionsText(population + 1, data, w, prediction.predictions, {});
+    const model::SeriesPrediction prediction = model::Predictor(model, population).Predict(data.y);
+    openedPredictions_ = prediction.predictions;
     memo += "\r\nMSE on the loaded data: " + results::FormatNumber(prediction.mse) + " over " +
             std::to_string(prediction.predictions.size()) + " one-step predictions\r\n";
   } else {
@@ -383,9 +384,20 @@ void ResultsMenu::ShowModel(const QString& name, const model::Model& model) {
         "\r\nLoad data with more than " + std::to_string(w) + " values to see its predictions.\r\n";
   }
   form_.Memo1->SetText(memo);
+  ShowPredictions(data, w, trainingRows);
+  if (!openedPredictions_.empty()) {
+    try {
+      form_.Forecast->ShowForecast(model, data.y);
+    } catch (const model::ModelError& error) {
+      seam().MessageBox(&form_, "No forecast: " + QString::fromStdString(error.what()));
+    }
+  }
+}
 
-  // h-charts' drawing of a model's predictions and forecast takes the place of what follows.
-  const std::size_t n = prediction.predictions.size();
+// The opened model's one-step predictions in the output grid and on the prediction charts.
+void ResultsMenu::ShowPredictions(const results::Series& data, std::size_t w,
+                                  std::size_t trainingRows) {
+  const std::size_t n = openedPredictions_.size();
   std::vector<std::string> xs(n), texts(n);
   std::vector<toolkit::ChartPoint> dataPoints, trainingPoints, validationPoints;
   for (std::size_t k = 0; k < data.y.size(); ++k) {
@@ -393,8 +405,8 @@ void ResultsMenu::ShowModel(const QString& name, const model::Model& model) {
   }
   for (std::size_t k = 0; k < n; ++k) {
     xs[k] = FormatGeneral(data.x[w + k], 15);
-    texts[k] = results::FormatNumber(prediction.predictions[k]);
-    const toolkit::ChartPoint point{double(w + k), prediction.predictions[k], xs[k]};
+    texts[k] = results::FormatNumber(openedPredictions_[k]);
+    const toolkit::ChartPoint point{double(w + k), openedPredictions_[k], xs[k]};
     (w + k < trainingRows ? trainingPoints : validationPoints).push_back(point);
   }
   QtGrid& grid = *form_.StringGrid5;
@@ -409,6 +421,20 @@ void ResultsMenu::ShowModel(const QString& name, const model::Model& model) {
     chart->ReplaceSeries(1, trainingPoints);
     chart->ReplaceSeries(5, validationPoints);
   }
+}
+
+long long ResultsMenu::ForecastHorizon() const {
+  return form_.Forecast->Horizon();
+}
+
+// `vobrix-cli predict --horizon`'s file for the opened model on the data loaded when it was
+// opened, with the horizon the field holds now.
+std::string ResultsMenu::OpenedPredictionsText() const {
+  const std::size_t population = model::ChoosePopulation(*opened_);
+  const model::Predictor predictor(*opened_, population);
+  return results::DataPredictionsText(
+      population + 1, openedData_, static_cast<std::size_t>(opened_->windowSize),
+      openedPredictions_, predictor.Forecast(openedData_.y, ForecastHorizon()));
 }
 
 // ---- Settings files --------------------------------------------------------------------------

@@ -44,8 +44,6 @@ class ResultsMenu : public QObject {
         open;
   };
   Dialogs dialogs;
-  // The forecast steps "Save Predictions…" adds; 0 until the Results page offers a horizon.
-  std::function<long long()> forecastHorizon = [] { return 0LL; };
 
   QMenu* Menu() const { return menu_; }
   QAction *OpenModel, *SaveModel, *SavePredictions, *ExportFormula, *CopyFormula;
@@ -81,13 +79,18 @@ class ResultsMenu : public QObject {
   // not a number.
   results::Series LoadedData(std::size_t* trainingRows) const;
   void ShowModel(const QString& name, const model::Model& model);
+  void ShowPredictions(const results::Series& data, std::size_t w, std::size_t trainingRows);
+  std::string OpenedPredictionsText() const;
+  // The forecast steps "Save Predictions…" adds: the Results page's "Forecast horizon".
+  long long ForecastHorizon() const;
 
   TForm1& form_;
   QMenu* menu_ = nullptr;
   std::unique_ptr<results::RunRecord> running_;   // the run under way
   std::unique_ptr<results::RunRecord> finished_;  // the last run that left every program
   std::optional<model::Model> opened_;            // a model file opened since
-  std::string openedPredictions_;                 // its predictions file, empty without data
+  results::Series openedData_;                    // the data loaded when it was opened, data units
+  std::vector<double> openedPredictions_;         // its one-step predictions, empty without data
 };
 
 }  // namespace vobrix::ui

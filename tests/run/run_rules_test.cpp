@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -53,6 +54,48 @@ TEST_F(RunRules, BreakPointPausesAfterEveryNthGenerationOfItsPopulation) {
     }
     EXPECT_EQ(waitedAfter, expected) << "case " << c;
     EXPECT_FALSE(expected.empty());
+  }
+}
+
+// A long series' step lets the window's messages through several times, not only at its end,
+// so Stop is not held for the whole report. A Stop pressed at any of them lets the step under
+// way end as it would have, then the run waits before the next step; after Resume it goes on
+// to the same results as a run never stopped.
+TEST_F(RunRules, AStopPressedDuringALongStepPausesBeforeTheNextWithTheSameResults) {
+  const auto run = [&](int pressAt) {
+    LoadData(0, 20'000, 20);
+    steps.clear();
+    Create({SmallParams(2, 6), SmallParams(2, 6)});
+    controls.application = {};
+    int dispatches = 0, waits = 0;
+    std::vector<std::size_t> waitedAfter;  // steps done when a wait began
+    controls.application.messageHook = [&] {
+      if (controls.application.WaitCount() != waits) {
+        waits = controls.application.WaitCount();
+        waitedAfter.push_back(steps.size());
+        BitBtn1Click(session, view);  // Resume
+      } else if (++dispatches == pressAt) {
+        BitBtn1Click(session, view);  // Stop
+      }
+    };
+    EXPECT_EQ(Run().outcome, RunOutcome::Finished);
+    return std::tuple(steps, waitedAfter, controls.StringGrid5.Cell(1, 10'000), dispatches);
+  };
+  const auto [unstopped, noWaits, cell, dispatches] = run(0);
+  ASSERT_EQ(unstopped.size(), 4u);
+  ASSERT_TRUE(noWaits.empty());
+  const int perStep = dispatches / 4;
+  ASSERT_GT(perStep, 2);
+  for (int pressAt = 1; pressAt <= perStep; ++pressAt) {
+    const auto [stopped, waitedAfter, stoppedCell, ignored] = run(pressAt);
+    EXPECT_EQ(waitedAfter, std::vector<std::size_t>{1}) << pressAt;
+    ASSERT_EQ(stopped.size(), unstopped.size()) << pressAt;
+    for (std::size_t s = 0; s < stopped.size(); ++s) {
+      EXPECT_EQ(stopped[s].bestProgram, unstopped[s].bestProgram) << pressAt << " " << s;
+      EXPECT_EQ(stopped[s].bestFitness, unstopped[s].bestFitness) << pressAt << " " << s;
+      EXPECT_EQ(stopped[s].validationError, unstopped[s].validationError) << pressAt;
+    }
+    EXPECT_EQ(stoppedCell, cell) << pressAt;
   }
 }
 

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QProcess>
+#include <QSpinBox>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -17,6 +18,7 @@
 #include "model/model_json.h"
 #include "problem/textconv.h"
 #include "run/grid_rows.h"
+#include "ui/forecast_view.h"
 #include "ui/window_settings.h"
 
 namespace vobrix::ui {
@@ -192,33 +194,59 @@ TEST_F(ResultsMenuTest, ChartsAreSavedAsPngAndSvgAndACancelWritesNothing) {
   EXPECT_TRUE(fakeSeam().messages.isEmpty());
 }
 
-TEST_F(ResultsMenuTest, AnOpenedModelPredictsWhatPredictPrints) {
+TEST_F(ResultsMenuTest, AnOpenedModelPredictsAndForecastsWhatPredictPrints) {
   RunBoth();
   form->Memo1->SetText("");
+  constexpr int kHorizon = 6;
+  form->Forecast->HorizonBox()->setValue(kHorizon);
   paths = {dir.filePath("cli-model.json")};
   menu->OpenModelClick();
   ASSERT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("|").toStdString();
-  const QStringList rows =
-      QString::fromUtf8(Cli({"predict", "--model", dir.filePath("cli-model.json"), "--data", both}))
-          .split('\n', Qt::SkipEmptyParts)
-          .mid(1);
+  const QByteArray predicted = Cli({"predict", "--model", dir.filePath("cli-model.json"), "--data",
+                                    both, "--horizon", QString::number(kHorizon)});
+  const QStringList rows = QString::fromUtf8(predicted).split('\n', Qt::SkipEmptyParts).mid(1);
+  const QStringList dataRows = rows.filter(",data,");
+  ASSERT_EQ(rows.size(), dataRows.size() + kHorizon);
   ASSERT_EQ(form->StringGrid5->RowCount(), rows.size());
   for (int r = 0; r < rows.size(); ++r) {
-    EXPECT_EQ(form->StringGrid5->Cell(1, r), rows[r].section(',', 4).toStdString()) << r;
+    const QString value = rows[r].section(',', 4);
+    // The one-step predictions in full, the forecast as the forecast's chart labels them.
+    EXPECT_EQ(form->StringGrid5->Cell(1, r),
+              r < dataRows.size() ? value.toStdString() : FormatGeneral(value.toDouble(), 15))
+        << r;
   }
-  EXPECT_EQ(form->Chart4->PointCount(1) + form->Chart4->PointCount(5), rows.size());
+  EXPECT_EQ(form->Chart4->PointCount(1) + form->Chart4->PointCount(5), dataRows.size());
+  EXPECT_EQ(form->Chart4->PointCount(form->Chart4->SeriesCount() - 1), kHorizon);
   const model::Model opened = model::ReadModelFile(dir.filePath("cli-model.json").toStdString());
   EXPECT_NE(form->Memo1->Text().find(
                 model::InfixText(opened.populations[model::ChoosePopulation(opened)].program)),
             std::string::npos);
-  // Saving now saves the opened model and `predict`'s file.
-  paths = {dir.filePath("again.json"), dir.filePath("opened.csv")};
-  menu->SaveModelClick();
+  // Saving now saves the opened model and `predict`'s file, with the horizon the field holds.
+  for (const int horizon : {kHorizon, 0}) {
+    form->Forecast->HorizonBox()->setValue(horizon);
+    paths = {dir.filePath("again.json"), dir.filePath("opened.csv")};
+    menu->SaveModelClick();
+    menu->SavePredictionsClick();
+    EXPECT_EQ(nlohmann::json::parse(ReadAll(dir.filePath("again.json")).toStdString()),
+              nlohmann::json::parse(ReadAll(dir.filePath("cli-model.json")).toStdString()));
+    EXPECT_EQ(ReadAll(dir.filePath("opened.csv")),
+              Cli({"predict", "--model", dir.filePath("cli-model.json"), "--data", both,
+                   "--horizon", QString::number(horizon)}))
+        << horizon;
+  }
+}
+
+TEST_F(ResultsMenuTest, AFinishedRunSavesTheForecastOfTheHorizonField) {
+  form->Forecast->HorizonBox()->setValue(5);
+  RunBoth();
+  Cli({"run", "--config", dir.filePath("settings.json"), "--train", train, "--validation", valid,
+       "--seed", "20240", "--quiet", "--predictions", dir.filePath("cli-h5.csv"), "--horizon",
+       "5"});
+  paths = {dir.filePath("window-h5.csv")};
   menu->SavePredictionsClick();
-  EXPECT_EQ(nlohmann::json::parse(ReadAll(dir.filePath("again.json")).toStdString()),
-            nlohmann::json::parse(ReadAll(dir.filePath("cli-model.json")).toStdString()));
-  EXPECT_EQ(ReadAll(dir.filePath("opened.csv")),
-            Cli({"predict", "--model", dir.filePath("cli-model.json"), "--data", both}));
+  const QByteArray saved = ReadAll(dir.filePath("window-h5.csv"));
+  EXPECT_TRUE(saved.contains(",forecast,")) << saved.right(200).toStdString();
+  EXPECT_EQ(saved, ReadAll(dir.filePath("cli-h5.csv")));
 }
 
 TEST_F(ResultsMenuTest, ABadFileIsRefusedWithNothingChanged) {
