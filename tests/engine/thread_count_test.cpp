@@ -4,11 +4,15 @@
 #include <tbb/global_control.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/batch_eval.h"
@@ -109,6 +113,32 @@ TEST(ParallelForTest, CoversEveryIndexOnceWithSlotsOfTheCallersOwn) {
       });
       EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), count) << threads << " " << count;
     }
+  }
+}
+
+// A slot is its thread's own scratch: no two bodies hold one at once. A body that throws ends
+// the loop with its exception, and the pool serves the next loop as before.
+TEST(ParallelForTest, KeepsSlotsApartAndPassesOnAThrow) {
+  TestProblem problem = WavyProblem();
+  const tbb::global_control room = SevenThreadsOnAnyMachine();
+  for (int threads : {1, 2, 7}) {
+    GenerationEvaluator pool(problem.get(), threads);
+    std::array<std::atomic<bool>, 7> busy{};
+    std::atomic<int> shared{0};
+    pool.ParallelFor(20000, [&](std::int32_t, std::int32_t, int slot) {
+      if (busy[static_cast<std::size_t>(slot)].exchange(true)) shared.fetch_add(1);
+      std::this_thread::yield();
+      busy[static_cast<std::size_t>(slot)].store(false);
+    });
+    EXPECT_EQ(shared.load(), 0) << threads;
+    const auto throwing = [](std::int32_t begin, std::int32_t end, int) {
+      if (begin <= 9999 && 9999 < end) throw std::runtime_error("body failed");
+    };
+    EXPECT_THROW(pool.ParallelFor(20000, throwing), std::runtime_error) << threads;
+    std::atomic<std::int32_t> covered{0};
+    pool.ParallelFor(
+        20000, [&](std::int32_t begin, std::int32_t end, int) { covered.fetch_add(end - begin); });
+    EXPECT_EQ(covered.load(), 20000) << threads;
   }
 }
 
