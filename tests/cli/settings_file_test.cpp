@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <tuple>
+#include <utility>
 
 #include "cli/options.h"
 #include "results/run_settings.h"
@@ -56,6 +58,36 @@ TEST(SettingsFile, RoundTripKeepsEveryTextAndChoice) {
   EXPECT_EQ(back.panels[2].elite, "12.5");
   EXPECT_TRUE(back.panels[3].breakChecked);
   EXPECT_EQ(back.panels[0].variableRatio, "0.25");
+}
+
+// Each text sits under its own name in the file, both when written and when read: a round
+// trip alone would not notice two fields that trade places.
+TEST(SettingsFile, EveryPanelTextIsStoredUnderItsOwnName) {
+  PanelSettings s;
+  PanelTexts& t = s.panels[0];
+  t.populationSize = "11";
+  t.generations = "12";
+  t.tournamentSize = "13";
+  t.crossover = "0.14";
+  t.mutation = "0.15";
+  t.onePoint = "0.16";
+  t.maxLength = "17";
+  t.maxInitialDepth = "18";
+  t.functionRatio = "0.19";
+  t.variableRatio = "0.21";
+  const std::pair<const char*, const char*> fields[] = {
+      {"populationSize", "11"}, {"generations", "12"},     {"tournamentSize", "13"},
+      {"crossover", "0.14"},    {"mutation", "0.15"},      {"onePoint", "0.16"},
+      {"maxLength", "17"},      {"maxInitialDepth", "18"}, {"functionRatio", "0.19"},
+      {"variableRatio", "0.21"}};
+  nlohmann::json json = nlohmann::json::parse(SettingsToJson(s));
+  for (const auto& [name, value] : fields) EXPECT_EQ(json["panels"][0][name], value) << name;
+  const auto texts = [](const PanelTexts& p) {
+    return std::tie(p.populationSize, p.generations, p.tournamentSize, p.crossover, p.mutation,
+                    p.onePoint, p.maxLength, p.maxInitialDepth, p.functionRatio, p.variableRatio);
+  };
+  json["panels"][1] = json["panels"][0];
+  EXPECT_TRUE(texts(SettingsFromJson(json.dump()).panels[1]) == texts(t));
 }
 
 TEST(SettingsFile, ABadFileIsRefusedNamingTheField) {

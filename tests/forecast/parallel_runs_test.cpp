@@ -14,7 +14,7 @@ namespace vobrix::forecast {
 namespace {
 
 // Task i reports i + 1 generations and returns a program of i + 1 constants, one of them a
-// value a decimal text would round.
+// value a decimal text would round; odd tasks carry a linear scaling whose a and b differ.
 MemberRun Counted(std::size_t i, const GenerationHook& hook) {
   MemberRun run;
   for (std::size_t g = 0; g <= i; ++g) {
@@ -24,6 +24,7 @@ MemberRun Counted(std::size_t i, const GenerationHook& hook) {
   }
   run.generation = static_cast<std::int32_t>(i);
   run.holdoutMse = 1.0 / 3.0 + static_cast<double>(i);
+  if (i % 2 == 1) run.scaling = LinearScaling{0.5 + static_cast<double>(i), -2.0 / 3.0};
   return run;
 }
 
@@ -40,6 +41,11 @@ TEST(RunSideBySide, ResultsAndGenerationsAreTheSameForAnyThreadCount) {
       EXPECT_EQ(results[i].program, expected[i].program) << threads << " " << i;
       EXPECT_EQ(results[i].generation, expected[i].generation);
       EXPECT_EQ(results[i].holdoutMse, expected[i].holdoutMse);
+      ASSERT_EQ(results[i].scaling.has_value(), expected[i].scaling.has_value());
+      if (expected[i].scaling) {
+        EXPECT_EQ(results[i].scaling->a, expected[i].scaling->a) << threads << " " << i;
+        EXPECT_EQ(results[i].scaling->b, expected[i].scaling->b) << threads << " " << i;
+      }
     }
     EXPECT_EQ(generations, 15u) << threads;  // 1 + 2 + 3 + 4 + 5
   }

@@ -50,7 +50,7 @@ TEST(DataFile, RefusesTheWholeFileAndNamesTheFirstBadLineWithItsText) {
                         {"1,5\t2\n", 1, "1,5\t2"},         {"1.2.3\t4\n", 1, "1.2.3\t4"},
                         {"1\t2\t3\n", 1, "1\t2\t3"},       {"1 2 3\n4 5\n", 1, "1 2 3"},
                         {"1\n2\n3 4\n5 6", 1, "1"},        {"1 2\r3 4\rx y\r5 6\r", 3, "x y"},
-                        {"1 2\r\n3 x\r\n", 2, "3 x"}};
+                        {"1 2\r\n3 x\r\n", 2, "3 x"},      {"1 2\r\n3 4\r\nx\r\n", 3, "x"}};
   for (const Case& c : cases) {
     try {
       ParseDataFile(c.contents, "d.txt");
