@@ -53,7 +53,7 @@ TEST_F(FormTest, KeyCaptionsInitialStatesAndMenus) {
   EXPECT_TRUE(form->BitBtn2->isEnabled() && !form->BitBtn1->isEnabled());
   EXPECT_FALSE(form->Label48->Visible() || form->PageControl2->isTabVisible(1));
 
-  // The spec's four menus, with the Results menu before Help.
+  // The window's four menus, with the Results menu before Help.
   const QList<QAction*> top = form->menuBar()->actions();
   ASSERT_EQ(top.size(), 5);
   EXPECT_EQ(top[3]->text(), "Results (&S)");
