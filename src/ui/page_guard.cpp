@@ -28,14 +28,18 @@ bool MayTurnPage(const QEvent* event, bool onBar) {
 }  // namespace
 
 PageLeaveGuard::PageLeaveGuard(QTabWidget* tabs, std::function<bool(int from)> mustStay)
-    : QObject(tabs), tabs_(tabs), mustStay_(std::move(mustStay)), shown_(tabs->currentIndex()) {
+    : QObject(tabs),
+      tabs_(tabs),
+      bar_(tabs->tabBar()),
+      mustStay_(std::move(mustStay)),
+      shown_(tabs->currentIndex()) {
   tabs_->installEventFilter(this);
-  tabs_->tabBar()->installEventFilter(this);
+  bar_->installEventFilter(this);
   connect(tabs_, &QTabWidget::currentChanged, this, &PageLeaveGuard::Changed);
 }
 
 int PageLeaveGuard::Probe(QObject* watched, QEvent* event) {
-  QTabBar* bar = tabs_->tabBar();
+  QTabBar* bar = bar_;
   const int before = bar->currentIndex();
   // With the bar's signals blocked the tab widget does not follow the bar; nothing is painted
   // until the bar is back on its page.
@@ -49,7 +53,7 @@ int PageLeaveGuard::Probe(QObject* watched, QEvent* event) {
 }
 
 bool PageLeaveGuard::eventFilter(QObject* watched, QEvent* event) {
-  const bool onBar = watched == tabs_->tabBar();
+  const bool onBar = watched == bar_;
   if ((watched != tabs_ && !onBar) || !MayTurnPage(event, onBar)) {
     return QObject::eventFilter(watched, event);
   }

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <functional>
 
+class QTabBar;
 class QTabWidget;
 
 namespace vobrix::ui {
@@ -30,6 +31,9 @@ class PageLeaveGuard : public QObject {
   void Changed(int index);
 
   QTabWidget* tabs_;
+  // Kept from the start: while the tab widget is being destroyed its events still pass the
+  // filter, and by then it may no longer be asked for its bar.
+  QTabBar* bar_;
   std::function<bool(int)> mustStay_;
   int shown_;
   bool approved_ = false;  // the change under way has passed its check already

@@ -291,6 +291,8 @@ class TForm1 : public QMainWindow {
   // The run (unit1_run.cpp).
   enum class LeaveAfterRun { Stay, Close, Exit };
   void StartRun();
+  // Runs a prepared session with the data controls locked, following it on the charts.
+  void RunLocked(RunSession& session);
   std::optional<ProblemShape> CheckProblem(const ProblemSettings& settings);
   // The run the settings and the panels describe, checked and weighed as a whole; nothing
   // when a check failed and the user has been told.

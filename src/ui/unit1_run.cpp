@@ -325,7 +325,10 @@ void TForm1::StartRun() {
   PageControl1->setCurrentWidget(TabSheet4);
   // A page-leave check that refused has told the user why; the run does not start.
   if (PageControl1->currentWidget() != TabSheet4) return;
+  RunLocked(session);
+}
 
+void TForm1::RunLocked(RunSession& session) {
   // The grids, "Window Size" and the population count are read again during the run, so none
   // of them may change until it ends.
   struct Lock {
