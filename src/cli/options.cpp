@@ -123,19 +123,28 @@ int ParsePopulationCount(const std::string& text) {
 
 namespace {
 
-// --config FILE: the settings file is read before the other options, which override it.
-void ApplyConfig(const std::vector<std::string>& args, CliOptions& options) {
+// The path of --config FILE where it stands as an option, not as another option's value: the
+// settings file is read before the other options, which override it.
+std::optional<std::string> ConfigPath(const std::vector<std::string>& args) {
   for (std::size_t k = 0; k < args.size(); ++k) {
-    std::optional<std::string> path;
-    if (args[k].rfind("--config=", 0) == 0) path = args[k].substr(9);
-    if (args[k] == "--config" && k + 1 < args.size()) path = args[k + 1];
-    if (!path) continue;
-    try {
-      static_cast<results::PanelSettings&>(options) = results::ReadSettingsFile(*path);
-    } catch (const results::SettingsFileError& e) {
-      throw UsageError(std::string("--config: ") + e.what());
-    }
-    return;
+    const std::string& arg = args[k];
+    if (arg.rfind("--config=", 0) == 0) return arg.substr(9);
+    if (arg == "--config") return k + 1 < args.size() ? std::optional(args[k + 1]) : std::nullopt;
+    const bool flag =
+        arg == "--help" || arg == "-h" || arg == "--normalize" || arg == "--quiet" || arg == "-q";
+    if (arg.rfind("-", 0) != 0 || flag || arg.find('=') != std::string::npos) continue;
+    k += arg == "--range" ? 2 : 1;  // its value(s)
+  }
+  return std::nullopt;
+}
+
+void ApplyConfig(const std::vector<std::string>& args, CliOptions& options) {
+  const std::optional<std::string> path = ConfigPath(args);
+  if (!path) return;
+  try {
+    static_cast<results::PanelSettings&>(options) = results::ReadSettingsFile(*path);
+  } catch (const results::SettingsFileError& e) {
+    throw UsageError(std::string("--config: ") + e.what());
   }
 }
 

@@ -157,6 +157,12 @@ TEST(SettingsFile, ConfigGivesTheSettingsAndOptionsOverrideIt) {
   }
   EXPECT_EQ(ParseOptions({"--config=" + path, "--train", "t", "--populations", "1"}).populations,
             1);
+  // A text that only looks like --config, as another option's value, reads no file.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--train", "t", "--validation", "--config=/nonexistent/x.json"},
+        std::vector<std::string>{"--train", "t", "--range", "-1", "--config", "--window", "3"}}) {
+    EXPECT_NO_THROW(ParseOptions(args)) << args[3];
+  }
   const std::string bad = WriteTemp("vobrix-config-bad.json", "{\"format\": \"vobrix-settings\"}");
   const std::vector<std::pair<std::string, std::string>> refused{
       {bad, "--config: '" + bad + "': version: is missing"},
