@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "problem/problem.h"
 #include "ui/qt_toolkit.h"
 #include "ui/unit1.h"
 
@@ -76,6 +77,13 @@ FakeSeam& fakeSeam();
 
 // A fresh main window, built with a cleared seam, shown and active so that shortcuts fire.
 std::unique_ptr<TForm1> MakeShownForm();
+
+// The series the run tests share: 40 training rows of 10 + 3 sin(k / 2) from X = 0, then 10
+// validation rows continuing them.
+struct SineRows {
+  std::vector<CellRow> training, validation;
+};
+SineRows MakeSineRows();
 
 // The status `action` exits with, or -1 when it returns.
 inline int ExitStatus(const std::function<void()>& action) {

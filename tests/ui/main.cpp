@@ -4,8 +4,11 @@
 
 #include <QSettings>
 #include <QStandardPaths>
+#include <cmath>
+#include <string>
 
 #include "fake_seam.h"
+#include "problem/textconv.h"
 #include "ui/qt_toolkit.h"
 
 namespace vobrix::ui::testing {
@@ -22,6 +25,15 @@ std::unique_ptr<TForm1> MakeShownForm() {
   QApplication::setActiveWindow(form.get());
   if (!QTest::qWaitForWindowActive(form.get())) ADD_FAILURE() << "main window not active";
   return form;
+}
+
+SineRows MakeSineRows() {
+  SineRows rows;
+  for (int k = 0; k < 50; ++k) {
+    CellRow row{std::to_string(k), FormatGeneral(10 + 3 * std::sin(0.5 * k), 6)};
+    (k < 40 ? rows.training : rows.validation).push_back(row);
+  }
+  return rows;
 }
 }  // namespace vobrix::ui::testing
 

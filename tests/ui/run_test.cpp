@@ -23,12 +23,7 @@ class RunTest : public ::testing::Test {
     form = testing::MakeShownForm();
     form->seedSource = [] { return 20240u; };
     populationReports.fill("");
-    // 40 training rows from X = 0, then 10 validation rows continuing them.
-    std::vector<CellRow> training, validation;
-    for (int k = 0; k < 50; ++k) {
-      CellRow row{std::to_string(k), FormatGeneral(10 + 3 * std::sin(0.5 * k), 6)};
-      (k < 40 ? training : validation).push_back(row);
-    }
+    const auto [training, validation] = testing::MakeSineRows();
     FillGrid(*form->StringGrid1, training);
     FillGrid(*form->StringGrid3, validation);
   }
