@@ -14,6 +14,7 @@
 #include "cli/output_files.h"
 #include "cli/summary.h"
 #include "forecast/baselines.h"
+#include "model/difference.h"
 #include "model/model_json.h"
 #include "problem/datafile.h"
 #include "results/prediction_table.h"
@@ -28,7 +29,7 @@ constexpr double kMaxClipMargin = 1000.0;
 struct ForecastArgs {
   std::string train, validation, seed, runs, threads, horizon, model, predictions, summary, budget,
       shard;
-  std::string clipMargin;
+  std::string clipMargin, difference;
   bool linearScaling = true;
 };
 
@@ -53,6 +54,33 @@ double ParseNumberFrom(const std::string& name, const std::string& text, double 
          FormatNumber(low) + " and at most " + FormatNumber(high));
   }
   return value;
+}
+
+// "auto", "none", or one to three ascending lags joined by commas ("1,12").
+std::optional<std::vector<std::int32_t>> ParseDifference(const std::string& text) {
+  if (text == "auto") return std::nullopt;
+  if (text == "none") return std::vector<std::int32_t>{};
+  const std::string rule = "--difference: \"" + text + "\" is not auto, none or up to " +
+                           std::to_string(model::kMaxDifferenceLags) +
+                           " ascending lags from 1 to " + std::to_string(model::kMaxDifferenceLag) +
+                           " joined by commas";
+  std::vector<std::int32_t> lags;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    const std::string part = text.substr(start, comma - start);
+    if (part.empty() || part.size() > 4 || part.find_first_not_of("0123456789") != part.npos) {
+      Fail(rule);
+    }
+    const auto lag = static_cast<std::int32_t>(std::stoi(part));
+    if (lag < 1 || lag > model::kMaxDifferenceLag || (!lags.empty() && lag <= lags.back()) ||
+        lags.size() == model::kMaxDifferenceLags) {
+      Fail(rule);
+    }
+    lags.push_back(lag);
+    start = comma + 1;
+  }
+  return lags;
 }
 
 model::Shard ParseShard(const std::string& text, std::int32_t runs) {
@@ -94,6 +122,7 @@ ForecastJob ReadJob(const CLI::App& command, const ForecastArgs& args) {
     job.settings.clipMargin =
         ParseNumberFrom("--clip-margin", args.clipMargin, 0.0, kMaxClipMargin, true);
   }
+  if (command.count("--difference") > 0) job.settings.difference = ParseDifference(args.difference);
   if (command.count("--budget") > 0)
     job.settings.budgetSeconds = ParseNumberFrom("--budget", args.budget, 0.0, kMaxBudget, false);
   if (command.count("--horizon") > 0) {
@@ -139,6 +168,14 @@ std::string PredictionsText(const model::Model& m, const Series& data, std::size
   return csv;
 }
 
+Json DifferenceChoiceJson(const forecast::DifferenceChoice& choice) {
+  Json scores = Json::array();
+  for (const forecast::DifferenceScore& s : choice.scores) {
+    scores.push_back({{"lags", s.lags}, {"holdoutMse", JsonNumber(s.holdoutMse)}});
+  }
+  return {{"season", choice.season}, {"candidates", scores}, {"chosen", choice.lags}};
+}
+
 Json WindowChoiceJson(const forecast::WindowChoice& choice) {
   Json scores = Json::array();
   for (const forecast::WindowScore& s : choice.scores) {
@@ -151,7 +188,7 @@ Json WindowChoiceJson(const forecast::WindowChoice& choice) {
 std::string SummaryText(const forecast::Forecast& result, const Series& data,
                         std::size_t trainingRows, double wallSeconds, std::string& report) {
   const model::Model& m = result.model;
-  const auto w = static_cast<std::size_t>(m.windowSize);
+  const auto w = static_cast<std::size_t>(model::InputCount(m));
   const SummaryBaselines baselines = ScoreSummaryBaselines(data.y, trainingRows, w);
   Json populations = Json::array();
   report = "population,window,trainingMse,validationMse\n";
@@ -166,10 +203,11 @@ std::string SummaryText(const forecast::Forecast& result, const Series& data,
     }
     populations.push_back(
         PopulationSummaryJson(label, training, validation, p, data.y, w, baselines));
-    report += std::to_string(label) + "," + std::to_string(w) + "," + FormatNumber(training) + "," +
-              (validation ? FormatNumber(*validation) : "") + "\n";
+    report += std::to_string(label) + "," + std::to_string(m.windowSize) + "," +
+              FormatNumber(training) + "," + (validation ? FormatNumber(*validation) : "") + "\n";
   }
   Json root = SummaryHeadJson("forecast", "data", m.windowSize, wallSeconds, baselines);
+  root["difference"] = DifferenceChoiceJson(result.difference);
   root["windowChoice"] = WindowChoiceJson(result.windows);
   root["populations"] = populations;
   return root.dump(2) + "\n";
@@ -244,6 +282,9 @@ Action AddForecastCommand(CLI::App& app) {
   option("--clip-margin", args->clipMargin, "M",
          "hold predictions to the training range widened by M times it on each side (default "
          "1)");
+  option("--difference", args->difference, "auto|none|LAGS",
+         "difference the series before the runs at these lags, e.g. 1 or 1,12 (default auto: "
+         "chosen on the inner hold-out among none, 1, a season s, and 1 and s)");
   option("--shard", args->shard, "i/n",
          "run only members i, i + n, ... and write that part of the model (--model)");
   return [command, args] { return RunForecastCommand(ReadJob(*command, *args)); };

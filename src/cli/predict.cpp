@@ -77,13 +77,13 @@ int Predict(const PredictArgs& args) {
     Fail("--data: '" + args.data + "': " + e.what());
   }
 
-  const std::string csv =
-      results::DataPredictionsText(population + 1, data, static_cast<std::size_t>(model.windowSize),
-                                   prediction.predictions, forecast);
+  const std::string csv = results::DataPredictionsText(
+      population + 1, data, static_cast<std::size_t>(predictor.windowSize()),
+      prediction.predictions, forecast);
   if (summaryFile) {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    summaryFile->Commit(SummaryText(data, population, model.windowSize, prediction, seconds));
+    summaryFile->Commit(SummaryText(data, population, predictor.windowSize(), prediction, seconds));
   }
   if (predictionsFile) {
     predictionsFile->Commit(csv);

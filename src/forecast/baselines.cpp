@@ -12,8 +12,6 @@ namespace vobrix::forecast {
 
 namespace {
 
-constexpr int kMaxOrder = 24;
-
 void RequireTargets(const std::vector<double>& series, std::size_t firstTarget) {
   if (firstTarget < 1 || firstTarget >= series.size()) {
     throw ForecastError("no value to predict: the first target " + std::to_string(firstTarget) +
@@ -101,18 +99,19 @@ ArModel FitArOrder(const std::vector<double>& series, int order, std::size_t fir
   return model;
 }
 
-ArModel FitAr(const std::vector<double>& series) {
+ArModel FitAr(const std::vector<double>& series, int maxOrder) {
   const std::size_t n = series.size();
   if (n < 4) throw ForecastError("an AR fit needs at least 4 values");
   if (!std::all_of(series.begin(), series.end(), [](double v) { return std::isfinite(v); })) {
     throw ForecastError("an AR fit needs finite values only");
   }
-  const int maxOrder = static_cast<int>(std::min<std::size_t>(kMaxOrder, n / 4));
-  const std::size_t shared = static_cast<std::size_t>(maxOrder);
+  const int highest =
+      static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(maxOrder), n / 4));
+  const std::size_t shared = static_cast<std::size_t>(highest);
   const double m = static_cast<double>(n - shared);
   ArModel best;
   best.aic = std::numeric_limits<double>::infinity();
-  for (int p = 1; p <= maxOrder; ++p) {
+  for (int p = 1; p <= highest; ++p) {
     const ArModel fit = FitArOrder(series, p, shared);
     const double aic = m * std::log(ResidualSum(fit, series, shared) / m) + 2.0 * (p + 1);
     if (aic < best.aic || best.order == 0) {

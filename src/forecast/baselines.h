@@ -43,12 +43,13 @@ struct ArModel {
   double aic = 0.0;                  // on the sample shared by every order tried
 };
 
-// AR(p) with an intercept, least squares by column-pivoting QR, p from 1 to min(24, n / 4)
+// AR(p) with an intercept, least squares by column-pivoting QR, p from 1 to min(maxOrder, n / 4)
 // chosen by the lowest AIC = m ln(RSS / m) + 2 (p + 1), every order scored on the same m
 // targets (those after the largest order); the lowest p among equals. The chosen order is
 // then refitted on all its targets (t = p .. n - 1). Throws ForecastError for fewer than 4
 // values or a value that is not finite.
-ArModel FitAr(const std::vector<double>& series);
+inline constexpr int kMaxArOrder = 24;
+ArModel FitAr(const std::vector<double>& series, int maxOrder = kMaxArOrder);
 // AR(order) fitted on the targets t = firstTarget .. n - 1 (firstTarget >= order); aic unset.
 ArModel FitArOrder(const std::vector<double>& series, int order, std::size_t firstTarget);
 

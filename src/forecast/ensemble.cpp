@@ -122,12 +122,35 @@ model::Model Frame(const model::Model& part) {
   return frame;
 }
 
+// The training rows the runs learn on: differenced at the setting's lags, or at those that
+// ChooseDifference picks on the inner hold-out.
+std::vector<CellRow> DifferencedTraining(const std::vector<CellRow>& training,
+                                         const ForecastSettings& settings,
+                                         DifferenceChoice& choice) {
+  const InnerSplit original = SplitTraining(training);
+  if (settings.difference) {
+    choice.lags = *settings.difference;
+  } else {
+    choice = ChooseDifference(original.training, original.innerRows);
+  }
+  if (choice.lags.empty()) return training;
+  std::vector<CellRow> rows = DifferencedRows(training, original.training, choice.lags);
+  if (rows.size() < kMinTrainingValues) {
+    throw ForecastError("differencing at lags " + DifferenceText(choice.lags) + " leaves " +
+                        std::to_string(rows.size()) + " training values; a forecast needs " +
+                        std::to_string(kMinTrainingValues));
+  }
+  return rows;
+}
+
 }  // namespace
 
 Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSettings& settings,
                      int threads, const std::optional<model::Shard>& shard,
                      const ForecastControl& control) {
-  const InnerSplit split = SplitTraining(training);
+  DifferenceChoice difference;
+  const std::vector<CellRow> rows = DifferencedTraining(training, settings, difference);
+  const InnerSplit split = SplitTraining(rows);
   const std::vector<double> inner(
       split.training.begin(),
       split.training.begin() + static_cast<std::ptrdiff_t>(split.innerRows));
@@ -144,6 +167,8 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
         ChooseWindow(split, candidates, plan.search, settings, clip, threads, tracker);
     forecast.windows.arOrder = arOrder;
     forecast.model = EnsembleFrame(settings, plan, forecast.windows.window, clip, shard);
+    forecast.model.difference = difference.lags;
+    forecast.difference = std::move(difference);
     RunMembers(split, plan.member, settings.linearScaling, threads, tracker, forecast.model);
   } catch (const RunStopped&) {
     throw ForecastCancelled();

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "forecast/baselines.h"
+#include "forecast/difference_choice.h"
 #include "forecast/member_run.h"
 #include "forecast/plan.h"
 #include "model/model.h"
@@ -32,7 +33,8 @@ struct WindowChoice {
 
 struct Forecast {
   model::Model model;
-  WindowChoice windows;
+  DifferenceChoice difference;  // the lags, and how they were chosen (no scores when given)
+  WindowChoice windows;         // on the differenced values
 };
 
 // How a caller follows and stops a forecast (a window's dialog, say). Both are optional.

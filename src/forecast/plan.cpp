@@ -76,6 +76,15 @@ ProblemSettings ProblemAt(std::int32_t window) {
   return problem;
 }
 
+std::string DifferenceText(const std::optional<std::vector<std::int32_t>>& difference) {
+  if (!difference) return "auto";
+  if (difference->empty()) return "none";
+  std::string text;
+  for (std::int32_t lag : *difference)
+    text.append(text.empty() ? "" : ",").append(std::to_string(lag));
+  return text;
+}
+
 std::map<std::string, std::string> SettingsTexts(const ForecastSettings& settings,
                                                  const WorkPlan& plan) {
   const ProblemSettings problem = ProblemAt(1);
@@ -89,6 +98,7 @@ std::map<std::string, std::string> SettingsTexts(const ForecastSettings& setting
       {"--runs", std::to_string(settings.runs)},
       {"--budget", model::ExactText(settings.budgetSeconds)},
       {"--clip-margin", model::ExactText(settings.clipMargin)},
+      {"--difference", DifferenceText(settings.difference)},
       {"--constants", problem.constantCountText},
       {"--range", std::string(problem.lowerText).append(" ").append(problem.upperText)},
       {"--functions", functions},

@@ -29,10 +29,20 @@ struct ForecastSettings {
   // trending series leave their training range by up to 0.6 of it in their validation part,
   // while the poles of the protected division that the clip guards against are far beyond.
   double clipMargin = 1.0;
+  // The lags to difference the series at (model/difference.h), ascending; empty for none.
+  // Without it the forecast chooses among none, 1, a season s and 1 and s (ChooseDifference).
+  std::optional<std::vector<std::int32_t>> difference;
 };
 
 // The inner hold-out is the last fifth of the training data (at least one value).
 inline constexpr std::size_t kHoldoutDivisor = 5;
+// The differencing is chosen with AR models of at most this order: about the number of lags a
+// formula of the runs uses, so that the choice favours what takes structure out of the series
+// that such a formula cannot model itself (a trend, a season).
+inline constexpr int kDifferenceArOrder = 6;
+// A season is looked for from lag 2 to this one.
+inline constexpr std::int32_t kMaxSeason = 24;
+
 // Windows tried: 1 to min(24, n / 5) for n training values.
 inline constexpr std::int32_t kMaxWindow = 24;
 // A forecast needs enough training values for an inner hold-out and a window of 1.
@@ -51,6 +61,10 @@ model::Clip ClipOfTraining(const std::vector<double>& training, double margin);
 // 1 .. min(24, n / 5) for n training values, the windows on either side of it, and the small
 // windows 1 to 3, each within the same limits; ascending.
 std::vector<std::int32_t> CandidateWindows(std::int32_t arOrder, std::size_t trainingValues);
+
+// "auto", "none" or the lags joined by commas ("1,12"): how a forecast's model records the
+// setting.
+std::string DifferenceText(const std::optional<std::vector<std::int32_t>>& difference);
 
 struct WorkPlan {
   PanelTexts member;  // the settings of each member's run

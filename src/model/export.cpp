@@ -6,6 +6,8 @@
 #include <functional>
 #include <utility>
 
+#include "model/difference.h"
+
 namespace vobrix::model {
 
 namespace {
@@ -443,6 +445,58 @@ std::string Header(const Model& model, const std::string& subject, const std::st
   return text;
 }
 
+// The differenced value at input t as the code sums it (difference.cpp): y[t] first, then
+// each c[k] * y[t - k] added, k from 1 up; every coefficient of up to three distinct lags is
+// -1, 0 or 1, and adding -y is subtracting y to the bit. `input` spells input i.
+std::string DifferencedCode(const std::vector<double>& c, std::size_t t,
+                            const std::function<std::string(std::size_t)>& input) {
+  std::string text = input(t);
+  for (std::size_t k = 1; k < c.size(); ++k) {
+    if (c[k] != 0.0) text.append(c[k] < 0.0 ? " - " : " + ").append(input(t - k));
+  }
+  return text;
+}
+
+// The base of input `target` as the code sums it: -(c[k] * y[t - k]) for the first k from 1
+// with c[k] != 0, then each later c[k] * y[t - k] subtracted.
+std::string BaseCode(const std::vector<double>& c, std::size_t target,
+                     const std::function<std::string(std::size_t)>& input) {
+  std::string text;
+  for (std::size_t k = 1; k < c.size(); ++k) {
+    if (c[k] == 0.0) continue;
+    if (text.empty()) {
+      text.append(c[k] < 0.0 ? "" : "-").append(input(target - k));
+    } else {
+      text.append(c[k] < 0.0 ? " + " : " - ").append(input(target - k));
+    }
+  }
+  return text;
+}
+
+std::string LagsText(const std::vector<std::int32_t>& lags) {
+  std::string text;
+  for (std::int32_t lag : lags) text.append(text.empty() ? "" : ", ").append(std::to_string(lag));
+  return text;
+}
+
+// The model without its differencing: what the differenced inputs are given to.
+Model Undifferenced(const Model& model) {
+  Model inner = model;
+  inner.difference.clear();
+  return inner;
+}
+
+// Comment lines on a differenced model's inputs, behind `prefix`.
+std::string DifferenceHeader(const Model& model, const std::string& prefix) {
+  const std::int32_t n = InputCount(model);
+  return prefix + "Differenced at lags " + LagsText(model.difference) + ": x[0] .. x[" +
+         std::to_string(n - 1) + "] are the latest " + std::to_string(n) +
+         " values, the oldest first, in the data's units;\n" + prefix + "the formula reads their " +
+         std::to_string(model.windowSize) +
+         " latest differences and predicts the next difference,\n" + prefix +
+         "to which the base of the earlier values is added.\n";
+}
+
 }  // namespace
 
 std::string InfixText(const std::vector<ModelNode>& program) {
@@ -504,6 +558,22 @@ std::string EnsembleLatex(const Model& model) {
 }  // namespace
 
 std::string ExportText(const Model& model, std::size_t population) {
+  if (!model.difference.empty()) {
+    ValidateModel(model);
+    const std::vector<double> c = DifferenceCoefficients(model.difference);
+    const auto span = static_cast<std::size_t>(DifferenceSpan(model.difference));
+    const auto n = static_cast<std::size_t>(InputCount(model));
+    const auto x = [](std::size_t i) { return "x[" + std::to_string(i) + "]"; };
+    const auto relative = [span](std::size_t i) {
+      return "x[k" + (i == span ? std::string() : " - " + std::to_string(span - i)) + "]";
+    };
+    std::string inner = ExportText(Undifferenced(model), population);
+    inner[0] = 'v';  // the formula's own "y = ..." predicts the difference v
+    return "y = " + BaseCode(c, n, x) + " + v, for inputs x[0] .. x[" + std::to_string(n - 1) +
+           "] (the oldest first)\nXj = " + DifferencedCode(c, span, relative) + " with k = j + " +
+           std::to_string(span) + " (j = 0 .. " + std::to_string(model.windowSize - 1) +
+           "): the inputs differenced at lags " + LagsText(model.difference) + "\n" + inner;
+  }
   if (model.ensemble) {
     ValidateModel(model);
     return EnsembleText(model);
@@ -579,9 +649,31 @@ std::string CEnsembleFunction(const Model& model, const std::string& name) {
          ";\n}\n";
 }
 
+// The undifferenced model's function as name_differenced, and name(x) that gives it the
+// differences of x and adds the base.
+std::string CDifferencedFunction(const Model& model, std::size_t population,
+                                 const std::string& name) {
+  const std::string inner = name + "_differenced";
+  const std::vector<double> c = DifferenceCoefficients(model.difference);
+  const auto span = static_cast<std::size_t>(DifferenceSpan(model.difference));
+  const auto w = static_cast<std::size_t>(model.windowSize);
+  const auto x = [](std::size_t i) { return "x[" + std::to_string(i) + "]"; };
+  std::string text = CFunction(Undifferenced(model), population, inner) + "\n";
+  text += DifferenceHeader(model, "// ");
+  text += "double " + name + "(const double *x) {\n  double z[" + std::to_string(w) + "];\n";
+  for (std::size_t j = 0; j < w; ++j) {
+    text += "  z[" + std::to_string(j) + "] = " + DifferencedCode(c, j + span, x) + ";\n";
+  }
+  return text + "  return " + BaseCode(c, w + span, x) + " + " + inner + "(z);\n}\n";
+}
+
 }  // namespace
 
 std::string CFunction(const Model& model, std::size_t population, const std::string& name) {
+  if (!model.difference.empty()) {
+    ValidateModel(model);
+    return CDifferencedFunction(model, population, name);
+  }
   if (model.ensemble) {
     ValidateModel(model);
     return CEnsembleFunction(model, name);
@@ -632,9 +724,27 @@ std::string PythonEnsembleFunction(const Model& model, const std::string& name) 
          (model.clip ? ClipCall("_clip", *model.clip, median) : median) + "\n";
 }
 
+std::string PythonDifferencedFunction(const Model& model, std::size_t population,
+                                      const std::string& name) {
+  const std::string inner = name + "_differenced";
+  const std::vector<double> c = DifferenceCoefficients(model.difference);
+  const auto span = static_cast<std::size_t>(DifferenceSpan(model.difference));
+  const auto w = static_cast<std::size_t>(model.windowSize);
+  const auto x = [](std::size_t i) { return "float(x[" + std::to_string(i) + "])"; };
+  std::string text = PythonFunction(Undifferenced(model), population, inner) + "\n\n";
+  text += DifferenceHeader(model, "# ");
+  text += "def " + name + "(x):\n    z = [\n";
+  for (std::size_t j = 0; j < w; ++j) text += "        " + DifferencedCode(c, j + span, x) + ",\n";
+  return text + "    ]\n    return " + BaseCode(c, w + span, x) + " + " + inner + "(z)\n";
+}
+
 }  // namespace
 
 std::string PythonFunction(const Model& model, std::size_t population, const std::string& name) {
+  if (!model.difference.empty()) {
+    ValidateModel(model);
+    return PythonDifferencedFunction(model, population, name);
+  }
   if (model.ensemble) {
     ValidateModel(model);
     return PythonEnsembleFunction(model, name);
@@ -649,6 +759,19 @@ std::string ExportPython(const Model& model, std::size_t population) {
 }
 
 std::string ExportLatex(const Model& model, std::size_t population) {
+  if (!model.difference.empty()) {
+    ValidateModel(model);
+    const std::vector<double> c = DifferenceCoefficients(model.difference);
+    const auto n = static_cast<std::size_t>(InputCount(model));
+    const auto x = [](std::size_t i) { return "x_{" + std::to_string(i) + "}"; };
+    std::string inner = ExportLatex(Undifferenced(model), population);
+    for (std::size_t at = inner.find("\\hat{y}"); at != std::string::npos;
+         at = inner.find("\\hat{y}", at)) {
+      inner.replace(at, 7, "\\hat{v}");
+    }
+    return DifferenceHeader(model, "% ") + inner + "\\hat{y} = " + BaseCode(c, n, x) +
+           " + \\hat{v}\n";
+  }
   if (model.ensemble) {
     ValidateModel(model);
     return EnsembleLatex(model);

@@ -1,5 +1,7 @@
 #include "model/model.h"
 
+#include "model/difference.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -153,6 +155,23 @@ void ValidateEnsemble(const Model& model) {
   }
 }
 
+// At most kMaxDifferenceLags lags, ascending, each from 1 to kMaxDifferenceLag.
+void ValidateDifference(const Model& model) {
+  const std::vector<std::int32_t>& lags = model.difference;
+  if (lags.empty()) return;
+  if (model.normalization) throw ModelError("difference: a differenced model is never normalized");
+  if (lags.size() > kMaxDifferenceLags) {
+    throw ModelError("difference: at most " + std::to_string(kMaxDifferenceLags) + " lags");
+  }
+  for (std::size_t i = 0; i < lags.size(); ++i) {
+    if (lags[i] < 1 || lags[i] > kMaxDifferenceLag || (i > 0 && lags[i] <= lags[i - 1])) {
+      throw ModelError(At("difference", i) + ": must be an integer from " +
+                       std::to_string(i > 0 ? lags[i - 1] + 1 : 1) + " to " +
+                       std::to_string(kMaxDifferenceLag) + ", the lags ascending");
+    }
+  }
+}
+
 }  // namespace
 
 const FunctionTable& Primitives() {
@@ -192,6 +211,7 @@ void ValidateModel(const Model& model) {
     RequireFinite(model.clip->high, "clip.high");
     if (!(model.clip->low <= model.clip->high)) throw ModelError("clip.high: must be from low up");
   }
+  ValidateDifference(model);
   if (model.ensemble) {
     ValidateEnsemble(model);
   } else {
@@ -258,8 +278,13 @@ Model MemberAsModel(const Model& model, std::size_t k) {
   Model single = model;
   single.ensemble.reset();
   single.clip.reset();
+  single.difference.clear();
   single.populations = {{member.program, member.trainingMse, std::nullopt, member.scaling}};
   return single;
+}
+
+std::int32_t InputCount(const Model& model) {
+  return model.windowSize + DifferenceSpan(model.difference);
 }
 
 double Median(std::vector<double>& values) {

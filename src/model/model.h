@@ -118,8 +118,17 @@ struct Model {
   std::vector<PopulationModel> populations;  // empty in an ensemble
   std::optional<Clip> clip;
   std::optional<Ensemble> ensemble;
+  // The lags the series is differenced at before the programs see it (difference.h), ascending;
+  // empty for none. The programs' window, the clip and the scaling are then all about the
+  // differenced values, and a prediction is the base of the earlier values plus the clipped
+  // value. A differenced model is never normalized.
+  std::vector<std::int32_t> difference;
   bool operator==(const Model&) const = default;
 };
+
+// How many of the latest values one prediction reads: the window, plus the span of the
+// differencing. predictions[i] of a series predict series[i + InputCount(model)].
+std::int32_t InputCount(const Model& model);
 
 // The engine's FunctionTable, whose symbols and arities the model layer uses.
 const FunctionTable& Primitives();
@@ -146,8 +155,8 @@ std::vector<ModelNode> ProgramOfGenes(const Problem& problem, const Node* genes,
 // and ModelError for any request.
 std::size_t ChoosePopulation(const Model& model, std::optional<std::size_t> requested = {});
 
-// Member k (0-based) of an ensemble as a model of one population, without the clip: what the
-// predictor and the exporters combine.
+// Member k (0-based) of an ensemble as a model of one population, without the clip and the
+// differencing: what the predictor and the exporters combine.
 Model MemberAsModel(const Model& model, std::size_t k);
 
 // The median of the values (the mean of the two middle ones for an even count), NaN ordered

@@ -1,5 +1,7 @@
 #include "model/model_json.h"
 
+#include "model/difference.h"
+
 #include <charconv>
 #include <cmath>
 #include <fstream>
@@ -235,6 +237,13 @@ void ReadOptionalParts(const Json& root, Model& model) {
   }
   if (const Json* ensemble = OptionalField(root, "ensemble"))
     model.ensemble = ReadEnsemble(*ensemble);
+  if (const Json* lags = OptionalField(root, "difference")) {
+    Array(*lags, "difference");
+    for (std::size_t i = 0; i < lags->size() && i <= kMaxDifferenceLags; ++i) {
+      model.difference.push_back(static_cast<std::int32_t>(
+          Integer((*lags)[i], At("difference", i), 1, kMaxDifferenceLag)));
+    }
+  }
   if (const Json* seed = OptionalField(root, "seed")) {
     model.seed = static_cast<std::uint32_t>(
         Integer(*seed, "seed", 0, std::numeric_limits<std::uint32_t>::max()));
@@ -349,6 +358,7 @@ std::string ModelToJson(const Model& model) {
     root["clip"] = {{"low", ExactText(model.clip->low)}, {"high", ExactText(model.clip->high)}};
   }
   if (model.ensemble) root["ensemble"] = EnsembleJson(*model.ensemble);
+  if (!model.difference.empty()) root["difference"] = model.difference;
   return root.dump(2) + "\n";
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/batch_eval.h"
 #include "engine/fitness.h"
+#include "model/difference.h"
 #include "problem/normalize.h"
 #include "problem/problem.h"
 
@@ -52,10 +53,12 @@ class Predictor::Stepper {
 
 Predictor::Predictor(const Model& model, std::size_t population)
     : windowSize_(model.windowSize),
+      inputs_(InputCount(model)),
       normalization_(model.normalization),
       problem_(std::make_unique<Problem>()),
       clip_(model.clip) {
   ValidateModel(model);
+  if (!model.difference.empty()) difference_ = DifferenceCoefficients(model.difference);
   if (model.ensemble) {
     if (model.ensemble->shard) {
       throw ModelError(
@@ -135,6 +138,22 @@ double Predictor::Scaled(double p) const {
 }
 
 SeriesPrediction Predictor::Predict(const std::vector<double>& series) const {
+  if (difference_.empty()) return PredictValues(series);
+  if (series.size() <= static_cast<std::size_t>(inputs_)) {
+    throw ModelError("the series needs more values than the window size and the differencing (" +
+                     std::to_string(inputs_) + ")");
+  }
+  SeriesPrediction result = PredictValues(Differenced(series, difference_));
+  for (std::size_t i = 0; i < result.predictions.size(); ++i) {
+    const double* target = &series[i + static_cast<std::size_t>(inputs_)];
+    result.predictions[i] = DifferenceBase(difference_, target) + result.predictions[i];
+  }
+  result.mse = MeanSquaredError(series, static_cast<std::size_t>(inputs_), result.predictions);
+  result.scoredMse = result.mse;
+  return result;
+}
+
+SeriesPrediction Predictor::PredictValues(const std::vector<double>& series) const {
   const std::size_t w = static_cast<std::size_t>(windowSize_);
   if (series.size() <= w) {
     throw ModelError("the series needs more values than the window size (" +
@@ -167,15 +186,16 @@ SeriesPrediction Predictor::Predict(const std::vector<double>& series) const {
 }
 
 double Predictor::PredictNext(const double* window) const {
-  return Recursive(std::vector<double>(window, window + windowSize_), 1).back();
+  return Recursive(std::vector<double>(window, window + inputs_), 1).back();
 }
 
 std::vector<double> Predictor::Forecast(const std::vector<double>& series,
                                         long long horizon) const {
-  const std::size_t w = static_cast<std::size_t>(windowSize_);
+  const std::size_t w = static_cast<std::size_t>(inputs_);
   if (series.size() < w) {
-    throw ModelError("the series needs at least as many values as the window size (" +
-                     std::to_string(windowSize_) + ")");
+    throw ModelError(std::string("the series needs at least as many values as the window size") +
+                     (difference_.empty() ? "" : " and the differencing") + " (" +
+                     std::to_string(inputs_) + ")");
   }
   if (horizon < 0 || horizon > kMaxHorizon) {
     throw ModelError("the horizon must be from 0 to " + std::to_string(kMaxHorizon));
@@ -186,7 +206,20 @@ std::vector<double> Predictor::Forecast(const std::vector<double>& series,
 
 double Predictor::Next(const std::vector<std::unique_ptr<Stepper>>& steppers,
                        const std::vector<double>& window) const {
-  const double* latest = window.data() + window.size() - static_cast<std::size_t>(windowSize_);
+  if (!difference_.empty()) {
+    // The latest windowSize differences, each from the values up to it.
+    const double* end = window.data() + window.size();
+    std::vector<double> z(static_cast<std::size_t>(windowSize_));
+    for (std::size_t j = 0; j < z.size(); ++j) {
+      z[j] = DifferencedAt(difference_, end - z.size() + j);
+    }
+    return DifferenceBase(difference_, end) + NextValue(steppers, z.data());
+  }
+  return NextValue(steppers, window.data() + window.size() - static_cast<std::size_t>(windowSize_));
+}
+
+double Predictor::NextValue(const std::vector<std::unique_ptr<Stepper>>& steppers,
+                            const double* latest) const {
   if (steppers.size() == 1) return Clipped(clip_, steppers.front()->Next(latest));
   std::vector<double> values;
   for (const auto& stepper : steppers) values.push_back(stepper->Next(latest));

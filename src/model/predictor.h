@@ -27,7 +27,8 @@ struct SeriesPrediction {
 // the data's original units; a normalized model normalizes them exactly as the run's
 // normalization did and maps its outputs back by low + (high - low) * p. An ensemble predicts
 // the median of its members' predictions; a model with a clip holds every prediction to its
-// range (model.h), and a forecast feeds back the clipped median.
+// range (model.h), and a forecast feeds back the clipped median. A differenced model does all
+// of that on the differenced series and adds each target's base (difference.h).
 class Predictor {
  public:
   // Validates the model; throws ModelError, also for one shard's part of an ensemble.
@@ -48,22 +49,31 @@ class Predictor {
   // than the window or the horizon is negative or above 10,000,000.
   std::vector<double> Forecast(const std::vector<double>& series, long long horizon) const;
 
-  std::int32_t windowSize() const { return windowSize_; }
+  // How many of the latest values one prediction reads (InputCount of the model): the
+  // program's window, plus the span of a differenced model's differencing.
+  std::int32_t windowSize() const { return inputs_; }
 
  private:
   class Stepper;
   // One prediction from the latest windowSize values of `window`, by every stepper.
   double Next(const std::vector<std::unique_ptr<Stepper>>& steppers,
               const std::vector<double>& window) const;
+  // The clipped prediction from the windowSize values the programs see, ending at latest[w - 1].
+  double NextValue(const std::vector<std::unique_ptr<Stepper>>& steppers,
+                   const double* latest) const;
   // The program's outputs in the run's units (scaling applied) for windows 0 .. rows - 1 of z.
   std::vector<double> Outputs(std::vector<double> z, std::int32_t rows) const;
   // The predictions of `horizon` steps after the window's last values, each fed back.
   std::vector<double> Recursive(std::vector<double> window, long long horizon) const;
+  // Predict on the values the programs see: the series itself, or its differences.
+  SeriesPrediction PredictValues(const std::vector<double>& values) const;
   double Scaled(double p) const;  // a + b * p with a scaling, else p
   double ToRunUnits(double y) const;
   double FromRunUnits(double p) const;
 
   std::int32_t windowSize_ = 0;
+  std::int32_t inputs_ = 0;
+  std::vector<double> difference_;  // DifferenceCoefficients of the model's lags; empty for none
   std::optional<Normalization> normalization_;
   std::optional<LinearScaling> scaling_;
   std::unique_ptr<Problem> problem_;  // node table and constants of the program

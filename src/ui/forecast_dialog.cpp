@@ -286,7 +286,7 @@ void ForecastDialog::ShowResult() {
 }
 
 void ForecastDialog::FillGrid() {
-  const std::size_t w = static_cast<std::size_t>(result_.forecast.model.windowSize);
+  const std::size_t w = static_cast<std::size_t>(model::InputCount(result_.forecast.model));
   const std::size_t validation = result_.y.size() - result_.trainingRows;
   grid->setRowCount(static_cast<int>(validation + result_.forecastY.size()));
   int row = 0;
@@ -306,7 +306,7 @@ void ForecastDialog::FillGrid() {
 }
 
 void ForecastDialog::DrawChart() {
-  const std::size_t w = static_cast<std::size_t>(result_.forecast.model.windowSize);
+  const std::size_t w = static_cast<std::size_t>(model::InputCount(result_.forecast.model));
   std::vector<toolkit::ChartPoint> data, ensemble, ahead;
   for (std::size_t i = 0; i < result_.y.size(); ++i)
     data.push_back({result_.x[i], result_.y[i], {}});

@@ -81,7 +81,7 @@ void ForecastView::ShowForecast(const model::Model& model, const std::vector<dou
   if (horizon <= 0) return;
   const std::size_t count = model.ensemble ? 1 : model.populations.size();
   const std::size_t chosen = model::ChoosePopulation(model);
-  const int firstRow = static_cast<int>(series.size()) - model.windowSize;
+  const int firstRow = static_cast<int>(series.size()) - model::InputCount(model);
   const auto steps = static_cast<std::size_t>(horizon);
 
   std::vector<std::string> xs(steps);

@@ -373,7 +373,7 @@ void ResultsMenu::ShowModel(const QString& name, const model::Model& model) {
   std::size_t trainingRows = 0;
   openedData_ = LoadedData(&trainingRows);
   const results::Series& data = openedData_;
-  const auto w = static_cast<std::size_t>(model.windowSize);
+  const auto w = static_cast<std::size_t>(model::InputCount(model));
   if (data.y.size() > w) {
     const model::SeriesPrediction prediction = model::Predictor(model, population).Predict(data.y);
     openedPredictions_ = prediction.predictions;
@@ -433,7 +433,7 @@ std::string ResultsMenu::OpenedPredictionsText() const {
   const std::size_t population = model::ChoosePopulation(*opened_);
   const model::Predictor predictor(*opened_, population);
   return results::DataPredictionsText(
-      population + 1, openedData_, static_cast<std::size_t>(opened_->windowSize),
+      population + 1, openedData_, static_cast<std::size_t>(model::InputCount(*opened_)),
       openedPredictions_, predictor.Forecast(openedData_.y, ForecastHorizon()));
 }
 

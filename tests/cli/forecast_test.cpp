@@ -109,6 +109,10 @@ TEST_F(Forecast, PredictRepeatsTheEnsemblesRows) {
   }
   EXPECT_EQ(again, ensemble);
   EXPECT_NE(Model("s.json").find("\"windowChoice\""), std::string::npos);
+  // The season of these data is taken out first; asked not to, the model holds no differencing.
+  EXPECT_NE(Model("m.json").find("\"difference\": ["), std::string::npos);
+  ExpectSuccess(Run(kForecast + "--difference none --model n.json"));
+  EXPECT_EQ(Model("n.json").find("\"difference\""), std::string::npos);
   const Outcome member =
       Run("predict --model m.json --population 1 --data '" + kData + "/seasonal-train.txt'");
   EXPECT_EQ(member.status, 2);
@@ -126,6 +130,11 @@ TEST_F(Forecast, BadUsageEndsWithStatusTwoAndOneLine) {
       {"forecast" + train + " --budget -1", "--budget"},
       {"forecast" + train + " --budget abc", "--budget"},
       {"forecast" + train + " --clip-margin -0.5", "--clip-margin"},
+      {"forecast" + train + " --difference 12,1", "--difference"},
+      {"forecast" + train + " --difference 0", "--difference"},
+      {"forecast" + train + " --difference 1,2,3,4", "--difference"},
+      {"forecast" + train + " --difference 1,,2", "--difference"},
+      {"forecast" + train + " --difference 995", "leaves"},
       {"forecast" + train + " --horizon 3", "--predictions"},
       {"forecast" + train + " --shard 1/3", "--shard"},
       {"forecast" + train + " --runs 2 --shard 1/3 --model m.json", "--shard"},

@@ -2,7 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <cmath>
+#include <random>
 #include <set>
 #include <string>
 
@@ -123,8 +126,61 @@ TEST(ForecastMerge, PartsInAnyOrderGiveTheWholeAndAnythingElseIsNamed) {
   }
 }
 
+// Noise in [-0.5, 0.5), the same on every platform: value i of the Mersenne twister.
+double Noise(int i) {
+  static const std::vector<double> values = [] {
+    std::mt19937 generator(5489u);
+    std::vector<double> v(1000);
+    for (double& x : v) x = static_cast<double>(generator()) / 4294967296.0 - 0.5;
+    return v;
+  }();
+  return values.at(static_cast<std::size_t>(i));
+}
+
+TEST(ForecastDifference, SeasonIsTheShortestStrongPeriodAndNoneInNoiseOrALine) {
+  std::vector<double> monthly, weekly, noise, line;
+  for (int t = 0; t < 120; ++t) {
+    monthly.push_back(0.2 * t + 10.0 * std::sin(2.0 * M_PI * t / 12.0) + Noise(t));
+    weekly.push_back(5.0 * std::cos(2.0 * M_PI * t / 7.0) + Noise(t));
+    noise.push_back(Noise(t));
+    line.push_back(3.0 * t);
+  }
+  EXPECT_EQ(SeasonOf(monthly), 12);  // not 24, where it correlates as well
+  EXPECT_EQ(SeasonOf(weekly), 7);
+  EXPECT_EQ(SeasonOf(noise), 0);
+  EXPECT_EQ(SeasonOf(line), 0);  // differences without variance
+}
+
+// A trend that leaves the range of the inner training values is differenced at lag 1, a
+// season on a trend at 12 (with or without 1), a series that stays around its level not at all.
+TEST(ForecastDifference, ChoiceTakesOutWhatTheHoldOutShowsAndOnlyThat) {
+  std::vector<double> walk, seasonal, level;
+  double v = 0.0, a = 0.0;
+  for (int t = 0; t < 150; ++t) {
+    v += 1.0 + Noise(t);
+    walk.push_back(v);
+    seasonal.push_back(0.5 * t + 20.0 * std::sin(2.0 * M_PI * t / 12.0) + Noise(t));
+    a = 0.5 * a + Noise(t);
+    level.push_back(a);
+  }
+  const std::size_t inner = 120;
+  EXPECT_EQ(ChooseDifference(walk, inner).lags, (std::vector<std::int32_t>{1}));
+  const DifferenceChoice s = ChooseDifference(seasonal, inner);
+  EXPECT_EQ(s.season, 12);
+  ASSERT_EQ(s.scores.size(), 4u);
+  EXPECT_EQ(s.lags.back(), 12);
+  EXPECT_EQ(ChooseDifference(level, inner).lags, std::vector<std::int32_t>{});
+  // A season of 3 in 10 inner values leaves too few for a fit after lags 3 or 1 and 3.
+  std::vector<double> short3;
+  for (int t = 0; t < 13; ++t) short3.push_back(std::array{0.0, 5.0, -5.0}[t % 3] + 0.1 * t);
+  const DifferenceChoice few = ChooseDifference(short3, 10);
+  EXPECT_EQ(few.season, 3);
+  EXPECT_EQ(few.scores.size(), 2u);
+}
+
 // Each member keeps the best program of the generation with the lowest hold-out error; its
-// errors are those of that program, recomputed here.
+// errors are those of that program on the differenced series (the trend makes the forecast
+// difference it), recomputed here.
 TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
   std::vector<CellRow> rows;
   for (int i = 0; i < 60; ++i) {
@@ -135,7 +191,10 @@ TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
   settings.runs = 2;
   settings.budgetSeconds = 0.01;
   const Forecast f = RunForecast(rows, settings, 2);
-  const InnerSplit split = SplitTraining(rows);
+  ASSERT_FALSE(f.model.difference.empty());
+  EXPECT_EQ(f.model.difference, f.difference.lags);
+  const InnerSplit split =
+      SplitTraining(DifferencedRows(rows, SplitTraining(rows).training, f.model.difference));
   const auto best = std::min_element(
       f.windows.scores.begin(), f.windows.scores.end(),
       [](const WindowScore& a, const WindowScore& b) { return a.holdoutMse < b.holdoutMse; });

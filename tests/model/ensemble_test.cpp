@@ -1,11 +1,13 @@
-// Models with a clip and ensembles of members: the file keeps them to the bit and names the
-// field at fault, the predictor takes the members' median and clips it, also step by step.
+// Models with a clip, ensembles of members and differenced models: the file keeps them to the
+// bit and names the field at fault, the predictor takes the members' median and clips it, also
+// step by step, and a differenced model does so on the differences and adds the base.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <string>
 
+#include "model/difference.h"
 #include "model/export.h"
 #include "model/model_json.h"
 #include "model/predictor.h"
@@ -88,6 +90,32 @@ TEST(EnsembleTest, PredictorTakesTheMedianThenClipsAndFeedsTheClippedValueBack) 
             (std::vector<double>{2.0, 2.5, -1.0}));  // 2, 4 and -2 clipped
 }
 
+TEST(EnsembleTest, DifferencedModelPredictsTheDifferenceClipsItAndAddsTheBase) {
+  // (1 - B)(1 - B^12) expands to 1 - B - B^12 + B^13; lags 1, 2, 3 leave B^3 out.
+  EXPECT_EQ(DifferenceCoefficients({1, 12}),
+            (std::vector<double>{1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 1}));
+  EXPECT_EQ(DifferenceCoefficients({1, 2, 3}), (std::vector<double>{1, -1, -1, 0, 1, 1, -1}));
+  const std::vector<double> y{1.0, 3.0, 6.0, 10.0};
+  EXPECT_EQ(Differenced(y, DifferenceCoefficients({1})), (std::vector<double>{2.0, 3.0, 4.0}));
+  EXPECT_EQ(Differenced(y, DifferenceCoefficients({1, 2})),
+            (std::vector<double>{2.0}));  // 10 - 6 - 3 + 1
+
+  // Each difference predicted by the one before it: 6 from 3 + 2, 10 from 6 + 3.
+  Model m = Members({{X(0)}}, std::nullopt);
+  m.difference = {1};
+  const Predictor free(m, 0);
+  EXPECT_EQ(free.windowSize(), 2);
+  const SeriesPrediction p = free.Predict(y);
+  EXPECT_EQ(p.predictions, (std::vector<double>{5.0, 9.0}));
+  EXPECT_EQ(p.mse, 1.0);
+  // Recursively: differences 4 then 14 - 10 = 4 again; with the clip on the differences, 3.5.
+  EXPECT_EQ(free.Forecast(y, 2), (std::vector<double>{14.0, 18.0}));
+  m.clip = Clip{-1.0, 3.5};
+  EXPECT_EQ(Predictor(m, 0).Forecast(y, 2), (std::vector<double>{13.5, 17.0}));
+  EXPECT_EQ(ModelFromJson(ModelToJson(m)), m);
+  EXPECT_THROW(Predictor(m, 0).Predict({1.0, 2.0}), ModelError);  // no value after 2 inputs
+}
+
 TEST(EnsembleTest, FileKeepsMembersClipAndShardToTheBit) {
   Model m = ThreeMembers(Clip{-0.0, 0.30000000000000004});
   m.seed = 7;
@@ -143,6 +171,15 @@ TEST(EnsembleTest, ModelsThatCannotBeGiveOneErrorNamingTheField) {
          m.ensemble->shard = Shard{1, 2};
        },
        "ensemble.members: must hold 2 member(s)"},
+      {[](Model& m) {
+         m.difference = {12, 1};
+       },
+       "difference[1]: must be an integer from 13 to 1000, the lags ascending"},
+      {[](Model& m) { m.difference = {0}; }, "difference[0]: must be an integer from 1 to 1000"},
+      {[](Model& m) {
+         m.difference = {1, 2, 3, 4};
+       },
+       "difference: at most 3 lags"},
   };
   for (const auto& c : cases) {
     Model m = ThreeMembers(Clip{0.0, 1.0});

@@ -186,6 +186,20 @@ Model EnsembleOf(const std::vector<std::vector<ModelNode>>& programs, std::optio
   return m;
 }
 
+// The model differenced at the lags, with windows of its inputs: ordinary values and a few of
+// NastyWindow's.
+Case Differenced(Model m, std::vector<std::int32_t> lags) {
+  m.difference = std::move(lags);
+  Case c{m, {}};
+  for (int j = 0; j < 8; ++j) {
+    std::vector<double> window(static_cast<std::size_t>(InputCount(m)));
+    for (double& v : window) v = (RandomUnit() - 0.3) * 40.0;
+    if (j % 4 == 3) window = NastyWindow(InputCount(m));
+    c.windows.push_back(window);
+  }
+  return c;
+}
+
 // Hand-made cases: nesting far deeper than any parser likes, and the 15-digit rounding of the
 // normalization at its edges (ties, carries, subnormals, overflow), seen through y = X0.
 std::vector<Case> EdgeCases() {
@@ -215,6 +229,8 @@ std::vector<Case> EdgeCases() {
   Case rounding{identity, {}};
   for (double t : ties) rounding.windows.push_back({t});
   Model clipped = OneProgram({F(kMultiply), X(0), C(3.0)}, 1);
+  Model differencedEnsemble =
+      EnsembleOf({{F(kAdd), X(0), C(0.5)}, {F(kDivide), C(1.0), X(0)}, {X(0)}}, Clip{-4.0, 4.0});
   clipped.clip = Clip{-1.0, 2.0};
   return {
       {OneProgram(deep, 1), {{0.25}, {-7.5}, {1e17}}},
@@ -229,7 +245,10 @@ std::vector<Case> EdgeCases() {
                    {F(kAdd), X(0), C(1.0)},
                    {F(kDivide), X(0), C(0.0)}},
                   std::nullopt),
-       {{0.0}, {2.0}, {kNaN}, {-0.0}, {kInf}}}};
+       {{0.0}, {2.0}, {kNaN}, {-0.0}, {kInf}}},
+      Differenced(differencedEnsemble, {1, 12}),
+      // Lags 1, 2, 3: a zero coefficient among the others, which the sums must skip.
+      Differenced(OneProgram({F(kAdd), X(1), F(kMultiply), X(0), C(0.5)}, 2), {1, 2, 3})};
 }
 
 std::uint64_t Bits(double v) {
@@ -268,7 +287,7 @@ std::string CProgram(const std::vector<Case>& cases) {
       for (double v : window) inputs += CLiteral(v) + ", ";
     }
     counts += std::to_string(cases[i].windows.size()) + ", ";
-    widths += std::to_string(cases[i].model.windowSize) + ", ";
+    widths += std::to_string(InputCount(cases[i].model)) + ", ";
   }
   text += functions + "};\n" + inputs + "};\n" + counts + "};\n" + widths + "};\n";
   text +=

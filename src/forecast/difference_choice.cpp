@@ -1,0 +1,103 @@
+#include "forecast/difference_choice.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "forecast/baselines.h"
+#include "forecast/plan.h"
+#include "model/difference.h"
+#include "model/model.h"
+
+namespace vobrix::forecast {
+
+namespace {
+
+constexpr double kMinSeasonCorrelation = 0.3;
+constexpr double kSeasonTolerance = 0.9;
+// An AR fit on the differenced inner values needs at least this many of them.
+constexpr std::size_t kMinFitValues = 8;
+
+// The one-step error over training[innerRows ..] of an AR model fitted on the inner values
+// differenced at the lags; nothing when too few values are left for the fit.
+std::optional<double> HoldoutError(const std::vector<double>& training, std::size_t innerRows,
+                                   const std::vector<std::int32_t>& lags) {
+  const std::vector<double> c = model::DifferenceCoefficients(lags);
+  const std::size_t span = c.size() - 1;
+  if (innerRows < span + kMinFitValues) return std::nullopt;
+  const std::vector<double> inner(training.begin(),
+                                  training.begin() + static_cast<std::ptrdiff_t>(innerRows));
+  const ArModel ar = FitAr(model::Differenced(inner, c), kDifferenceArOrder);
+  const std::vector<double> z = model::Differenced(training, c);
+  std::vector<double> predictions;
+  for (std::size_t t = innerRows; t < training.size(); ++t) {
+    predictions.push_back(model::DifferenceBase(c, &training[t]) + PredictAr(ar, z, t - span));
+  }
+  return MeanSquaredError(training, innerRows, predictions);
+}
+
+}  // namespace
+
+std::int32_t SeasonOf(const std::vector<double>& values) {
+  if (values.size() < 2) return 0;
+  std::vector<double> d(values.size() - 1);
+  for (std::size_t t = 1; t < values.size(); ++t) d[t - 1] = values[t] - values[t - 1];
+  double mean = 0.0;
+  for (double v : d) mean += v;
+  mean /= static_cast<double>(d.size());
+  double variance = 0.0;
+  for (double& v : d) {
+    v -= mean;
+    variance += v * v;
+  }
+  const std::size_t last =
+      std::min<std::size_t>(static_cast<std::size_t>(kMaxSeason), d.size() / 3);
+  if (variance == 0.0 || last < 2) return 0;
+  std::vector<double> correlation(last + 1, 0.0);
+  for (std::size_t s = 2; s <= last; ++s) {
+    for (std::size_t t = s; t < d.size(); ++t) correlation[s] += d[t] * d[t - s];
+    correlation[s] /= variance;
+  }
+  const double highest = *std::max_element(correlation.begin() + 2, correlation.end());
+  if (!(highest >= kMinSeasonCorrelation)) return 0;
+  for (std::size_t s = 2; s <= last; ++s) {
+    if (correlation[s] >= kSeasonTolerance * highest) return static_cast<std::int32_t>(s);
+  }
+  return 0;
+}
+
+DifferenceChoice ChooseDifference(const std::vector<double>& training, std::size_t innerRows) {
+  DifferenceChoice choice;
+  choice.season = SeasonOf(std::vector<double>(
+      training.begin(), training.begin() + static_cast<std::ptrdiff_t>(innerRows)));
+  std::vector<std::vector<std::int32_t>> candidates{{}, {1}};
+  if (choice.season > 1) {
+    candidates.push_back({choice.season});
+    candidates.push_back({1, choice.season});
+  }
+  for (const auto& lags : candidates) {
+    if (const auto error = HoldoutError(training, innerRows, lags)) {
+      choice.scores.push_back({lags, *error});
+    }
+  }
+  const auto best = std::min_element(choice.scores.begin(), choice.scores.end(),
+                                     [](const DifferenceScore& a, const DifferenceScore& b) {
+                                       return a.holdoutMse < b.holdoutMse;
+                                     });
+  if (best != choice.scores.end()) choice.lags = best->lags;
+  return choice;
+}
+
+std::vector<CellRow> DifferencedRows(const std::vector<CellRow>& rows,
+                                     const std::vector<double>& values,
+                                     const std::vector<std::int32_t>& lags) {
+  const std::vector<double> z = model::Differenced(values, model::DifferenceCoefficients(lags));
+  const std::size_t span = rows.size() - z.size();
+  std::vector<CellRow> differenced;
+  differenced.reserve(z.size());
+  for (std::size_t i = 0; i < z.size(); ++i) {
+    differenced.push_back({rows[i + span].x, model::ExactText(z[i])});
+  }
+  return differenced;
+}
+
+}  // namespace vobrix::forecast

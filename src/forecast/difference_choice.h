@@ -1,0 +1,44 @@
+// Whether, and at which lags, a forecast differences the series before its runs: a trend or a
+// season that a formula of a few lags cannot follow is taken out first (model/difference.h).
+// Chosen on the inner hold-out like the window, never on the validation data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "problem/problem.h"
+
+namespace vobrix::forecast {
+
+struct DifferenceScore {
+  std::vector<std::int32_t> lags;
+  double holdoutMse = 0.0;  // of the AR model on the differenced values, in the data's units
+};
+
+struct DifferenceChoice {
+  std::int32_t season = 0;              // the season found (0: none)
+  std::vector<DifferenceScore> scores;  // every candidate tried, in the order tried
+  std::vector<std::int32_t> lags;       // the chosen lags; empty for none
+};
+
+// The season of the values: the lag s from 2 to min(kMaxSeason, m / 3) at which the first
+// differences (m of them, less their mean) correlate most with themselves, the smallest lag
+// within a tenth of that highest correlation (a season of 12 also correlates at 24); 0 when
+// the highest correlation is below 0.3.
+std::int32_t SeasonOf(const std::vector<double>& values);
+
+// Candidates: none, 1, and with a season s: s, then 1 and s. Each is scored by an AR model of
+// order at most kDifferenceArOrder, chosen by AIC on the differenced values before innerRows,
+// predicting every later training value one step ahead (the differenced prediction plus the
+// base). The lowest error wins, the earlier candidate among equals. A candidate that leaves
+// too few values for the AR fit is not tried.
+DifferenceChoice ChooseDifference(const std::vector<double>& training, std::size_t innerRows);
+
+// The training rows differenced at the lags: row i holds the x of row i + span and the
+// differenced value, written so that it reads back to the same double.
+std::vector<CellRow> DifferencedRows(const std::vector<CellRow>& rows,
+                                     const std::vector<double>& values,
+                                     const std::vector<std::int32_t>& lags);
+
+}  // namespace vobrix::forecast

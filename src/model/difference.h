@@ -1,0 +1,41 @@
+// A series differenced before a model's programs see it: z[t] = (1 - B^l1)(1 - B^l2) ... y[t]
+// for the lags l1, l2, ... (B shifts back one step), so that a trend (lag 1) or a season (lag
+// 12 for monthly data) is taken out and the programs learn what is left. A prediction of z[t]
+// goes back to the data's units by adding the part of y[t] that the earlier values fix:
+// y[t] = z[t] + base[t], base[t] = y[t] - z[t].
+//
+// Expanded, the product is z[t] = sum over k of c[k] y[t - k] with whole coefficients c (c[0] =
+// 1). Every sum here, and in the exported code, is taken in that one order, k from 0 up,
+// skipping zero coefficients, so that the predictor and the exports give the same bits. With
+// at most three distinct lags every coefficient is -1, 0 or 1: two sets of lags with the same
+// sum and sizes of the same parity would be needed for any other.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace vobrix::model {
+
+// A model differences with at most this many lags, each from 1 to kMaxDifferenceLag.
+inline constexpr std::size_t kMaxDifferenceLags = 3;
+inline constexpr std::int32_t kMaxDifferenceLag = 1000;
+
+// The values before a target that differencing reads: the sum of the lags.
+std::int32_t DifferenceSpan(const std::vector<std::int32_t>& lags);
+
+// c[0] .. c[span] of the expanded product (every lag at least 1).
+std::vector<double> DifferenceCoefficients(const std::vector<std::int32_t>& lags);
+
+// z[j] = sum over k of c[k] y[j + span - k]: one value for each y from y[span] on.
+std::vector<double> Differenced(const std::vector<double>& y,
+                                const std::vector<double>& coefficients);
+
+// The differenced value at `target`, which points at y[t] with y[t - span] .. y[t] readable.
+double DifferencedAt(const std::vector<double>& coefficients, const double* target);
+
+// base[t] = -(sum over k >= 1 of c[k] y[t - k]), reading y[t - span] .. y[t - 1] before
+// `target` (y[t] itself is not read). A prediction p of z[t] stands for y[t] = base[t] + p.
+double DifferenceBase(const std::vector<double>& coefficients, const double* target);
+
+}  // namespace vobrix::model
