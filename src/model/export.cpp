@@ -473,9 +473,12 @@ std::string BaseCode(const std::vector<double>& c, std::size_t target,
   return text;
 }
 
+// "lag 1" or "lags 1, 12".
 std::string LagsText(const std::vector<std::int32_t>& lags) {
-  std::string text;
-  for (std::int32_t lag : lags) text.append(text.empty() ? "" : ", ").append(std::to_string(lag));
+  std::string text = lags.size() == 1 ? "lag " : "lags ";
+  for (std::size_t i = 0; i < lags.size(); ++i) {
+    text.append(i == 0 ? "" : ", ").append(std::to_string(lags[i]));
+  }
   return text;
 }
 
@@ -489,7 +492,7 @@ Model Undifferenced(const Model& model) {
 // Comment lines on a differenced model's inputs, behind `prefix`.
 std::string DifferenceHeader(const Model& model, const std::string& prefix) {
   const std::int32_t n = InputCount(model);
-  return prefix + "Differenced at lags " + LagsText(model.difference) + ": x[0] .. x[" +
+  return prefix + "Differenced at " + LagsText(model.difference) + ": x[0] .. x[" +
          std::to_string(n - 1) + "] are the latest " + std::to_string(n) +
          " values, the oldest first, in the data's units;\n" + prefix + "the formula reads their " +
          std::to_string(model.windowSize) +
@@ -572,7 +575,7 @@ std::string ExportText(const Model& model, std::size_t population) {
     return "y = " + BaseCode(c, n, x) + " + v, for inputs x[0] .. x[" + std::to_string(n - 1) +
            "] (the oldest first)\nXj = " + DifferencedCode(c, span, relative) + " with k = j + " +
            std::to_string(span) + " (j = 0 .. " + std::to_string(model.windowSize - 1) +
-           "): the inputs differenced at lags " + LagsText(model.difference) + "\n" + inner;
+           "): the inputs differenced at " + LagsText(model.difference) + "\n" + inner;
   }
   if (model.ensemble) {
     ValidateModel(model);
