@@ -148,12 +148,14 @@ std::vector<CellRow> ReadRows(const std::string& path) {
   }
 }
 
-// The ensemble (population 0) and its members (1 ..), each member alone with the clip.
+// The ensemble (population 0) and its members (1 ..), each member alone with the clip and the
+// differencing.
 std::vector<std::pair<std::size_t, model::Model>> Labelled(const model::Model& m) {
   std::vector<std::pair<std::size_t, model::Model>> models{{0, m}};
   for (std::size_t k = 0; k < m.ensemble->members.size(); ++k) {
     model::Model member = model::MemberAsModel(m, k);
     member.clip = m.clip;
+    member.difference = m.difference;
     models.emplace_back(static_cast<std::size_t>(m.ensemble->members[k].number), member);
   }
   return models;

@@ -113,6 +113,17 @@ TEST_F(Forecast, PredictRepeatsTheEnsemblesRows) {
   EXPECT_NE(Model("m.json").find("\"difference\": ["), std::string::npos);
   ExpectSuccess(Run(kForecast + "--difference none --model n.json"));
   EXPECT_EQ(Model("n.json").find("\"difference\""), std::string::npos);
+  // The one member of a one-run ensemble predicts what the ensemble does, differencing and all.
+  ExpectSuccess(Run("forecast --train '" + kData +
+                    "/seasonal-train.txt' --seed 11 --runs 1 --budget 0.01 --difference 1,12 "
+                    "--predictions one.csv"));
+  std::vector<std::string> rows[2];
+  for (const std::string& line : Split(Model("one.csv"))) {
+    const std::vector<std::string> f = Split(line, ',');
+    if (f[0] == "0" || f[0] == "1") rows[f[0] == "1"].push_back(f[1] + f[2] + "," + f[4]);
+  }
+  EXPECT_FALSE(rows[0].empty());
+  EXPECT_EQ(rows[0], rows[1]);
   const Outcome member =
       Run("predict --model m.json --population 1 --data '" + kData + "/seasonal-train.txt'");
   EXPECT_EQ(member.status, 2);
