@@ -255,7 +255,8 @@ int RunForecastCommand(const ForecastJob& job) {
 Action AddForecastCommand(CLI::App& app) {
   CLI::App* command = app.add_subcommand(
       "forecast",
-      "Chooses the window on an inner hold-out (the last fifth of the training data), runs an "
+      "Differences a trend or a season out of the training data where that helps (--difference), "
+      "chooses the window on an inner hold-out (the last fifth of the training data), runs an "
       "ensemble of --runs runs at it and predicts the median of their best programs, clipped "
       "to the training range widened by --clip-margin times it on each side.");
   auto args = std::make_shared<ForecastArgs>();
