@@ -31,8 +31,9 @@ std::int32_t SeasonOf(const std::vector<double>& values);
 // Candidates: none, 1, and with a season s: s, then 1 and s. Each is scored by an AR model of
 // order at most kDifferenceArOrder, chosen by AIC on the differenced values before innerRows,
 // predicting every later training value one step ahead (the differenced prediction plus the
-// base). The lowest error wins, the earlier candidate among equals. A candidate that leaves
-// too few values for the AR fit is not tried.
+// base). The lowest error wins, the earlier candidate among equals, but a differenced one only
+// when it is more than 5 % below the error without differencing. A candidate that leaves too
+// few values for the AR fit is not tried.
 DifferenceChoice ChooseDifference(const std::vector<double>& training, std::size_t innerRows);
 
 // The training rows differenced at the lags: row i holds the x of row i + span and the

@@ -157,7 +157,7 @@ TEST(ForecastDifference, ChoiceTakesOutWhatTheHoldOutShowsAndOnlyThat) {
   std::vector<double> walk, seasonal, level;
   double v = 0.0, a = 0.0;
   for (int t = 0; t < 150; ++t) {
-    v += 1.0 + Noise(t);
+    v += 0.02 * t + Noise(t);  // a steepening trend, past anything an AR of levels saw
     walk.push_back(v);
     seasonal.push_back(0.5 * t + 20.0 * std::sin(2.0 * M_PI * t / 12.0) + Noise(t));
     a = 0.5 * a + Noise(t);
@@ -176,6 +176,22 @@ TEST(ForecastDifference, ChoiceTakesOutWhatTheHoldOutShowsAndOnlyThat) {
   const DifferenceChoice few = ChooseDifference(short3, 10);
   EXPECT_EQ(few.season, 3);
   EXPECT_EQ(few.scores.size(), 2u);
+}
+
+// Near a unit root, differencing at lag 1 scores a hair better on the hold-out; so small a
+// gain is chance on 30 values, and the series is left as it is.
+TEST(ForecastDifference, ASmallGainOnTheHoldOutIsNotEnoughToDifference) {
+  std::vector<double> level;
+  double a = 0.0;
+  for (int t = 0; t < 150; ++t) {
+    a = 0.99 * a + Noise(t + 200);
+    level.push_back(a);
+  }
+  const DifferenceChoice c = ChooseDifference(level, 120);
+  ASSERT_EQ(c.scores.size(), 2u);
+  EXPECT_LT(c.scores[1].holdoutMse, c.scores[0].holdoutMse);
+  EXPECT_GT(c.scores[1].holdoutMse, 0.95 * c.scores[0].holdoutMse);
+  EXPECT_EQ(c.lags, std::vector<std::int32_t>{});
 }
 
 // Each member keeps the best program of the generation with the lowest hold-out error; its
