@@ -78,15 +78,6 @@ TEST(ProportionalSelectionTest, SlotsAreChosenInProportionToTheirNormalizedFitne
     for (int k = 0; k < 70000; ++k) ++counts[static_cast<std::size_t>(SelectProportional(*p))];
     EXPECT_LT(ChiSquare(counts, shares), ChiSquareLimit(shares.size())) << prepared;
   }
-  // Both ways give the very same slot for the same draw.
-  auto scanned = WithFitness(shares), summed = WithFitness(shares);
-  PrepareProportionalSelection(*summed);
-  for (int value = 0; value < 32768; value += 7) {
-    PlaceBeforeRand15(value);
-    const std::int32_t a = SelectProportional(*scanned);
-    PlaceBeforeRand15(value);
-    ASSERT_EQ(a, SelectProportional(*summed)) << value;
-  }
 }
 
 // The draw is narrowed to single precision and compared, strictly, with a running sum kept in
