@@ -121,6 +121,20 @@ TEST(ProportionalSelectionTest, RunningSumInDoubleAgainstTheSinglePrecisionDraw)
   }
 }
 
+TEST(ProportionalSelectionTest, FallsBackToSlotZero) {
+  auto quarters = WithFitness({0.25, 0.25, 0.25, 0.25});
+  PlaceBeforeRand15(32767);  // u = 1 exactly: the sum never exceeds it
+  EXPECT_EQ(SelectProportional(*quarters), 0);
+  PlaceBeforeRand15(32766);
+  EXPECT_EQ(SelectProportional(*quarters), 3);
+  auto nan = WithFitness({kNaN, kNaN, kNaN});
+  auto zero = WithFitness({0.0, 0.0, 0.0});
+  for (int k = 0; k < 50; ++k) {
+    EXPECT_EQ(SelectProportional(*nan), 0);
+    EXPECT_EQ(SelectProportional(*zero), 0);
+  }
+}
+
 TEST(TournamentSelectionTest, FavoursTheFitterAndTheEarliestDrawnWinsAmongEquals) {
   std::vector<double> rising(100);
   for (int i = 0; i < 100; ++i) rising[i] = (i + 1) / 5050.0;
