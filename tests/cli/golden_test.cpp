@@ -24,6 +24,7 @@
 #include "problem/normalize.h"
 #include "problem/population_settings.h"
 #include "problem/problem.h"
+#include "read_text.h"
 #include "run/gp.h"
 #include "run/grid_rows.h"
 #include "run/memory_display.h"
@@ -32,6 +33,8 @@ namespace vobrix {
 namespace {
 
 namespace fs = std::filesystem;
+
+using cli::testing::ReadText;
 
 const fs::path kGoldenDir = VOBRIX_GOLDEN_DIR;
 
@@ -43,12 +46,6 @@ struct GoldenCase {
 // How test listings name a case.
 void PrintTo(const GoldenCase& c, std::ostream* os) {
   *os << c.name;
-}
-
-std::string ReadText(const fs::path& path) {
-  std::stringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
 }
 
 // The cases of cases.txt, "@" replaced by the golden folder.

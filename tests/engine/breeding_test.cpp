@@ -1,4 +1,4 @@
-// The genetic operators, populations, selection, breeding and the evaluation of a generation.
+// The genetic operators, populations, breeding and the evaluation of a generation.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,16 +36,6 @@ PopulationParams SmallParams(std::int32_t size, std::int32_t maxLength = 20) {
   params.maxLength = maxLength;
   params.generations = 3;
   return params;
-}
-
-// A population whose current buffer holds the given normalized fitness values.
-std::unique_ptr<Population> WithFitness(const std::vector<double>& fitness,
-                                        std::int32_t method = kProportional) {
-  PopulationParams params = SmallParams(static_cast<std::int32_t>(fitness.size()));
-  params.selectionMethod = method;
-  auto p = std::make_unique<Population>(params);
-  for (std::size_t i = 0; i < fitness.size(); ++i) p->Current()[i]->normalizedFitness = fitness[i];
-  return p;
 }
 
 TEST(OperatorTest, SplicesAndReproductionByExample) {
@@ -129,20 +119,6 @@ TEST(BreedingRulesTest, EliteCountsAndRateBoundariesInSinglePrecision) {
       {std::nextafter(0.75f, 0.0f), Mutation},  {0.75f, OnePoint},
       {std::nextafter(0.875f, 0.0f), OnePoint}, {0.875f, Reproduction}};
   for (const auto& [r, operation] : edges) EXPECT_EQ(ChooseOperation(r, params), operation) << r;
-}
-
-TEST(SelectionTest, ProportionalFallsBackToSlotZero) {
-  auto quarters = WithFitness({0.25, 0.25, 0.25, 0.25});
-  test::PlaceBeforeRand15(32767);  // u = 1 exactly: the sum never exceeds it
-  EXPECT_EQ(SelectProportional(*quarters), 0);
-  test::PlaceBeforeRand15(32766);
-  EXPECT_EQ(SelectProportional(*quarters), 3);
-  auto nan = WithFitness({kNaN, kNaN, kNaN});
-  auto zero = WithFitness({0.0, 0.0, 0.0});
-  for (int k = 0; k < 50; ++k) {
-    EXPECT_EQ(SelectProportional(*nan), 0);
-    EXPECT_EQ(SelectProportional(*zero), 0);
-  }
 }
 
 // A population of random programs on a series that rewards products, so programs grow.

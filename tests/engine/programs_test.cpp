@@ -99,30 +99,6 @@ TEST(ProgramShapeTest, TextsFinalCountersAndDepths) {
   }
 }
 
-TEST(GrowProgramTest, GrownProgramsKeepEveryLimit) {
-  TestProblem p({kAdd, kSubtract, kMultiply, kDivide, kSin, kLn}, 5, {0.5, 1.5, 2.5});
-  const struct {
-    std::int32_t depth, restartAt;
-    float functionRatio, variableRatio;
-  } settings[] = {{5, 70, 0.5f, 0.2f},
-                  {1, 70, 0.5f, 0.2f},
-                  {0, 70, 0.5f, 0.2f},
-                  {6, 20, 0.6f, 0.2f},
-                  {3, 70, 0.9f, 0.05f}};
-  std::vector<Node> scratch(70);
-  for (const auto& s : settings) {
-    SeedRandom(static_cast<std::uint32_t>(s.depth * 100 + s.restartAt));
-    const NodeDrawSetup setup{6, 5, 3, s.functionRatio, s.variableRatio};
-    for (int i = 0; i < 300; ++i) {
-      const std::int32_t n = GrowProgram(scratch.data(), s.depth, s.restartAt, setup);
-      ASSERT_TRUE(n >= 2 && n <= s.restartAt && test::IsWellFormed(scratch.data(), n)) << n;
-      ASSERT_LT(scratch[0], 6) << "the root must be a function";
-      std::int32_t position = 0;
-      ASSERT_LE(TreeDepth(0, scratch.data(), position), s.depth > 0 ? s.depth : n);
-    }
-  }
-}
-
 TEST(TrainingFitnessTest, StatedProgramsOnOneToSixAndTheInfinityRules) {
   TestProblem p({kAdd, kSubtract, kSin}, 2, {1e200, 1e16}, {1, 2, 3, 4, 5, 6});
   const Node x0 = p.var(0), x1 = p.var(1);

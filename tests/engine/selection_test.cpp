@@ -78,15 +78,6 @@ TEST(ProportionalSelectionTest, SlotsAreChosenInProportionToTheirNormalizedFitne
     for (int k = 0; k < 70000; ++k) ++counts[static_cast<std::size_t>(SelectProportional(*p))];
     EXPECT_LT(ChiSquare(counts, shares), ChiSquareLimit(shares.size())) << prepared;
   }
-  // Both ways give the very same slot for the same draw.
-  auto scanned = WithFitness(shares), summed = WithFitness(shares);
-  PrepareProportionalSelection(*summed);
-  for (int value = 0; value < 32768; value += 7) {
-    PlaceBeforeRand15(value);
-    const std::int32_t a = SelectProportional(*scanned);
-    PlaceBeforeRand15(value);
-    ASSERT_EQ(a, SelectProportional(*summed)) << value;
-  }
 }
 
 // The draw is narrowed to single precision and compared, strictly, with a running sum kept in
@@ -127,6 +118,20 @@ TEST(ProportionalSelectionTest, RunningSumInDoubleAgainstTheSinglePrecisionDraw)
       while ((s += 1.0 / 1000) <= draw) ++expected;
       ASSERT_EQ(SelectProportional(*p), expected) << value << (prepared ? " prepared" : "");
     }
+  }
+}
+
+TEST(ProportionalSelectionTest, FallsBackToSlotZero) {
+  auto quarters = WithFitness({0.25, 0.25, 0.25, 0.25});
+  PlaceBeforeRand15(32767);  // u = 1 exactly: the sum never exceeds it
+  EXPECT_EQ(SelectProportional(*quarters), 0);
+  PlaceBeforeRand15(32766);
+  EXPECT_EQ(SelectProportional(*quarters), 3);
+  auto nan = WithFitness({kNaN, kNaN, kNaN});
+  auto zero = WithFitness({0.0, 0.0, 0.0});
+  for (int k = 0; k < 50; ++k) {
+    EXPECT_EQ(SelectProportional(*nan), 0);
+    EXPECT_EQ(SelectProportional(*zero), 0);
   }
 }
 

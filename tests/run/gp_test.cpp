@@ -112,27 +112,6 @@ TEST_F(GenerationReport, NextRunStartsWithEmptyChartsAndKeepsTheReportsItDoesNot
 
 using RunControl = RunScenario;
 
-TEST_F(RunControl, StopAndResumeInTheMiddleOfTwoPopulations) {
-  LoadData();
-  Create({SmallParams(10), SmallParams(10)});
-  std::size_t stepsWhenWaiting = 0;
-  controls.application.messageHook = [&] {
-    if (controls.application.WaitCount() > 0 && controls.BitBtn1.Caption() == "Resume") {
-      stepsWhenWaiting = steps.size();  // population 2's step of generation 4 has not begun
-      EXPECT_EQ(controls.BitBtn1.Kind(), toolkit::ButtonKind::Ok);
-      BitBtn1Click(session, view);
-      EXPECT_EQ(controls.BitBtn1.Caption(), "Stop");
-    } else if (controls.BitBtn1.Caption() == "Stop" && stepsWhenWaiting == 0 &&
-               steps.size() == 9) {  // population 1 has ended generation 4
-      BitBtn1Click(session, view);
-    }
-  };
-  ASSERT_EQ(Run().outcome, RunOutcome::Finished);
-  EXPECT_EQ(controls.application.WaitCount(), 1);
-  EXPECT_EQ(stepsWhenWaiting, 9u);
-  EXPECT_EQ(steps.size(), 20u);
-}
-
 // A step that fails, whether on a cell that is no number or on a grid that no longer matches the
 // run, ends the run as failed with one message, and leaves the window idle.
 TEST_F(RunControl, AStepThatFailsEndsTheRunCleanly) {

@@ -42,6 +42,7 @@ TEST_F(RunRules, BreakPointPausesAfterEveryNthGenerationOfItsPopulation) {
       if (controls.application.WaitCount() == waits) return;  // a dispatch, not a wait
       waits = controls.application.WaitCount();
       EXPECT_EQ(controls.BitBtn1.Caption(), "Resume");
+      EXPECT_EQ(controls.BitBtn1.Kind(), toolkit::ButtonKind::Ok);
       waitedAfter.push_back(steps.size());
       BitBtn1Click(session, view);
     };

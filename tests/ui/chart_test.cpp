@@ -5,7 +5,6 @@
 #include <QCheckBox>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QSpinBox>
 #include <algorithm>
 #include <cmath>
@@ -28,6 +27,8 @@ namespace vobrix::ui {
 namespace {
 
 using testing::fakeSeam;
+using testing::RunCli;
+using testing::WriteDataFile;
 
 std::string Label(const TickPlan& plan, AxisRange range, double value) {
   char text[64];
@@ -274,21 +275,6 @@ class ChartWindowTest : public ::testing::Test {
     ASSERT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("|").toStdString();
     for (QtChart* chart : {form->Chart2, form->Form5()->Chart2, form->Chart4}) chart->Flush();
   }
-  // Runs vobrix-cli with the arguments; its standard output.
-  static QByteArray Cli(const QStringList& arguments) {
-    QProcess cli;
-    cli.start(VOBRIX_CLI, arguments);
-    EXPECT_TRUE(cli.waitForFinished(30000));
-    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    return cli.readAllStandardOutput();
-  }
-  void WriteGrid(const QString& path, std::initializer_list<QtGrid*> grids) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    for (QtGrid* grid : grids) {
-      for (const CellRow& row : GridRows(*grid)) file.write((row.x + "\t" + row.y + "\n").c_str());
-    }
-  }
   std::unique_ptr<TForm1> form;
 };
 
@@ -316,11 +302,11 @@ TEST_F(ChartWindowTest, BaselinesAreTheCommandLinesAndTheBestIsComparedWithPersi
   QTemporaryDir dir;
   const QString train = dir.filePath("train.txt"), valid = dir.filePath("valid.txt");
   const QString summary = dir.filePath("summary.json");
-  WriteGrid(train, {form->StringGrid1});
-  WriteGrid(valid, {form->StringGrid3});
+  WriteDataFile(train, GridRows(*form->StringGrid1));
+  WriteDataFile(valid, GridRows(*form->StringGrid3));
   Run(20, 3);
-  Cli({"run", "--train", train, "--validation", valid, "--pop-size", "5", "--generations", "1",
-       "--seed", "1", "--quiet", "--summary", summary});
+  RunCli({"run", "--train", train, "--validation", valid, "--pop-size", "5", "--generations", "1",
+          "--seed", "1", "--quiet", "--summary", summary});
   QFile file(summary);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QJsonObject baselines = QJsonDocument::fromJson(file.readAll())
@@ -357,13 +343,15 @@ TEST_F(ChartWindowTest, TheForecastIsTheCommandLinesPredictHorizon) {
 
   QTemporaryDir dir;
   const QString data = dir.filePath("data.txt"), modelPath = dir.filePath("model.json");
-  WriteGrid(data, {form->StringGrid1, form->StringGrid3});
+  std::vector<CellRow> both = GridRows(*form->StringGrid1);
+  for (const CellRow& row : GridRows(*form->StringGrid3)) both.push_back(row);
+  WriteDataFile(data, both);
   QFile modelFile(modelPath);
   ASSERT_TRUE(modelFile.open(QIODevice::WriteOnly));
   modelFile.write(model::ModelToJson(*form->Forecast->RunModel()).c_str());
   modelFile.close();
   const QStringList lines =
-      QString::fromUtf8(Cli({"predict", "--model", modelPath, "--data", data, "--horizon", "7"}))
+      QString::fromUtf8(RunCli({"predict", "--model", modelPath, "--data", data, "--horizon", "7"}))
           .split('\n', Qt::SkipEmptyParts)
           .filter(",forecast,");
   ASSERT_EQ(lines.size(), 7);

@@ -85,6 +85,12 @@ struct SineRows {
 };
 SineRows MakeSineRows();
 
+// Writes the rows as a data file, one "x<TAB>y" line each.
+void WriteDataFile(const QString& path, const std::vector<CellRow>& rows);
+
+// Runs vobrix-cli with the arguments; its standard output. A failed run fails the test.
+QByteArray RunCli(const QStringList& arguments);
+
 // The status `action` exits with, or -1 when it returns.
 inline int ExitStatus(const std::function<void()>& action) {
   try {

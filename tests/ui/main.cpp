@@ -2,6 +2,8 @@
 // is pointed at a temporary folder before anything reads it, and every modal box goes through
 // the recording seam.
 
+#include <QFile>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <cmath>
@@ -34,6 +36,20 @@ SineRows MakeSineRows() {
     (k < 40 ? rows.training : rows.validation).push_back(row);
   }
   return rows;
+}
+
+void WriteDataFile(const QString& path, const std::vector<CellRow>& rows) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+  for (const CellRow& row : rows) file.write((row.x + "\t" + row.y + "\n").c_str());
+}
+
+QByteArray RunCli(const QStringList& arguments) {
+  QProcess cli;
+  cli.start(VOBRIX_CLI, arguments);
+  EXPECT_TRUE(cli.waitForFinished(60000));
+  EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  return cli.readAllStandardOutput();
 }
 }  // namespace vobrix::ui::testing
 

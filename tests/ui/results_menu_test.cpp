@@ -8,7 +8,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
-#include <QProcess>
 #include <QSpinBox>
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -25,6 +24,8 @@ namespace vobrix::ui {
 namespace {
 
 using testing::fakeSeam;
+using testing::RunCli;
+using testing::WriteDataFile;
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -43,21 +44,16 @@ class ResultsMenuTest : public ::testing::Test {
     train = dir.filePath("train.txt");
     valid = dir.filePath("valid.txt");
     both = dir.filePath("both.txt");
-    WriteRows(train, training);
-    WriteRows(valid, validation);
+    WriteDataFile(train, training);
+    WriteDataFile(valid, validation);
     training.insert(training.end(), validation.begin(), validation.end());
-    WriteRows(both, training);
+    WriteDataFile(both, training);
     // Every dialog answers with the next path given, and remembers the filter chosen.
     menu->dialogs.save = [this](QWidget*, const QString&, const QString&, QString* filter) {
       if (chooseFilter) *filter = *chooseFilter;
       return Next();
     };
     menu->dialogs.open = [this](QWidget*, const QString&, const QString&) { return Next(); };
-  }
-  static void WriteRows(const QString& path, const std::vector<CellRow>& rows) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    for (const CellRow& row : rows) file.write((row.x + "\t" + row.y + "\n").c_str());
   }
   std::optional<QString> Next() {
     if (paths.isEmpty()) return std::nullopt;
@@ -78,13 +74,6 @@ class ResultsMenuTest : public ::testing::Test {
     form->Panel(1).crossover->setText("0.6");
     form->Panel(1).onePointMutation->setText("0.1");
   }
-  QByteArray Cli(const QStringList& args) {
-    QProcess cli;
-    cli.start(VOBRIX_CLI, args);
-    EXPECT_TRUE(cli.waitForFinished(60000));
-    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
-    return cli.readAllStandardOutput();
-  }
   // Runs the window with settings saved to a file, and the command line on that file.
   void RunBoth() {
     SetUpRun();
@@ -92,9 +81,9 @@ class ResultsMenuTest : public ::testing::Test {
     menu->SaveSettingsClick();
     form->BitBtn2Click();
     ASSERT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("|").toStdString();
-    Cli({"run", "--config", dir.filePath("settings.json"), "--train", train, "--validation", valid,
-         "--seed", "20240", "--quiet", "--model", dir.filePath("cli-model.json"), "--predictions",
-         dir.filePath("cli.csv")});
+    RunCli({"run", "--config", dir.filePath("settings.json"), "--train", train, "--validation",
+            valid, "--seed", "20240", "--quiet", "--model", dir.filePath("cli-model.json"),
+            "--predictions", dir.filePath("cli.csv")});
   }
   std::vector<bool> SaveEntries() const {
     std::vector<bool> states;
@@ -165,7 +154,7 @@ TEST_F(ResultsMenuTest, SavedFilesAreTheCommandLinesForTheSameSettingsAndSeed) {
     const QStringList written = QDir(out.path()).entryList(QDir::Files);
     ASSERT_EQ(written.size(), 1) << format;
     EXPECT_EQ(ReadAll(out.filePath(written[0])),
-              Cli({"export", "--model", dir.filePath("window-model.json"), "--format", format}))
+              RunCli({"export", "--model", dir.filePath("window-model.json"), "--format", format}))
         << format;
   }
   menu->CopyFormulaClick();
@@ -198,8 +187,8 @@ TEST_F(ResultsMenuTest, AnOpenedModelPredictsAndForecastsWhatPredictPrints) {
   paths = {dir.filePath("cli-model.json")};
   menu->OpenModelClick();
   ASSERT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("|").toStdString();
-  const QByteArray predicted = Cli({"predict", "--model", dir.filePath("cli-model.json"), "--data",
-                                    both, "--horizon", QString::number(kHorizon)});
+  const QByteArray predicted = RunCli({"predict", "--model", dir.filePath("cli-model.json"),
+                                       "--data", both, "--horizon", QString::number(kHorizon)});
   const QStringList rows = QString::fromUtf8(predicted).split('\n', Qt::SkipEmptyParts).mid(1);
   const QStringList dataRows = rows.filter(",data,");
   ASSERT_EQ(rows.size(), dataRows.size() + kHorizon);
@@ -226,8 +215,8 @@ TEST_F(ResultsMenuTest, AnOpenedModelPredictsAndForecastsWhatPredictPrints) {
     EXPECT_EQ(nlohmann::json::parse(ReadAll(dir.filePath("again.json")).toStdString()),
               nlohmann::json::parse(ReadAll(dir.filePath("cli-model.json")).toStdString()));
     EXPECT_EQ(ReadAll(dir.filePath("opened.csv")),
-              Cli({"predict", "--model", dir.filePath("cli-model.json"), "--data", both,
-                   "--horizon", QString::number(horizon)}))
+              RunCli({"predict", "--model", dir.filePath("cli-model.json"), "--data", both,
+                      "--horizon", QString::number(horizon)}))
         << horizon;
   }
 }
@@ -235,9 +224,9 @@ TEST_F(ResultsMenuTest, AnOpenedModelPredictsAndForecastsWhatPredictPrints) {
 TEST_F(ResultsMenuTest, AFinishedRunSavesTheForecastOfTheHorizonField) {
   form->Forecast->HorizonBox()->setValue(5);
   RunBoth();
-  Cli({"run", "--config", dir.filePath("settings.json"), "--train", train, "--validation", valid,
-       "--seed", "20240", "--quiet", "--predictions", dir.filePath("cli-h5.csv"), "--horizon",
-       "5"});
+  RunCli({"run", "--config", dir.filePath("settings.json"), "--train", train, "--validation", valid,
+          "--seed", "20240", "--quiet", "--predictions", dir.filePath("cli-h5.csv"), "--horizon",
+          "5"});
   paths = {dir.filePath("window-h5.csv")};
   menu->SavePredictionsClick();
   const QByteArray saved = ReadAll(dir.filePath("window-h5.csv"));

@@ -1,7 +1,6 @@
 // Runs started from the real window: Start's checks, whole runs with their reports, Stop and
 // Resume, leaving during a run, and agreement with vobrix-cli.
 
-#include <QProcess>
 #include <QTimer>
 #include <cmath>
 
@@ -16,6 +15,8 @@ namespace vobrix::ui {
 namespace {
 
 using testing::fakeSeam;
+using testing::RunCli;
+using testing::WriteDataFile;
 
 class RunTest : public ::testing::Test {
  public:
@@ -241,24 +242,17 @@ TEST_F(RunTest, ClosingOrExitingDuringARunEndsItFirst) {
 TEST_F(RunTest, WindowShowsWhatTheCommandLinePrints) {
   QTemporaryDir dir;  // the program reads the grids' series from files
   const QString train = dir.filePath("train.txt"), valid = dir.filePath("valid.txt");
-  for (const auto& [path, grid] :
-       {std::pair{train, form->StringGrid1}, std::pair{valid, form->StringGrid3}}) {
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    for (const CellRow& row : GridRows(*grid)) file.write((row.x + "\t" + row.y + "\n").c_str());
-  }
+  WriteDataFile(train, GridRows(*form->StringGrid1));
+  WriteDataFile(valid, GridRows(*form->StringGrid3));
   SetPopulations({{30, 4}, {25, 6}});
   form->Panel(1).selectionMethod->SetItemIndex(1);
   form->BitBtn2Click();
 
-  QProcess cli;
-  cli.start(VOBRIX_CLI, {"--train", train, "--validation", valid, "--populations", "2",
-                         "--pop-size", "30,25", "--generations", "4,6", "--selection",
-                         "proportional,tournament", "--seed", "20240", "--quiet"});
-  ASSERT_TRUE(cli.waitForFinished(30000));
-  ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
   QStringList lines =
-      QString::fromUtf8(cli.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+      QString::fromUtf8(RunCli({"--train", train, "--validation", valid, "--populations", "2",
+                                "--pop-size", "30,25", "--generations", "4,6", "--selection",
+                                "proportional,tournament", "--seed", "20240", "--quiet"}))
+          .split('\n', Qt::SkipEmptyParts);
   lines.removeFirst();
   ASSERT_EQ(lines.size(), 10);
   for (const QString& line : lines) {
