@@ -2,10 +2,13 @@
 
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "engine/fitness.h"
 #include "engine/misc.h"
 #include "engine/parallel_eval.h"
+#include "engine/record_sort.h"
 
 namespace vobrix {
 
@@ -41,21 +44,50 @@ void EvaluateGeneration(Population& p, GenerationEvaluator* evaluator) {
   }
 }
 
-int CompareNormalizedFitness(const void* a, const void* b) {
-  const double x = (*static_cast<Individual* const*>(a))->normalizedFitness;
-  const double y = (*static_cast<Individual* const*>(b))->normalizedFitness;
-  if (x > y) return -1;
-  if (x < y) return 1;
-  return 0;
-}
+namespace {
+
+// A slot's record with its normalizedFitness beside it, so that the sort compares without
+// reaching into the records.
+struct RankedSlot {
+  double fitness;
+  Individual* individual;
+};
+
+// Best first: -1 when record i's fitness is greater, +1 when smaller, 0 when equal or either is
+// NaN.
+struct RankedSlots {
+  RankedSlot* base;
+
+  using Pivot = double;  // only the fitness is compared
+  Pivot MakePivot() const { return 0.0; }
+  void Load(Pivot& pivot, std::ptrdiff_t i) const { pivot = base[i].fitness; }
+  static int Order(double x, double y) { return x > y ? -1 : x < y ? 1 : 0; }
+  int Compare(std::ptrdiff_t i, Pivot pivot) const { return Order(base[i].fitness, pivot); }
+  int Compare(std::ptrdiff_t i, std::ptrdiff_t j) const {
+    return Order(base[i].fitness, base[j].fitness);
+  }
+  void Swap(std::ptrdiff_t i, std::ptrdiff_t j) const { std::swap(base[i], base[j]); }
+};
+
+}  // namespace
 
 void SortGeneration(Population& p, GenerationEvaluator* evaluator) {
-  const auto count = static_cast<std::size_t>(p.params.populationSize);
-  if (evaluator) {
-    evaluator->SortRecords(p.Current(), count, sizeof(Individual*), CompareNormalizedFitness);
+  Individual** slots = p.Current();
+  const std::int32_t size = p.params.populationSize;
+  if (size < 2) return;
+  std::vector<RankedSlot> ranked(static_cast<std::size_t>(size));
+  for (std::int32_t i = 0; i < size; ++i) ranked[i] = {slots[i]->normalizedFitness, slots[i]};
+  const auto sort = [&](const SortFork* fork) {
+    QuickSortRecords(RankedSlots{ranked.data()}, 0, size - 1, fork);
+  };
+  // Only a partition with two sides of kForkedSortSide records forks: a smaller generation
+  // does not enter the pool.
+  if (evaluator && size >= 2 * kForkedSortSide) {
+    evaluator->RunForked(sort);
   } else {
-    SortRecords(p.Current(), count, sizeof(Individual*), CompareNormalizedFitness);
+    sort(nullptr);
   }
+  for (std::int32_t i = 0; i < size; ++i) slots[i] = ranked[i].individual;
 }
 
 double AverageLength(const Population& p) {

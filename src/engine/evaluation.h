@@ -21,12 +21,10 @@ void ComputeRawFitness(Population& p);
 // that each copy is spared one evaluation only.
 bool TakeKnownFitness(Individual& individual);
 
-// Orders the current buffer's references best first (highest normalizedFitness); with an
-// evaluator, large parts are sorted on its threads, to the same order.
+// Orders the current buffer's references best first (highest normalizedFitness) by
+// QuickSortRecords, two records comparing equal when their values are equal or either is NaN;
+// with an evaluator, large parts are sorted on its threads, to the same order.
 void SortGeneration(Population& p, GenerationEvaluator* evaluator = nullptr);
-// Over two Individual* records: -1 when a's normalizedFitness is greater, +1 when smaller,
-// 0 when equal or either is NaN.
-int CompareNormalizedFitness(const void* a, const void* b);
 
 // Mean length of the current buffer; the caller truncates it.
 double AverageLength(const Population& p);

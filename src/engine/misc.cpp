@@ -89,62 +89,38 @@ void SwapBytes(void* a, void* b, std::size_t size) {
 
 namespace {
 
-constexpr std::ptrdiff_t kInsertionLimit = 12;
+// Records of size bytes compared through a function.
+struct ByteRecords {
+  unsigned char* base;
+  std::size_t size;
+  int (*compare)(const void*, const void*);
 
-// Hoare partition around a copy of the middle record. Equal records are swapped towards the
-// middle, so a generation whose records all compare equal (all NaN) still sorts in n log n.
-// The scans stop at records they have already judged, so an inconsistent comparison cannot
-// run them past the range.
-void QuickSort(unsigned char* base, std::ptrdiff_t lo, std::ptrdiff_t hi, std::size_t size,
-               int (*compare)(const void*, const void*), const SortFork* fork) {
-  // The pivot's copy is the call's own, so that a forked side never shares it.
-  unsigned char local[32];
-  std::vector<unsigned char> large(size > sizeof local ? size : 0);
-  unsigned char* pivot = size > sizeof local ? large.data() : local;
-  while (hi - lo >= kInsertionLimit) {
-    std::memcpy(pivot, base + (lo + (hi - lo) / 2) * size, size);
-    std::ptrdiff_t i = lo;
-    std::ptrdiff_t j = hi;
-    while (i <= j) {
-      while (i <= hi && compare(base + i * size, pivot) < 0) ++i;
-      while (j >= lo && compare(base + j * size, pivot) > 0) --j;
-      if (i <= j) {
-        if (i != j) SwapBytes(base + i * size, base + j * size, size);
-        ++i;
-        --j;
-      }
-    }
-    // Recurse into the smaller side so that the stack stays logarithmic; a large one may go to
-    // another thread, since nothing else touches its records.
-    const bool leftSmaller = j - lo < hi - i;
-    const std::ptrdiff_t from = leftSmaller ? lo : i;
-    const std::ptrdiff_t to = leftSmaller ? j : hi;
-    if (fork && to - from + 1 >= kForkedSortSide) {
-      (*fork)([=] { QuickSort(base, from, to, size, compare, fork); });
-    } else {
-      QuickSort(base, from, to, size, compare, fork);
-    }
-    if (leftSmaller) {
-      lo = i;
-    } else {
-      hi = j;
-    }
+  // A record of up to 32 bytes is copied in place, a larger one to the heap.
+  struct Pivot {
+    unsigned char local[32];
+    std::vector<unsigned char> large;
+    const unsigned char* Bytes() const { return large.empty() ? local : large.data(); }
+    unsigned char* Bytes() { return large.empty() ? local : large.data(); }
+  };
+  Pivot MakePivot() const {
+    Pivot pivot;
+    if (size > sizeof pivot.local) pivot.large.resize(size);
+    return pivot;
   }
-  // Short ranges by insertion: equal neighbours are never exchanged.
-  for (std::ptrdiff_t k = lo + 1; k <= hi; ++k) {
-    for (std::ptrdiff_t m = k; m > lo && compare(base + (m - 1) * size, base + m * size) > 0; --m) {
-      SwapBytes(base + (m - 1) * size, base + m * size, size);
-    }
-  }
-}
+  void Load(Pivot& pivot, std::ptrdiff_t i) const { std::memcpy(pivot.Bytes(), At(i), size); }
+  int Compare(std::ptrdiff_t i, const Pivot& pivot) const { return compare(At(i), pivot.Bytes()); }
+  int Compare(std::ptrdiff_t i, std::ptrdiff_t j) const { return compare(At(i), At(j)); }
+  void Swap(std::ptrdiff_t i, std::ptrdiff_t j) const { SwapBytes(At(i), At(j), size); }
+  unsigned char* At(std::ptrdiff_t i) const { return base + i * static_cast<std::ptrdiff_t>(size); }
+};
 
 }  // namespace
 
 void SortRecords(void* base, std::size_t count, std::size_t size,
                  int (*compare)(const void*, const void*), const SortFork* fork) {
   if (count < 2 || size == 0) return;
-  QuickSort(static_cast<unsigned char*>(base), 0, static_cast<std::ptrdiff_t>(count) - 1, size,
-            compare, fork);
+  const ByteRecords records{static_cast<unsigned char*>(base), size, compare};
+  QuickSortRecords(records, 0, static_cast<std::ptrdiff_t>(count) - 1, fork);
 }
 
 }  // namespace vobrix

@@ -3,11 +3,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
 #include "engine/functions.h"
+#include "engine/record_sort.h"
 
 namespace vobrix {
 
@@ -35,17 +35,12 @@ std::string FormatProgram(const Node* genes, std::int32_t& position);
 // Last position of the subtree rooted at start, or nothing when the walk reaches length first.
 std::optional<std::int32_t> SubtreeEnd(const Node* genes, std::int32_t length, std::int32_t start);
 
-// Starts a task that may run later or on another thread; whoever supplies it waits for every
-// task it started, those started by tasks included.
-using SortFork = std::function<void(std::function<void()>)>;
-
 // In-place quicksort of count records of size bytes, ascending by compare. With fork, the
 // smaller side of a partition whose sides both hold at least kForkedSortSide records is handed
 // to fork (compare must then be safe to call from several threads); the sides are disjoint, so
 // the resulting order is the same bytes as without fork. The caller waits for the forked tasks.
 void SortRecords(void* base, std::size_t count, std::size_t size,
                  int (*compare)(const void*, const void*), const SortFork* fork = nullptr);
-inline constexpr std::ptrdiff_t kForkedSortSide = 4096;
 void SwapBytes(void* a, void* b, std::size_t size);
 
 }  // namespace vobrix

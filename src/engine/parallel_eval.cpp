@@ -152,20 +152,24 @@ void GenerationEvaluator::ParallelFor(std::int32_t count, const RangeBody& body)
 
 void GenerationEvaluator::SortRecords(void* base, std::size_t count, std::size_t size,
                                       int (*compare)(const void*, const void*)) {
+  RunForked([&](const SortFork* fork) { vobrix::SortRecords(base, count, size, compare, fork); });
+}
+
+void GenerationEvaluator::RunForked(const std::function<void(const SortFork* fork)>& work) {
   if (!pool_) {
-    vobrix::SortRecords(base, count, size, compare);
+    work(nullptr);
     return;
   }
 #ifdef VOBRIX_PLAIN_THREADS
   const SortFork fork = [this](std::function<void()> task) {
     pool_->Add([task = std::move(task)](int) { task(); });
   };
-  pool_->Run([&](int) { vobrix::SortRecords(base, count, size, compare, &fork); });
+  pool_->Run([&](int) { work(&fork); });
 #else
   pool_->arena.execute([&] {
     tbb::task_group group;
     const SortFork fork = [&group](std::function<void()> task) { group.run(std::move(task)); };
-    vobrix::SortRecords(base, count, size, compare, &fork);
+    work(&fork);
     group.wait();
   });
 #endif

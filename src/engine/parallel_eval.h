@@ -12,6 +12,7 @@
 #include "engine/batch_eval.h"
 #include "engine/gp_pop.h"
 #include "engine/problem_record.h"
+#include "engine/record_sort.h"
 
 namespace vobrix {
 
@@ -44,6 +45,9 @@ class GenerationEvaluator {
   // partition sorted side by side on the pool's threads.
   void SortRecords(void* base, std::size_t count, std::size_t size,
                    int (*compare)(const void*, const void*));
+  // Calls work with a fork that runs its tasks on the pool's threads and returns when work and
+  // every task it forked are done; without a pool, work gets no fork and runs alone.
+  void RunForked(const std::function<void(const SortFork* fork)>& work);
 
   // The evaluator of the calling thread, for the best program's predictions.
   BatchEvaluator& evaluator() { return *evaluators_.front(); }
