@@ -1,6 +1,7 @@
 #include "model/difference.h"
 
 #include <numeric>
+#include <string>
 
 namespace vobrix::model {
 
@@ -49,6 +50,14 @@ double DifferenceBase(const std::vector<double>& coefficients, const double* tar
     first = false;
   }
   return base;
+}
+
+std::string LagsText(const std::vector<std::int32_t>& lags) {
+  std::string text = lags.size() == 1 ? "lag " : "lags ";
+  for (std::size_t i = 0; i < lags.size(); ++i) {
+    text.append(i == 0 ? "" : ", ").append(std::to_string(lags[i]));
+  }
+  return text;
 }
 
 }  // namespace vobrix::model

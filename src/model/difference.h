@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vobrix::model {
@@ -37,5 +38,8 @@ double DifferencedAt(const std::vector<double>& coefficients, const double* targ
 // base[t] = -(sum over k >= 1 of c[k] y[t - k]), reading y[t - span] .. y[t - 1] before
 // `target` (y[t] itself is not read). A prediction p of z[t] stands for y[t] = base[t] + p.
 double DifferenceBase(const std::vector<double>& coefficients, const double* target);
+
+// "lag 1" or "lags 1, 12": how texts for people name the differencing.
+std::string LagsText(const std::vector<std::int32_t>& lags);
 
 }  // namespace vobrix::model

@@ -473,15 +473,6 @@ std::string BaseCode(const std::vector<double>& c, std::size_t target,
   return text;
 }
 
-// "lag 1" or "lags 1, 12".
-std::string LagsText(const std::vector<std::int32_t>& lags) {
-  std::string text = lags.size() == 1 ? "lag " : "lags ";
-  for (std::size_t i = 0; i < lags.size(); ++i) {
-    text.append(i == 0 ? "" : ", ").append(std::to_string(lags[i]));
-  }
-  return text;
-}
-
 // The model without its differencing: what the differenced inputs are given to.
 Model Undifferenced(const Model& model) {
   Model inner = model;

@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <string>
 
+#include "model/difference.h"
 #include "model/model.h"
 #include "model/model_json.h"
 #include "run/gp.h"
@@ -272,10 +273,16 @@ void ForecastDialog::ShowResult() {
     return;
   }
   const forecast::Forecast& f = result_.forecast;
-  QString text = QStringLiteral("Seed %1: window %2 (AR order %3), %4 members.")
+  const QString differenced =
+      f.model.difference.empty()
+          ? QString()
+          : QStringLiteral(", differenced at %1")
+                .arg(QString::fromStdString(model::LagsText(f.model.difference)));
+  QString text = QStringLiteral("Seed %1: window %2 (AR order %3)%4, %5 members.")
                      .arg(f.model.seed.value_or(0))
                      .arg(f.windows.window)
                      .arg(f.windows.arOrder)
+                     .arg(differenced)
                      .arg(f.model.ensemble ? f.model.ensemble->members.size() : 0);
   if (result_.y.size() > result_.trainingRows) {
     text += QStringLiteral(" Validation MSE %1.").arg(result_.validationMse, 0, 'g', 6);

@@ -13,6 +13,7 @@
 #include <map>
 
 #include "fake_seam.h"
+#include "model/difference.h"
 #include "problem/datafile.h"
 #include "run/grid_rows.h"
 #include "ui/forecast_dialog.h"
@@ -196,6 +197,12 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
   EXPECT_EQ(ours.readAll(), theirs.readAll());
   EXPECT_TRUE(dialog->saveButton->isEnabled());
   EXPECT_EQ(dialog->progress->value(), dialog->progress->maximum());
+  // The trend and season of these data are differenced out, and the status line says so.
+  const std::vector<std::int32_t>& lags = dialog->Result().forecast.model.difference;
+  ASSERT_FALSE(lags.empty());
+  EXPECT_TRUE(dialog->status->text().contains(
+      QString::fromStdString(", differenced at " + model::LagsText(lags) + ", 2 members.")))
+      << dialog->status->text().toStdString();
 }
 
 TEST_F(ForecastDialogTest, AFailedSaveLeavesTheFileAndSaysWhy) {
