@@ -139,13 +139,18 @@ double Noise(int i) {
 
 TEST(ForecastDifference, SeasonIsTheShortestStrongPeriodAndNoneInNoiseOrALine) {
   std::vector<double> monthly, weekly, noise, line;
+  for (int t = 0; t < 400; ++t) {
+    // A two-year swing beside the year's season: the differences correlate a little more at
+    // 24 than at 12.
+    monthly.push_back(0.2 * t + 10.0 * std::sin(2.0 * M_PI * t / 12.0) +
+                      4.0 * std::sin(2.0 * M_PI * t / 24.0) + Noise(t));
+  }
   for (int t = 0; t < 120; ++t) {
-    monthly.push_back(0.2 * t + 10.0 * std::sin(2.0 * M_PI * t / 12.0) + Noise(t));
     weekly.push_back(5.0 * std::cos(2.0 * M_PI * t / 7.0) + Noise(t));
     noise.push_back(Noise(t));
     line.push_back(3.0 * t);
   }
-  EXPECT_EQ(SeasonOf(monthly), 12);  // not 24, where it correlates as well
+  EXPECT_EQ(SeasonOf(monthly), 12);  // the shortest within a tenth of the strongest
   EXPECT_EQ(SeasonOf(weekly), 7);
   EXPECT_EQ(SeasonOf(noise), 0);
   EXPECT_EQ(SeasonOf(line), 0);  // differences without variance
