@@ -56,31 +56,12 @@ double ParseNumberFrom(const std::string& name, const std::string& text, double 
   return value;
 }
 
-// "auto", "none", or one to three ascending lags joined by commas ("1,12").
 std::optional<std::vector<std::int32_t>> ParseDifference(const std::string& text) {
-  if (text == "auto") return std::nullopt;
-  if (text == "none") return std::vector<std::int32_t>{};
-  const std::string rule = "--difference: \"" + text + "\" is not auto, none or up to " +
-                           std::to_string(model::kMaxDifferenceLags) +
-                           " ascending lags from 1 to " + std::to_string(model::kMaxDifferenceLag) +
-                           " joined by commas";
-  std::vector<std::int32_t> lags;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t comma = std::min(text.find(',', start), text.size());
-    const std::string part = text.substr(start, comma - start);
-    if (part.empty() || part.size() > 4 || part.find_first_not_of("0123456789") != part.npos) {
-      Fail(rule);
-    }
-    const auto lag = static_cast<std::int32_t>(std::stoi(part));
-    if (lag < 1 || lag > model::kMaxDifferenceLag || (!lags.empty() && lag <= lags.back()) ||
-        lags.size() == model::kMaxDifferenceLags) {
-      Fail(rule);
-    }
-    lags.push_back(lag);
-    start = comma + 1;
+  try {
+    return forecast::ReadDifferenceText(text);
+  } catch (const std::invalid_argument& e) {
+    Fail("--difference: \"" + text + "\" " + e.what());
   }
-  return lags;
 }
 
 model::Shard ParseShard(const std::string& text, std::int32_t runs) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+
+#include "model/difference.h"
 
 namespace vobrix::forecast {
 
@@ -83,6 +86,32 @@ std::string DifferenceText(const std::optional<std::vector<std::int32_t>>& diffe
   for (std::int32_t lag : *difference)
     text.append(text.empty() ? "" : ",").append(std::to_string(lag));
   return text;
+}
+
+std::optional<std::vector<std::int32_t>> ReadDifferenceText(const std::string& text) {
+  if (text == "auto") return std::nullopt;
+  if (text == "none") return std::vector<std::int32_t>{};
+  const std::invalid_argument refusal(
+      "is not auto, none or up to " + std::to_string(model::kMaxDifferenceLags) +
+      " ascending lags from 1 to " + std::to_string(model::kMaxDifferenceLag) +
+      " joined by commas");
+  std::vector<std::int32_t> lags;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = std::min(text.find(',', start), text.size());
+    const std::string part = text.substr(start, comma - start);
+    if (part.empty() || part.size() > 4 || part.find_first_not_of("0123456789") != part.npos) {
+      throw refusal;
+    }
+    const auto lag = static_cast<std::int32_t>(std::stoi(part));
+    if (lag < 1 || lag > model::kMaxDifferenceLag || (!lags.empty() && lag <= lags.back()) ||
+        lags.size() == model::kMaxDifferenceLags) {
+      throw refusal;
+    }
+    lags.push_back(lag);
+    start = comma + 1;
+  }
+  return lags;
 }
 
 std::map<std::string, std::string> SettingsTexts(const ForecastSettings& settings,

@@ -65,6 +65,10 @@ std::vector<std::int32_t> CandidateWindows(std::int32_t arOrder, std::size_t tra
 // "auto", "none" or the lags joined by commas ("1,12"): how a forecast's model records the
 // setting.
 std::string DifferenceText(const std::optional<std::vector<std::int32_t>>& difference);
+// What DifferenceText writes, read back: nothing for "auto", no lags for "none", else one to
+// model::kMaxDifferenceLags ascending lags joined by commas. Throws std::invalid_argument,
+// whose message says what is accepted ("is not auto, none or ..."), for any other text.
+std::optional<std::vector<std::int32_t>> ReadDifferenceText(const std::string& text);
 
 struct WorkPlan {
   PanelTexts member;  // the settings of each member's run

@@ -16,8 +16,10 @@
 #include <QTableWidget>
 #include <QThread>
 #include <QVBoxLayout>
+#include <stdexcept>
 #include <string>
 
+#include "forecast/plan.h"
 #include "model/difference.h"
 #include "model/model.h"
 #include "model/model_json.h"
@@ -102,11 +104,15 @@ QLayout* ForecastDialog::BuildOptions() {
   horizon->setValue(12);
   seed = new QLineEdit(this);
   seed->setPlaceholderText(QStringLiteral("the calendar time"));
+  difference = new QLineEdit(QStringLiteral("auto"), this);
+  difference->setToolTip(
+      QStringLiteral("auto: chosen on the inner hold-out; none; or lags such as 1 or 1,12"));
   auto* options = new QFormLayout;
   options->addRow(QStringLiteral("Runs (ensemble members)"), runs);
   options->addRow(QStringLiteral("Budget (work, in seconds)"), budget);
   options->addRow(QStringLiteral("Horizon (steps past the data)"), horizon);
   options->addRow(QStringLiteral("Seed"), seed);
+  options->addRow(QStringLiteral("Differencing (auto, none or lags)"), difference);
   return options;
 }
 
@@ -170,11 +176,19 @@ std::optional<ForecastRequest> ForecastDialog::ReadRequest() {
     refusal = QStringLiteral("\"Seed\" must be a whole number from 0 to 4294967295, not \"%1\".")
                   .arg(seed->text());
   }
+  ForecastRequest request;
+  try {
+    request.settings.difference = forecast::ReadDifferenceText(difference->text().toStdString());
+  } catch (const std::invalid_argument& e) {
+    if (refusal.isEmpty()) {
+      refusal = QStringLiteral("\"Differencing\": \"%1\" %2.")
+                    .arg(difference->text(), QString::fromStdString(e.what()));
+    }
+  }
   if (!refusal.isEmpty()) {
     seam().MessageBox(this, refusal);
     return std::nullopt;
   }
-  ForecastRequest request;
   request.training = GridRows(*form_.StringGrid1);
   if (!GridEmpty(*form_.StringGrid3)) request.validation = GridRows(*form_.StringGrid3);
   request.settings.seed = *seedValue;
@@ -220,7 +234,7 @@ void ForecastDialog::CancelAndWait() {
 
 void ForecastDialog::SetBusy(bool busy) {
   for (QWidget* option :
-       std::initializer_list<QWidget*>{runs, budget, horizon, seed, startButton}) {
+       std::initializer_list<QWidget*>{runs, budget, horizon, seed, difference, startButton}) {
     option->setEnabled(!busy);
   }
   cancelButton->setEnabled(busy);

@@ -58,7 +58,8 @@ class ForecastDialog : public QDialog {
   QSpinBox* runs;
   QDoubleSpinBox* budget;
   QSpinBox* horizon;
-  QLineEdit* seed;  // empty: the calendar time
+  QLineEdit* seed;        // empty: the calendar time
+  QLineEdit* difference;  // "auto", "none" or lags such as "1,12"
   QPushButton* startButton;
   QPushButton* cancelButton;
   QPushButton* saveButton;

@@ -81,6 +81,9 @@ TEST_F(ForecastDialogTest, RefusesWhatItCannotRun) {
        "\"Seed\" must be a whole number from 0 to 4294967295, not \"4294967296\"."},
       {"seed not a number", [&] { dialog->seed->setText("-1"); },
        "\"Seed\" must be a whole number from 0 to 4294967295, not \"-1\"."},
+      {"lags not ascending", [&] { dialog->difference->setText("12,1"); },
+       "\"Differencing\": \"12,1\" is not auto, none or up to 3 ascending lags from 1 to 1000 "
+       "joined by commas."},
   };
   for (const auto& c : cases) {
     SetUp();
@@ -150,6 +153,20 @@ TEST_F(ForecastDialogTest, ClosingTheDialogOrTheWindowCancelsAndWaits) {
   StartLong();
   form.reset();  // the dialog goes with its window and waits for its thread
   SUCCEED();
+}
+
+// What the differencing field says is what the model gets.
+TEST_F(ForecastDialogTest, TheDifferencingFieldDecides) {
+  for (const auto& [text, lags] : {std::pair{"none", std::vector<std::int32_t>{}},
+                                   std::pair{"1", std::vector<std::int32_t>{1}}}) {
+    SetUp();
+    dialog->difference->setText(text);
+    QSignalSpy ended(dialog, &ForecastDialog::forecastEnded);
+    ASSERT_TRUE(dialog->Start()) << text;
+    ASSERT_TRUE(ended.wait(kEndMs)) << text;
+    ASSERT_EQ(dialog->Result().outcome, ForecastResult::Outcome::Finished) << text;
+    EXPECT_EQ(dialog->Result().forecast.model.difference, lags) << text;
+  }
 }
 
 // The population-0 rows of the command line's predictions: part and x -> predicted.
