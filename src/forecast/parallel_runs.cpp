@@ -207,7 +207,7 @@ MemberRun DecodeRun(const std::string& bytes) {
 std::vector<MemberRun> RunSideBySide(std::size_t count, int threads, const RunTask& task,
                                      const GenerationHook& afterGeneration) {
   std::vector<MemberRun> results(count);
-  const int processes = GenerationEvaluator::ThreadCount(threads);
+  const int processes = kChildProcesses ? GenerationEvaluator::ThreadCount(threads) : 1;
   if (processes <= 1 || count <= 1) {
     for (std::size_t i = 0; i < count; ++i) results[i] = task(i, threads, afterGeneration);
     return results;

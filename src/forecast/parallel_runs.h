@@ -17,6 +17,16 @@ namespace vobrix::forecast {
 using RunTask =
     std::function<MemberRun(std::size_t index, int threads, const GenerationHook& afterGeneration)>;
 
+// Whether runs go to child processes at all. AddressSanitizer's allocator (that of GCC 12) is
+// not locked across fork: a child forked while another thread of this process allocates (the
+// window's event loop, say) waits for that lock forever. Sanitized builds run every task here,
+// one after another, which gives the same results.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kChildProcesses = false;
+#else
+inline constexpr bool kChildProcesses = true;
+#endif
+
 // The results of task(0) .. task(count - 1), in that order whatever the thread count. With
 // threads > 1 (below 1: one per core) and more than one task, at most that many children run
 // at a time, each task in one and evaluated on one thread; otherwise the tasks run here, one

@@ -71,6 +71,7 @@ TEST(RunSideBySide, AChildsErrorOrCrashIsAForecastErrorAndAStopEndsEveryChild) {
        "ended without a result"},
   };
   for (const auto& c : cases) {
+    if (!kChildProcesses && std::string(c.name) == "crash") continue;  // it would end the test
     try {
       RunSideBySide(4, 2, c.task, [] { return true; });
       ADD_FAILURE() << c.name << " was not reported";
