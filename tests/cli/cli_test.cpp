@@ -175,15 +175,25 @@ TEST_F(Cli, GrowthRunsWhateverCanCloseAndRefusesWhatCannot) {
 }
 
 TEST_F(Cli, HelpListsEveryOption) {
-  const Outcome help = Run("--help");
-  EXPECT_EQ(help.status, 0);
-  for (const char* option :
-       {"--train",     "--validation",      "--window",      "--functions",      "--constants",
-        "--range",     "--normalize",       "--populations", "--pop-size",       "--generations",
-        "--selection", "--tournament-size", "--crossover",   "--mutation",       "--one-point",
-        "--elite",     "--max-length",      "--max-depth",   "--function-ratio", "--variable-ratio",
-        "--seed",      "--dump-initial",    "--quiet",       "--threads"}) {
-    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  const std::pair<std::string, std::vector<std::string>> helps[] = {
+      {"--help", {"--train",           "--validation",     "--window",
+                  "--functions",       "--constants",      "--range",
+                  "--normalize",       "--populations",    "--pop-size",
+                  "--generations",     "--selection",      "--tournament-size",
+                  "--crossover",       "--mutation",       "--one-point",
+                  "--elite",           "--max-length",     "--max-depth",
+                  "--function-ratio",  "--variable-ratio", "--seed",
+                  "--dump-initial",    "--quiet",          "--threads",
+                  "run|predict|export"}},
+      {"run --help", {"--model", "--predictions", "--horizon", "--summary", "vobrix-cli --help"}},
+      {"predict --help", {"--model", "--data", "--horizon", "--predictions", "--population"}},
+      {"export --help", {"--model", "--format", "--population", "--output"}}};
+  for (const auto& [args, options] : helps) {
+    const Outcome help = Run(args);
+    EXPECT_EQ(help.status, 0) << args;
+    for (const std::string& option : options) {
+      EXPECT_NE(help.out.find(option), std::string::npos) << args << ": " << option;
+    }
   }
 }
 
