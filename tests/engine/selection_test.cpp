@@ -1,10 +1,9 @@
-// Selection, breeding order and the operators' cut points, judged by what they choose: the
+// Selection and the operators' cut points, judged by what they choose: the
 // distributions over many seeded draws, the tie and boundary rules, and the order of the draws
 // against an independent model of the generator.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -13,7 +12,6 @@
 
 #include "engine/gp_opr.h"
 #include "engine/gp_pop.h"
-#include "engine/init.h"
 #include "engine/misc.h"
 #include "evolution_support.h"
 #include "fixture.h"
@@ -25,7 +23,6 @@ namespace {
 using test::IsSoundChild;
 using test::OwnedIndividual;
 using test::PlaceBeforeRand15;
-using test::ProgramOf;
 using test::ReferenceRandom;
 using test::TestProblem;
 
@@ -66,18 +63,6 @@ std::unique_ptr<Population> WithFitness(const std::vector<double>& fitness,
     p->Current()[i]->length = 1;
   }
   return p;
-}
-
-TEST(ProportionalSelectionTest, SlotsAreChosenInProportionToTheirNormalizedFitness) {
-  const std::vector<double> shares = {0.30, 0.20, 0.15, 0.12, 0.10, 0.08, 0.05};
-  for (bool prepared : {false, true}) {  // scanning, and the running sums breeding prepares
-    auto p = WithFitness(shares);
-    if (prepared) PrepareProportionalSelection(*p);
-    SeedRandom(2024);
-    std::vector<int> counts(shares.size(), 0);
-    for (int k = 0; k < 70000; ++k) ++counts[static_cast<std::size_t>(SelectProportional(*p))];
-    EXPECT_LT(ChiSquare(counts, shares), ChiSquareLimit(shares.size())) << prepared;
-  }
 }
 
 // The draw is narrowed to single precision and compared, strictly, with a running sum kept in
@@ -176,66 +161,6 @@ TEST(TournamentSelectionTest, FavoursTheFitterAndTheEarliestDrawnWinsAmongEquals
       ASSERT_EQ(RandomState(), ref.state()) << "one index draw per entrant";
     }
   }
-}
-
-// Breeding draws r, then the first parent, then the second parents until one differs, then
-// the operator's own draws; every bred slot follows this order whatever the operation.
-TEST(BreedOrderTest, DrawsFollowRateThenParentsThenOperator) {
-  TestProblem problem({kAdd, kMultiply, kSin}, 3, {0.5, 2.0}, {1, 2, 3, 5, 8, 13, 21});
-  PopulationParams params;
-  params.populationSize = 12;
-  params.maxLength = 30;
-  params.generations = 1;
-  params.maxInitialDepth = 3;
-  params.selectionMethod = kRandom;
-  params.crossoverRate = 0.4f;
-  params.mutationRate = 0.0f;
-  params.onePointRate = 0.35f;
-  params.eliteFraction = 0.0f;
-  test::ResetCurrentPopulation reset;
-  std::array<int, 4> used{};  // slots bred by each operation
-  for (std::uint32_t seed : {1u, 2u, 3u, 4u}) {
-    Population p(params);
-    currentPopulation = &p;
-    SeedRandom(seed);
-    FillInitialGeneration(p);
-    Individual* const* parents = p.Current();
-    ReferenceRandom ref(RandomState());
-    std::vector<std::vector<Node>> expected;
-    OwnedIndividual scratch({}, 30);
-    for (std::int32_t i = 0; i < 12; ++i) {
-      const float r = ref.UnitFloat();
-      const std::int32_t p1 = ref.Below(12);
-      const Individual& a = *parents[p1];
-      const BreedOperation operation = ChooseOperation(r, params);
-      ++used[static_cast<std::size_t>(operation)];
-      if (operation == BreedOperation::Reproduction) {
-        expected.push_back(ProgramOf(a));
-        continue;
-      }
-      std::int32_t p2 = p1;
-      while (p2 == p1) p2 = ref.Below(12);
-      const Individual& b = *parents[p2];
-      SetRandomState(ref.state());  // the operator's own draws, made by the operator itself
-      if (operation == BreedOperation::Crossover) {
-        SubtreeCrossover(scratch.ind, a, b, 30);
-      } else {
-        OnePointMutation(scratch.ind, a, b, 30);
-      }
-      expected.push_back(scratch.Program());
-      ref = ReferenceRandom(RandomState());
-    }
-    SeedRandom(seed);
-    FillInitialGeneration(p);
-    Breed(p, 0);
-    for (std::int32_t i = 0; i < 12; ++i) {
-      EXPECT_EQ(ProgramOf(*p.Next()[i]), expected[static_cast<std::size_t>(i)])
-          << "seed " << seed << " slot " << i;
-    }
-    EXPECT_EQ(RandomState(), ref.state()) << "seed " << seed;
-  }
-  EXPECT_EQ(used[static_cast<std::size_t>(BreedOperation::Mutation)], 0);  // its rate is 0
-  EXPECT_GT(std::min({used[0], used[2], used[3]}), 5);
 }
 
 // Unary chains sin sin ... X0 make every cut position readable from the child's length.
