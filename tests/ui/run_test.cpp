@@ -157,6 +157,19 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
          f.Edit8->setText("2000000000");
        },
        "Memory Allocation Error!!!!", &TForm1::TabSheet3},
+      // Each population fits alone, the two together do not: the larger one's panel is shown.
+      {[](TForm1& f) {
+         f.ComboBox1->setCurrentText("2");
+         f.Panel(0).populationSize->setText("300");
+         f.Panel(1).populationSize->setText("400");
+         PopulationParams first, second;
+         first.populationSize = 300;
+         second.populationSize = 400;
+         f.memoryRoom = [room = PopulationBytes(first) + PopulationBytes(second) - 1] {
+           return room;
+         };
+       },
+       "Memory Allocation Error!!!!", &TForm1::TabSheet3, 1},
       {[](TForm1& f) { f.Button1->click(); }, kNoTrainingData, &TForm1::TabSheet1},
       {[](TForm1& f) {
          f.StringGrid1->SetCell(1, 2, "1..5");
@@ -184,32 +197,6 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
   form->BitBtn2Click();  // only the failing group of the failing panel is reset
   EXPECT_EQ(form->Edit24->text() + " " + form->Label42->text() + " " + form->Edit13->text(),
             "0.70 0.10 0.9");
-}
-
-TEST_F(RunTest, StartWeighsTheWholeRunAgainstTheMemoryRoom) {
-  // Each population fits alone, the two together do not: the run is refused before anything
-  // is made, and the panel of the larger population is shown.
-  SetPopulations({{300, 5}, {400, 5}});
-  PopulationParams first, second;
-  first.populationSize = 300;
-  second.populationSize = 400;
-  first.generations = second.generations = 5;
-  const std::uint64_t room = PopulationBytes(first) + PopulationBytes(second) - 1;
-  ASSERT_TRUE(PopulationBytes(second) < room);
-  form->memoryRoom = [room] { return room; };
-  form->PageControl1->setCurrentWidget(form->TabSheet4);
-  form->BitBtn2Click();
-  EXPECT_EQ(fakeSeam().messages, QStringList{"Memory Allocation Error!!!!"});
-  EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet3);
-  EXPECT_EQ(form->PageControl2->currentIndex(), 1);
-  EXPECT_EQ(form->Chart2->PointCount(0), 0);
-  ExpectIdle();
-
-  fakeSeam().Clear();
-  form->memoryRoom = [] { return std::uint64_t{1} << 40; };
-  form->BitBtn2Click();
-  EXPECT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("; ").toStdString();
-  EXPECT_EQ(form->Chart2->PointCount(0), 5);
 }
 
 TEST_F(RunTest, ClosingOrExitingDuringARunEndsItFirst) {
