@@ -14,6 +14,7 @@
 namespace vobrix {
 namespace {
 
+using test::SameValue;
 using test::TestProblem;
 
 // A series that drives programs into every corner: zeros for the protected division, values
@@ -30,11 +31,6 @@ std::vector<double> NastySeries(int n, std::uint32_t seed) {
     y[i] = pick < 12 ? specials[pick] : (RandomUnit() - 0.5) * std::pow(10.0, RandomBelow(7) - 3);
   }
   return y;
-}
-
-bool SameValue(double a, double b) {
-  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-  return std::memcmp(&a, &b, sizeof a) == 0;  // also tells 0.0 from -0.0
 }
 
 struct FunctionSet {

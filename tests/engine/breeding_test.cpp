@@ -124,12 +124,6 @@ TEST(BreedingRulesTest, EliteCountsAndRateBoundariesInSinglePrecision) {
 // A population of random programs on a series that rewards products, so programs grow.
 class BreedTest : public ::testing::Test {
  protected:
-  static std::vector<double> Logistic() {
-    std::vector<double> series;
-    double x = 0.3;
-    for (int i = 0; i < 30; ++i) series.push_back(x = 3.9 * x * (1 - x));
-    return series;
-  }
   std::unique_ptr<Population> Filled(const PopulationParams& params, std::uint32_t seed) {
     auto p = std::make_unique<Population>(params);
     currentPopulation = p.get();
@@ -139,7 +133,7 @@ class BreedTest : public ::testing::Test {
   }
   test::ResetCurrentPopulation reset_;
   TestProblem problem_{
-      {kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, Logistic()};
+      {kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, test::LogisticSeries()};
 };
 
 // Grown parents with room to grow or none, and children written over older children: every

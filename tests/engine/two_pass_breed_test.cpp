@@ -28,13 +28,6 @@ using test::TestProblem;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-std::vector<double> Logistic() {
-  std::vector<double> series;
-  double x = 0.3;
-  for (int i = 0; i < 30; ++i) series.push_back(x = 3.9 * x * (1 - x));
-  return series;
-}
-
 // Random Node sequences, well formed or not: every start either ends where the walk ends or
 // has no end in both, and the open counts are the walk's running sums.
 TEST(ParentTablesTest, EndsAndOpenCountsAreTheWalks) {
@@ -151,7 +144,8 @@ struct BreedCase {
 };
 
 TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
-  TestProblem problem({kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, Logistic());
+  TestProblem problem({kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0},
+                      test::LogisticSeries());
   test::ResetCurrentPopulation reset;
   const BreedCase cases[] = {
       {kProportional, 300, 40, 0.7f, 0.2f, 0.0f, 0.1f},
