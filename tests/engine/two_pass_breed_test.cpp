@@ -65,21 +65,28 @@ std::int32_t Searched(const Population& p, int d) {
 }
 
 // Every possible draw through the table against the search, and seeded selections that each
-// take exactly one draw.
+// take exactly one draw; where the sums rise, the first of them also against the scan over the
+// shares themselves, which checks the running sums the search reads.
 void ExpectTheSearchesSlots(Population& p, const char* what, bool indexed = true) {
   PrepareProportionalSelection(p);
   ASSERT_EQ(!p.rouletteSlots.empty(), indexed) << what;
   for (int d = 0; indexed && d < kRouletteDraws; ++d) {
     ASSERT_EQ(p.rouletteSlots[d], Searched(p, d)) << what << " draw " << d;
   }
+  const auto sums = p.cumulativeFitness.begin();
+  const bool rising = std::is_sorted(sums, sums + std::max(p.cumulativeCount, std::int32_t{0}));
   SeedRandom(3);
   for (int k = 0; k < 2000; ++k) {
     const std::uint64_t state = RandomState();
     const std::int32_t slot = SelectProportional(p);
     const std::uint64_t after = RandomState();
     SetRandomState(state);
-    ASSERT_EQ(slot, Searched(p, Rand15())) << what;
+    const int d = Rand15();
+    ASSERT_EQ(slot, Searched(p, d)) << what;
     ASSERT_EQ(RandomState(), after) << what;
+    if (k < 200 && rising) {
+      ASSERT_EQ(slot, ProportionalSlotByScan(p, static_cast<float>(UnitOfDraw(d)))) << what;
+    }
   }
 }
 
