@@ -140,24 +140,5 @@ TEST(BatchEvaluatorTest, SideBySideGivesEachProgramItsOwnBits) {
   EXPECT_LT(nonFinite, compared / 2);
 }
 
-TEST(BatchEvaluatorTest, TerminalProgramsAndReuseOfBuffers) {
-  TestProblem p({kAdd, kMultiply}, 2, {2.0}, {1, 2, 3, 4, 5, 6});
-  BatchEvaluator batch(p.get());
-  ASSERT_EQ(batch.rows(), 4);
-  const std::vector<Node> x1 = {p.var(1)};
-  const double* rows = batch.Predict(x1.data(), 1);
-  EXPECT_EQ(std::vector<double>(rows, rows + 4), (std::vector<double>{2, 3, 4, 5}));
-  const std::vector<Node> c = {p.constant(0)};
-  EXPECT_EQ(batch.Fitness(c.data(), 1), TrainingFitness(c.data()));
-  // (X0 + X1) * (X1 * 2): three row buffers at most, reused from call to call.
-  const std::vector<Node> deep = {p.fn(1), p.fn(0),  p.var(0),     p.var(1),
-                                  p.fn(1), p.var(1), p.constant(0)};
-  for (int repeat = 0; repeat < 3; ++repeat) {
-    rows = batch.Predict(deep.data(), 7);
-    EXPECT_EQ(rows[0], (1 + 2) * (2 * 2.0));
-    EXPECT_EQ(rows[3], (4 + 5) * (5 * 2.0));
-  }
-}
-
 }  // namespace
 }  // namespace vobrix
