@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "cli_fixture.h"
+#include "golden_cases.h"
 #include "problem/textconv.h"
 
 namespace {
@@ -25,11 +26,12 @@ namespace {
 namespace fs = std::filesystem;
 using Json = nlohmann::json;
 using vobrix::cli::testing::CliFixture;
+using vobrix::cli::testing::GoldenCase;
+using vobrix::cli::testing::kGoldenDir;
 using vobrix::cli::testing::Outcome;
+using vobrix::cli::testing::ReadCases;
 using vobrix::cli::testing::ReadText;
 using vobrix::cli::testing::Split;
-
-const fs::path kGoldenDir = VOBRIX_GOLDEN_DIR;
 
 double Number(const std::string& text) {
   return std::strtod(text.c_str(), nullptr);
@@ -102,17 +104,12 @@ class Subcommands : public CliFixture {
   }
 };
 
-// The arguments of a golden case, "@" replaced by the golden folder.
+// The arguments of a golden case, quoted for the shell.
 std::string GoldenArgs(const std::string& name) {
-  std::istringstream lines(ReadText(kGoldenDir / "cases.txt"));
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream words(line);
-    std::string first, args;
-    words >> first;
-    if (first != name) continue;
-    for (std::string word; words >> word;) {
-      args += " '" + (word[0] == '@' ? (kGoldenDir / word.substr(1)).string() : word) + "'";
-    }
+  for (const GoldenCase& c : ReadCases()) {
+    if (c.name != name) continue;
+    std::string args;
+    for (const std::string& word : c.args) args += " '" + word + "'";
     return args;
   }
   ADD_FAILURE() << name << " is not in cases.txt";
