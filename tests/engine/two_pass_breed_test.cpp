@@ -162,7 +162,8 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
       {kRandom, 150, 20, 0.0f, 0.0f, 1.0f, 0.0f},
       {kRandom, 120, 50, 0.0f, 1.0f, 0.0f, 0.5f},
       {kTournament, 2, 15, 0.5f, 0.0f, 0.5f, 0.0f},
-      {7, 40, 20, 0.5f, 0.2f, 0.3f, 0.0f},  // an unknown method: slot 0 and the next slot
+      {kRandom, 1, 20, 0.5f, 0.0f, 0.5f, 0.0f},  // no second parent: only reproduction
+      {7, 40, 20, 0.5f, 0.2f, 0.3f, 0.0f},       // an unknown method: slot 0 and the next slot
   };
   for (const BreedCase& c : cases) {
     for (std::uint32_t seed = 1; seed <= 3; ++seed) {
