@@ -52,11 +52,16 @@ TEST_F(Cli, EveryThreadCountGivesTheSameOutput) {
   }
 }
 
-TEST_F(Cli, BadInputExitsTwoWithOneClearLine) {
+// Bad input, and inputs that used to abort, hang, run or overwrite: each ends with exit 2, one
+// line naming the cause, and every file as it was; only a dump that fails to write comes after
+// the CSV.
+TEST_F(Cli, BadAndHostileInputsExitTwoAndLeaveEveryFileAsItWas) {
+  Write("old dump.txt", "an earlier dump\n");
   Write("bad.txt", "0\t1\n1\t2\n2\n3\t4\n");
   Write("gap.txt", "60\t1\n61\t2\n63\t3\n");
   Write("zeros.txt", "0\t0\n1\t0\n2\t0\n3\t0\n4\t0\n5\t0\n6\t0\n");
-  const std::string train = "--train '" + Path("train.txt") + "' ";
+  const std::string train = "--train '" + Path("train.txt") + "' --pop-size 20 --generations 2 ";
+  const std::string dump = " --dump-initial ";
   const std::pair<std::string, std::string> cases[] = {
       {"", "--train FILE is required"},
       {"--train '" + Path("missing.txt") + "'", "Cannot open the file"},
@@ -66,24 +71,7 @@ TEST_F(Cli, BadInputExitsTwoWithOneClearLine) {
       {train + "--pop-size 12x", "--pop-size: \"12x\""},
       {train + "--crossover 0.9 --mutation 0.2", "The sum of operation rate must be 1.0"},
       {train + "--window 0", "\"Window Size\""},
-      {"--train '" + Path("zeros.txt") + "' --normalize", "high equals low"}};
-  for (const auto& [args, part] : cases) {
-    const Outcome o = Run(args);
-    EXPECT_EQ(o.status, 2) << args << "\n" << o.err;
-    ASSERT_EQ(Split(o.err).size(), 1u) << args << "\n" << o.err;
-    EXPECT_EQ(o.err.rfind("vobrix-cli: ", 0), 0u) << o.err;
-    EXPECT_NE(o.err.find(part), std::string::npos) << args << "\n" << o.err;
-    EXPECT_EQ(o.out, "") << args;
-  }
-}
-
-// Inputs that used to abort, hang, run or overwrite: each ends with exit 2, one line naming
-// the cause, and every file as it was; only a dump that fails to write comes after the CSV.
-TEST_F(Cli, HostileInputsExitTwoAndLeaveEveryFileAsItWas) {
-  Write("old dump.txt", "an earlier dump\n");
-  const std::string train = "--train '" + Path("train.txt") + "' --pop-size 20 --generations 2 ";
-  const std::string dump = " --dump-initial ";
-  const std::pair<std::string, std::string> cases[] = {
+      {"--train '" + Path("zeros.txt") + "' --normalize", "high equals low"},
       {"--train /proc/self/mem", "Cannot read the file '/proc/self/mem': Input/output error"},
       {"--train /dev/zero", "at most 1073741824 bytes"},
       {train + "--range 5 1", "--range: the lower end (5) must be below the upper end (1)"},
@@ -100,6 +88,7 @@ TEST_F(Cli, HostileInputsExitTwoAndLeaveEveryFileAsItWas) {
     const Outcome o = Run(args);
     EXPECT_EQ(o.status, 2) << args << "\n" << o.err;
     EXPECT_EQ(Split(o.err).size(), 1u) << args << "\n" << o.err;
+    EXPECT_EQ(o.err.rfind("vobrix-cli: ", 0), 0u) << o.err;
     EXPECT_NE(o.err.find(part), std::string::npos) << args << "\n" << o.err;
     EXPECT_EQ(o.out.empty(), args.find("/dev/full") == std::string::npos) << args;
   }
@@ -110,7 +99,7 @@ TEST_F(Cli, HostileInputsExitTwoAndLeaveEveryFileAsItWas) {
   EXPECT_EQ(Split(ReadText(Path("old dump.txt"))).size(), 40u);
   std::size_t files = 0;
   for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir_)) ++files;
-  EXPECT_EQ(files, 5u);  // train, valid, old dump, stdout, stderr
+  EXPECT_EQ(files, 8u);  // train, valid, bad, gap, zeros, old dump, stdout, stderr
 }
 
 TEST_F(Cli, SizesBeyondTheDataAreBadInputEvenWhereTheirTablesWouldNotFit) {
@@ -175,15 +164,25 @@ TEST_F(Cli, GrowthRunsWhateverCanCloseAndRefusesWhatCannot) {
 }
 
 TEST_F(Cli, HelpListsEveryOption) {
-  const Outcome help = Run("--help");
-  EXPECT_EQ(help.status, 0);
-  for (const char* option :
-       {"--train",     "--validation",      "--window",      "--functions",      "--constants",
-        "--range",     "--normalize",       "--populations", "--pop-size",       "--generations",
-        "--selection", "--tournament-size", "--crossover",   "--mutation",       "--one-point",
-        "--elite",     "--max-length",      "--max-depth",   "--function-ratio", "--variable-ratio",
-        "--seed",      "--dump-initial",    "--quiet",       "--threads"}) {
-    EXPECT_NE(help.out.find(option), std::string::npos) << option;
+  const std::pair<std::string, std::vector<std::string>> helps[] = {
+      {"--help", {"--train",           "--validation",     "--window",
+                  "--functions",       "--constants",      "--range",
+                  "--normalize",       "--populations",    "--pop-size",
+                  "--generations",     "--selection",      "--tournament-size",
+                  "--crossover",       "--mutation",       "--one-point",
+                  "--elite",           "--max-length",     "--max-depth",
+                  "--function-ratio",  "--variable-ratio", "--seed",
+                  "--dump-initial",    "--quiet",          "--threads",
+                  "run|predict|export"}},
+      {"run --help", {"--model", "--predictions", "--horizon", "--summary", "vobrix-cli --help"}},
+      {"predict --help", {"--model", "--data", "--horizon", "--predictions", "--population"}},
+      {"export --help", {"--model", "--format", "--population", "--output"}}};
+  for (const auto& [args, options] : helps) {
+    const Outcome help = Run(args);
+    EXPECT_EQ(help.status, 0) << args;
+    for (const std::string& option : options) {
+      EXPECT_NE(help.out.find(option), std::string::npos) << args << ": " << option;
+    }
   }
 }
 

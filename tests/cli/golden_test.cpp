@@ -20,6 +20,7 @@
 #include "cli/output.h"
 #include "common/scratch.h"
 #include "engine/functions.h"
+#include "golden_cases.h"
 #include "problem/datafile.h"
 #include "problem/normalize.h"
 #include "problem/population_settings.h"
@@ -36,35 +37,9 @@ namespace fs = std::filesystem;
 
 using cli::testing::ReadText;
 
-const fs::path kGoldenDir = VOBRIX_GOLDEN_DIR;
-
-struct GoldenCase {
-  std::string name;
-  std::vector<std::string> args;
-};
-
-// How test listings name a case.
-void PrintTo(const GoldenCase& c, std::ostream* os) {
-  *os << c.name;
-}
-
-// The cases of cases.txt, "@" replaced by the golden folder.
-std::vector<GoldenCase> ReadCases() {
-  std::vector<GoldenCase> cases;
-  std::istringstream lines(ReadText(kGoldenDir / "cases.txt"));
-  for (std::string line; std::getline(lines, line);) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream words(line);
-    GoldenCase c;
-    words >> c.name;
-    for (std::string word; words >> word;) {
-      if (word[0] == '@') word = (kGoldenDir / word.substr(1)).string();
-      c.args.push_back(word);
-    }
-    cases.push_back(c);
-  }
-  return cases;
-}
+using cli::testing::GoldenCase;
+using cli::testing::kGoldenDir;
+using cli::testing::ReadCases;
 
 bool Updating() {
   const char* update = std::getenv("VOBRIX_UPDATE_GOLDEN");

@@ -14,6 +14,7 @@
 namespace vobrix {
 namespace {
 
+using test::SameValue;
 using test::TestProblem;
 
 // A series that drives programs into every corner: zeros for the protected division, values
@@ -30,11 +31,6 @@ std::vector<double> NastySeries(int n, std::uint32_t seed) {
     y[i] = pick < 12 ? specials[pick] : (RandomUnit() - 0.5) * std::pow(10.0, RandomBelow(7) - 3);
   }
   return y;
-}
-
-bool SameValue(double a, double b) {
-  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-  return std::memcmp(&a, &b, sizeof a) == 0;  // also tells 0.0 from -0.0
 }
 
 struct FunctionSet {
@@ -142,25 +138,6 @@ TEST(BatchEvaluatorTest, SideBySideGivesEachProgramItsOwnBits) {
   }
   EXPECT_GT(nonFinite, 100);
   EXPECT_LT(nonFinite, compared / 2);
-}
-
-TEST(BatchEvaluatorTest, TerminalProgramsAndReuseOfBuffers) {
-  TestProblem p({kAdd, kMultiply}, 2, {2.0}, {1, 2, 3, 4, 5, 6});
-  BatchEvaluator batch(p.get());
-  ASSERT_EQ(batch.rows(), 4);
-  const std::vector<Node> x1 = {p.var(1)};
-  const double* rows = batch.Predict(x1.data(), 1);
-  EXPECT_EQ(std::vector<double>(rows, rows + 4), (std::vector<double>{2, 3, 4, 5}));
-  const std::vector<Node> c = {p.constant(0)};
-  EXPECT_EQ(batch.Fitness(c.data(), 1), TrainingFitness(c.data()));
-  // (X0 + X1) * (X1 * 2): three row buffers at most, reused from call to call.
-  const std::vector<Node> deep = {p.fn(1), p.fn(0),  p.var(0),     p.var(1),
-                                  p.fn(1), p.var(1), p.constant(0)};
-  for (int repeat = 0; repeat < 3; ++repeat) {
-    rows = batch.Predict(deep.data(), 7);
-    EXPECT_EQ(rows[0], (1 + 2) * (2 * 2.0));
-    EXPECT_EQ(rows[3], (4 + 5) * (5 * 2.0));
-  }
 }
 
 }  // namespace

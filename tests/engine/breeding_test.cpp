@@ -28,7 +28,6 @@ using test::ProgramOf;
 using test::TestProblem;
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 PopulationParams SmallParams(std::int32_t size, std::int32_t maxLength = 20) {
   PopulationParams params;
@@ -124,12 +123,6 @@ TEST(BreedingRulesTest, EliteCountsAndRateBoundariesInSinglePrecision) {
 // A population of random programs on a series that rewards products, so programs grow.
 class BreedTest : public ::testing::Test {
  protected:
-  static std::vector<double> Logistic() {
-    std::vector<double> series;
-    double x = 0.3;
-    for (int i = 0; i < 30; ++i) series.push_back(x = 3.9 * x * (1 - x));
-    return series;
-  }
   std::unique_ptr<Population> Filled(const PopulationParams& params, std::uint32_t seed) {
     auto p = std::make_unique<Population>(params);
     currentPopulation = p.get();
@@ -139,7 +132,7 @@ class BreedTest : public ::testing::Test {
   }
   test::ResetCurrentPopulation reset_;
   TestProblem problem_{
-      {kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, Logistic()};
+      {kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, test::LogisticSeries()};
 };
 
 // Grown parents with room to grow or none, and children written over older children: every
@@ -205,28 +198,6 @@ TEST_F(BreedTest, InvariantsHoldOverManySeededGenerations) {
     }
     EXPECT_TRUE(std::isfinite(previousBest));
     EXPECT_GT(longest, 30);  // the length bound was really pressed
-  }
-}
-
-TEST_F(BreedTest, SecondParentLoopsEndWhenSelectionCanOnlyGiveSlotZero) {
-  PopulationParams one = SmallParams(1);  // a population of one can only reproduce
-  one.crossoverRate = one.onePointRate = 0.5f;
-  one.mutationRate = one.eliteFraction = 0.0f;
-  auto single = Filled(one, 79);
-  for (int g = 0; g < 20; ++g) {
-    Breed(*single, g);
-    EXPECT_EQ(ProgramOf(*single->Next()[0]), ProgramOf(*single->Current()[0]));
-  }
-  // An unknown method, and proportional selection over NaN shares (every error infinite).
-  for (std::int32_t method : {5, static_cast<std::int32_t>(kProportional)}) {
-    PopulationParams params = SmallParams(6);
-    params.selectionMethod = method;
-    params.crossoverRate = 1.0f;
-    params.mutationRate = params.eliteFraction = 0.0f;
-    auto p = Filled(params, 83);
-    for (std::int32_t i = 0; i < 6; ++i) p->Current()[i]->normalizedFitness = kNaN;
-    Breed(*p, 0);
-    for (std::int32_t i = 0; i < 6; ++i) EXPECT_TRUE(IsSoundChild(*p->Next()[i], 20)) << method;
   }
 }
 

@@ -1,7 +1,9 @@
 // Builds a Problem record by hand, so the engine can be tested without the settings layer.
 #pragma once
 
+#include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -63,6 +65,20 @@ inline double Evaluate(const std::vector<Node>& genes, std::vector<double> windo
   const double value = EvaluateNode(genes.data(), position);
   if (endPosition) *endPosition = position;
   return value;
+}
+
+// The same double to the bit, or NaN on both sides (0.0 and -0.0 differ).
+inline bool SameValue(double a, double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// 30 values of the logistic map at 3.9: a series that rewards products, so programs grow.
+inline std::vector<double> LogisticSeries() {
+  std::vector<double> series;
+  double x = 0.3;
+  for (int i = 0; i < 30; ++i) series.push_back(x = 3.9 * x * (1 - x));
+  return series;
 }
 
 }  // namespace vobrix::test

@@ -1,19 +1,17 @@
-// Selection, breeding order and the operators' cut points, judged by what they choose: the
-// distributions over many seeded draws, the tie and boundary rules, and the order of the draws
-// against an independent model of the generator.
+// Selection and subtree mutation, judged by what they choose: the tie and boundary rules, the
+// order of the draws against an independent model of the generator, and the bounds a
+// replacement keeps. (The cut positions' draws are pinned exactly by the draw and breeding
+// tests, so their distributions follow from the generator's.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <limits>
 #include <memory>
-#include <numeric>
 #include <vector>
 
 #include "engine/gp_opr.h"
 #include "engine/gp_pop.h"
-#include "engine/init.h"
 #include "engine/misc.h"
 #include "evolution_support.h"
 #include "fixture.h"
@@ -25,29 +23,10 @@ namespace {
 using test::IsSoundChild;
 using test::OwnedIndividual;
 using test::PlaceBeforeRand15;
-using test::ProgramOf;
 using test::ReferenceRandom;
 using test::TestProblem;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// Pearson's statistic of the counts against the probabilities.
-double ChiSquare(const std::vector<int>& counts, const std::vector<double>& probabilities) {
-  const double n = std::accumulate(counts.begin(), counts.end(), 0.0);
-  double chi = 0.0;
-  for (std::size_t k = 0; k < counts.size(); ++k) {
-    const double expected = n * probabilities[k];
-    chi += (counts[k] - expected) * (counts[k] - expected) / expected;
-  }
-  return chi;
-}
-
-// The statistic that a correct sampler exceeds once in 1000 runs (Wilson-Hilferty).
-double ChiSquareLimit(std::size_t categories) {
-  const double df = static_cast<double>(categories - 1);
-  const double a = 2.0 / (9.0 * df);
-  return df * std::pow(1.0 - a + 3.09 * std::sqrt(a), 3.0);
-}
 
 // A population whose current buffer holds one-Node programs with these normalized fitness
 // values, in slot order.
@@ -66,18 +45,6 @@ std::unique_ptr<Population> WithFitness(const std::vector<double>& fitness,
     p->Current()[i]->length = 1;
   }
   return p;
-}
-
-TEST(ProportionalSelectionTest, SlotsAreChosenInProportionToTheirNormalizedFitness) {
-  const std::vector<double> shares = {0.30, 0.20, 0.15, 0.12, 0.10, 0.08, 0.05};
-  for (bool prepared : {false, true}) {  // scanning, and the running sums breeding prepares
-    auto p = WithFitness(shares);
-    if (prepared) PrepareProportionalSelection(*p);
-    SeedRandom(2024);
-    std::vector<int> counts(shares.size(), 0);
-    for (int k = 0; k < 70000; ++k) ++counts[static_cast<std::size_t>(SelectProportional(*p))];
-    EXPECT_LT(ChiSquare(counts, shares), ChiSquareLimit(shares.size())) << prepared;
-  }
 }
 
 // The draw is narrowed to single precision and compared, strictly, with a running sum kept in
@@ -176,116 +143,6 @@ TEST(TournamentSelectionTest, FavoursTheFitterAndTheEarliestDrawnWinsAmongEquals
       ASSERT_EQ(RandomState(), ref.state()) << "one index draw per entrant";
     }
   }
-}
-
-// Breeding draws r, then the first parent, then the second parents until one differs, then
-// the operator's own draws; every bred slot follows this order whatever the operation.
-TEST(BreedOrderTest, DrawsFollowRateThenParentsThenOperator) {
-  TestProblem problem({kAdd, kMultiply, kSin}, 3, {0.5, 2.0}, {1, 2, 3, 5, 8, 13, 21});
-  PopulationParams params;
-  params.populationSize = 12;
-  params.maxLength = 30;
-  params.generations = 1;
-  params.maxInitialDepth = 3;
-  params.selectionMethod = kRandom;
-  params.crossoverRate = 0.4f;
-  params.mutationRate = 0.0f;
-  params.onePointRate = 0.35f;
-  params.eliteFraction = 0.0f;
-  test::ResetCurrentPopulation reset;
-  std::array<int, 4> used{};  // slots bred by each operation
-  for (std::uint32_t seed : {1u, 2u, 3u, 4u}) {
-    Population p(params);
-    currentPopulation = &p;
-    SeedRandom(seed);
-    FillInitialGeneration(p);
-    Individual* const* parents = p.Current();
-    ReferenceRandom ref(RandomState());
-    std::vector<std::vector<Node>> expected;
-    OwnedIndividual scratch({}, 30);
-    for (std::int32_t i = 0; i < 12; ++i) {
-      const float r = ref.UnitFloat();
-      const std::int32_t p1 = ref.Below(12);
-      const Individual& a = *parents[p1];
-      const BreedOperation operation = ChooseOperation(r, params);
-      ++used[static_cast<std::size_t>(operation)];
-      if (operation == BreedOperation::Reproduction) {
-        expected.push_back(ProgramOf(a));
-        continue;
-      }
-      std::int32_t p2 = p1;
-      while (p2 == p1) p2 = ref.Below(12);
-      const Individual& b = *parents[p2];
-      SetRandomState(ref.state());  // the operator's own draws, made by the operator itself
-      if (operation == BreedOperation::Crossover) {
-        SubtreeCrossover(scratch.ind, a, b, 30);
-      } else {
-        OnePointMutation(scratch.ind, a, b, 30);
-      }
-      expected.push_back(scratch.Program());
-      ref = ReferenceRandom(RandomState());
-    }
-    SeedRandom(seed);
-    FillInitialGeneration(p);
-    Breed(p, 0);
-    for (std::int32_t i = 0; i < 12; ++i) {
-      EXPECT_EQ(ProgramOf(*p.Next()[i]), expected[static_cast<std::size_t>(i)])
-          << "seed " << seed << " slot " << i;
-    }
-    EXPECT_EQ(RandomState(), ref.state()) << "seed " << seed;
-  }
-  EXPECT_EQ(used[static_cast<std::size_t>(BreedOperation::Mutation)], 0);  // its rate is 0
-  EXPECT_GT(std::min({used[0], used[2], used[3]}), 5);
-}
-
-// Unary chains sin sin ... X0 make every cut position readable from the child's length.
-class CutDistributionTest : public ::testing::Test {
- protected:
-  std::vector<Node> Chain(Node function, std::int32_t length, Node terminal) {
-    std::vector<Node> genes(static_cast<std::size_t>(length - 1), function);
-    genes.push_back(terminal);
-    return genes;
-  }
-  TestProblem problem_{{kSin, kCos}, 2, {1.0}};
-  const Node kSine = 0, kCosine = 1, kX0 = 2, kX1 = 3;
-};
-
-TEST_F(CutDistributionTest, SubtreeCutsAreUniformOverEveryPosition) {
-  constexpr std::int32_t kLength = 25;
-  OwnedIndividual chain(Chain(kSine, kLength, kX0), 60), terminal({kX1}, 60), child({}, 60);
-  std::vector<int> counts(kLength, 0);
-  SeedRandom(17);
-  for (int k = 0; k < 50000; ++k) {
-    // The donor is one terminal, so the child is the chain cut at s followed by X1.
-    SubtreeCrossover(child.ind, chain.ind, terminal.ind, 60);
-    ++counts[static_cast<std::size_t>(child.ind.length - 1)];
-  }
-  EXPECT_LT(ChiSquare(counts, std::vector<double>(kLength, 1.0 / kLength)),
-            ChiSquareLimit(kLength));
-}
-
-// The cuts of A (sin chain) and B (cos chain) match when both are inside their chains or both
-// at the last Node; so an accepted pair is uniform over those pairs.
-TEST_F(CutDistributionTest, OnePointCutsAreUniformOverThePairsThatMatch) {
-  constexpr std::int32_t kA = 12, kB = 9;
-  OwnedIndividual a(Chain(kSine, kA, kX0), 40), b(Chain(kCosine, kB, kX1), 40), child({}, 40);
-  std::vector<int> firstCuts(kA, 0), secondCuts(kB, 0);
-  SeedRandom(23);
-  for (int k = 0; k < 60000; ++k) {
-    OnePointMutation(child.ind, a.ind, b.ind, 40);
-    const std::vector<Node> genes = child.Program();
-    const auto sines = std::count(genes.begin(), genes.end(), kSine);
-    const auto cosines = std::count(genes.begin(), genes.end(), kCosine);
-    const bool bothLast = genes.back() == kX0;
-    ++firstCuts[static_cast<std::size_t>(bothLast ? kA - 1 : sines - 1)];
-    ++secondCuts[static_cast<std::size_t>(bothLast ? kB - 1 : kB - 2 - cosines)];
-  }
-  // Pairs inside both chains: (kA - 1) x (kB - 1), plus the one pair of both last Nodes.
-  const double pairs = (kA - 1) * (kB - 1) + 1.0;
-  std::vector<double> pa(kA, (kB - 1) / pairs), pb(kB, (kA - 1) / pairs);
-  pa.back() = pb.back() = 1.0 / pairs;
-  EXPECT_LT(ChiSquare(firstCuts, pa), ChiSquareLimit(kA));
-  EXPECT_LT(ChiSquare(secondCuts, pb), ChiSquareLimit(kB));
 }
 
 // Mutation regrows its replacement from nothing whenever it would pass 30 Nodes or the

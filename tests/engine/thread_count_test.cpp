@@ -25,6 +25,7 @@
 namespace vobrix {
 namespace {
 
+using test::SameValue;
 using test::TestProblem;
 
 std::vector<double> WavySeries() {
@@ -212,10 +213,6 @@ TEST(ThreadCountTest, SeededRunsAreTheSameOnOneTwoAndSevenThreads) {
 double FreshFitness(BatchEvaluator& batch, const Individual& individual, bool scaling) {
   return scaling ? batch.ScaledFitness(individual.genes, individual.length).mse
                  : batch.Fitness(individual.genes, individual.length);
-}
-
-bool SameValue(double a, double b) {
-  return a == b || (std::isnan(a) && std::isnan(b));
 }
 
 // Elite copies and reproductions are marked, carry the fitness their genes really have, and are

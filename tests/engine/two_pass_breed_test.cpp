@@ -28,13 +28,6 @@ using test::TestProblem;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
-std::vector<double> Logistic() {
-  std::vector<double> series;
-  double x = 0.3;
-  for (int i = 0; i < 30; ++i) series.push_back(x = 3.9 * x * (1 - x));
-  return series;
-}
-
 // Random Node sequences, well formed or not: every start either ends where the walk ends or
 // has no end in both, and the open counts are the walk's running sums.
 TEST(ParentTablesTest, EndsAndOpenCountsAreTheWalks) {
@@ -72,21 +65,28 @@ std::int32_t Searched(const Population& p, int d) {
 }
 
 // Every possible draw through the table against the search, and seeded selections that each
-// take exactly one draw.
+// take exactly one draw; where the sums rise, the first of them also against the scan over the
+// shares themselves, which checks the running sums the search reads.
 void ExpectTheSearchesSlots(Population& p, const char* what, bool indexed = true) {
   PrepareProportionalSelection(p);
   ASSERT_EQ(!p.rouletteSlots.empty(), indexed) << what;
   for (int d = 0; indexed && d < kRouletteDraws; ++d) {
     ASSERT_EQ(p.rouletteSlots[d], Searched(p, d)) << what << " draw " << d;
   }
+  const auto sums = p.cumulativeFitness.begin();
+  const bool rising = std::is_sorted(sums, sums + std::max(p.cumulativeCount, std::int32_t{0}));
   SeedRandom(3);
   for (int k = 0; k < 2000; ++k) {
     const std::uint64_t state = RandomState();
     const std::int32_t slot = SelectProportional(p);
     const std::uint64_t after = RandomState();
     SetRandomState(state);
-    ASSERT_EQ(slot, Searched(p, Rand15())) << what;
+    const int d = Rand15();
+    ASSERT_EQ(slot, Searched(p, d)) << what;
     ASSERT_EQ(RandomState(), after) << what;
+    if (k < 200 && rising) {
+      ASSERT_EQ(slot, ProportionalSlotByScan(p, static_cast<float>(UnitOfDraw(d)))) << what;
+    }
   }
 }
 
@@ -151,7 +151,8 @@ struct BreedCase {
 };
 
 TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
-  TestProblem problem({kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, Logistic());
+  TestProblem problem({kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0},
+                      test::LogisticSeries());
   test::ResetCurrentPopulation reset;
   const BreedCase cases[] = {
       {kProportional, 300, 40, 0.7f, 0.2f, 0.0f, 0.1f},
@@ -161,7 +162,8 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
       {kRandom, 150, 20, 0.0f, 0.0f, 1.0f, 0.0f},
       {kRandom, 120, 50, 0.0f, 1.0f, 0.0f, 0.5f},
       {kTournament, 2, 15, 0.5f, 0.0f, 0.5f, 0.0f},
-      {7, 40, 20, 0.5f, 0.2f, 0.3f, 0.0f},  // an unknown method: slot 0 and the next slot
+      {kRandom, 1, 20, 0.5f, 0.0f, 0.5f, 0.0f},  // no second parent: only reproduction
+      {7, 40, 20, 0.5f, 0.2f, 0.3f, 0.0f},       // an unknown method: slot 0 and the next slot
   };
   for (const BreedCase& c : cases) {
     for (std::uint32_t seed = 1; seed <= 3; ++seed) {

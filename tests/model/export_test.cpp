@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -372,6 +373,17 @@ TEST(ExportTest, CompiledCAndPythonGiveTheEnginesBits) {
   WriteText(dir + "/models.py", PythonProgram(cases));
   ASSERT_EQ(std::system(("cc -std=c99 -pedantic -Wall -Wextra -Werror -O2 -ffp-contract=off -o " +
                          dir + "/models " + dir + "/models.c -lm")
+                            .c_str()),
+            0);
+  // The whole file export writes for a plain program of every function, with only the helpers
+  // it needs, compiles too.
+  const auto plain = std::find_if(cases.begin(), cases.end(), [](const Case& c) {
+    return c.model.functions.size() == 10 && !c.model.normalization;
+  });
+  ASSERT_NE(plain, cases.end());
+  WriteText(dir + "/plain.c", ExportC(plain->model, 0));
+  ASSERT_EQ(std::system(("cc -std=c99 -pedantic -Wall -Wextra -Werror -c -o " + dir + "/plain.o " +
+                         dir + "/plain.c")
                             .c_str()),
             0);
   ASSERT_EQ(std::system((dir + "/models > " + dir + "/c.txt").c_str()), 0);

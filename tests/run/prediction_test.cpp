@@ -1,5 +1,6 @@
-// The prediction output: grid rows and x values, the validation error, and non-finite
-// predictions written and read back as words.
+// The prediction output: grid rows and x values, and non-finite predictions written and read
+// back as words. (The validation error of every step against the grid's texts is pinned by the
+// golden runs.)
 #include "run/prediction.h"
 
 #include <gtest/gtest.h>
@@ -32,26 +33,6 @@ TEST_F(PredictionOutput, RowsAndXValuesWithTrainingXFromZeroAndFromOne) {
       EXPECT_EQ(chart->Points(5).back().x, 119.0);
     }
   }
-}
-
-TEST_F(PredictionOutput, ValidationErrorEqualsARecomputationFromTheGridTexts) {
-  LoadData();
-  Create({SmallParams(8), SmallParams(8)});
-  int checked = 0;
-  onStep = [&](const StepReport& report) {
-    double sum = 0.0;
-    for (int k = 0; k < 20; ++k) {
-      const double d = std::stod(controls.StringGrid3.Cell(1, k)) -
-                       std::stod(controls.StringGrid5.Cell(report.population + 1, 95 + k));
-      sum += d * d;
-    }
-    ASSERT_TRUE(report.validationError.has_value());
-    EXPECT_EQ(*report.validationError, sum / 20);
-    EXPECT_EQ(controls.Chart2.Points(2 * report.population + 1).back().y, sum / 20);
-    ++checked;
-  };
-  ASSERT_EQ(Run().outcome, RunOutcome::Finished);
-  EXPECT_EQ(checked, 16);
 }
 
 TEST_F(PredictionOutput, NonFinitePredictionsAreWordsReadBackAsInfinityAndLeftOffTheCharts) {
