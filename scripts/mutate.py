@@ -199,7 +199,9 @@ def main():
         fail("no mutant selected")
 
     tree = os.path.join(args.work, "tree")
-    build_dir = os.path.join(args.work, "build-ui" if args.ui else "build")
+    # The window's build sits inside the copy, as a checkout's does, so that the window finds
+    # the copy's sample data folder above its programs (and not the working tree's).
+    build_dir = os.path.join(tree, "build-ui") if args.ui else os.path.join(args.work, "build")
     logs = os.path.join(args.work, "logs")
     os.makedirs(tree, exist_ok=True)
     os.makedirs(logs, exist_ok=True)
