@@ -228,6 +228,12 @@ TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
               ProgramError(program, split.training, static_cast<std::size_t>(f.model.windowSize)));
   }
   EXPECT_EQ(RunForecast(rows, settings, 1).model, f.model);
+  // The differenced series repeats itself, so both members fit the hold-out exactly from the
+  // first generation on; every later generation ties, and the first is kept.
+  for (const model::MemberModel& member : f.model.ensemble->members) {
+    EXPECT_EQ(member.holdoutMse, 0.0);
+    EXPECT_EQ(member.generation, 0);
+  }
 }
 
 // The control sees every generation of every run once, in order, with a fixed total, and a
