@@ -139,6 +139,19 @@ TEST_F(Cli, RunsBeyondTheMemoryAreRefusedBeforeTheyStart) {
   }
 }
 
+// A run that passes the weighing but runs out of address space once it has started (a
+// population of 680 MB and its evaluation within 800 MB) fails with status 1: its header is
+// out, nothing after it.
+TEST_F(Cli, ARunThatRunsOutOfMemoryAfterItsStartFails) {
+  if (VOBRIX_SHADOW_MEMORY) GTEST_SKIP() << "a sanitizer's shadow memory exceeds any ulimit -v";
+  const Outcome o = Run("--train '" + Path("train.txt") +
+                            "' --pop-size 1000000 --max-length 75 --generations 1 --threads 1 -q",
+                        "ulimit -v 800000; timeout 60 ");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "vobrix-cli: Memory Allocation Error\n");
+  EXPECT_EQ(Split(o.out).size(), 1u) << o.out;
+}
+
 TEST_F(Cli, GrowthRunsWhateverCanCloseAndRefusesWhatCannot) {
   // A terminal in 7 draws of 32768: each regrowth of a mutation takes thousands of attempts.
   const Outcome hard = RunSmall(
