@@ -53,18 +53,23 @@ struct RankedSlot {
   Individual* individual;
 };
 
-// Best first: -1 when record i's fitness is greater, +1 when smaller, 0 when equal or either is
-// NaN.
+// The generation's order, best first: -1 when normalizedFitness x is greater than y, +1 when it
+// is smaller, 0 when they are equal or either is not a number.
+int CompareNormalizedFitness(double x, double y) {
+  return x > y ? -1 : x < y ? 1 : 0;
+}
+
 struct RankedSlots {
   RankedSlot* base;
 
   using Pivot = double;  // only the fitness is compared
   Pivot MakePivot() const { return 0.0; }
   void Load(Pivot& pivot, std::ptrdiff_t i) const { pivot = base[i].fitness; }
-  static int Order(double x, double y) { return x > y ? -1 : x < y ? 1 : 0; }
-  int Compare(std::ptrdiff_t i, Pivot pivot) const { return Order(base[i].fitness, pivot); }
+  int Compare(std::ptrdiff_t i, Pivot pivot) const {
+    return CompareNormalizedFitness(base[i].fitness, pivot);
+  }
   int Compare(std::ptrdiff_t i, std::ptrdiff_t j) const {
-    return Order(base[i].fitness, base[j].fitness);
+    return CompareNormalizedFitness(base[i].fitness, base[j].fitness);
   }
   void Swap(std::ptrdiff_t i, std::ptrdiff_t j) const { std::swap(base[i], base[j]); }
 };

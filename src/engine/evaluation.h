@@ -21,9 +21,10 @@ void ComputeRawFitness(Population& p);
 // that each copy is spared one evaluation only.
 bool TakeKnownFitness(Individual& individual);
 
-// Orders the current buffer's references best first (highest normalizedFitness) by
-// QuickSortRecords, two records comparing equal when their values are equal or either is NaN;
-// with an evaluator, large parts are sorted on its threads, to the same order.
+// Orders the current buffer's references best first (highest normalizedFitness) with the
+// quicksort of SortRecords (record_sort.h), comparing by CompareNormalizedFitness, so that two
+// records compare equal when their values are equal or either is NaN; with an evaluator, large
+// parts are sorted on its threads, to the same order.
 void SortGeneration(Population& p, GenerationEvaluator* evaluator = nullptr);
 
 // Mean length of the current buffer; the caller truncates it.

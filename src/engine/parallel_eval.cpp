@@ -150,11 +150,6 @@ void GenerationEvaluator::ParallelFor(std::int32_t count, const RangeBody& body)
 #endif
 }
 
-void GenerationEvaluator::SortRecords(void* base, std::size_t count, std::size_t size,
-                                      int (*compare)(const void*, const void*)) {
-  RunForked([&](const SortFork* fork) { vobrix::SortRecords(base, count, size, compare, fork); });
-}
-
 void GenerationEvaluator::RunForked(const std::function<void(const SortFork* fork)>& work) {
   if (!pool_) {
     work(nullptr);

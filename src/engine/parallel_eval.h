@@ -41,10 +41,6 @@ class GenerationEvaluator {
   using RangeBody = std::function<void(std::int32_t begin, std::int32_t end, int slot)>;
   void ParallelFor(std::int32_t count, const RangeBody& body);
 
-  // Sorts as SortRecords does, with the same resulting order, the two sides of a large
-  // partition sorted side by side on the pool's threads.
-  void SortRecords(void* base, std::size_t count, std::size_t size,
-                   int (*compare)(const void*, const void*));
   // Calls work with a fork that runs its tasks on the pool's threads and returns when work and
   // every task it forked are done; without a pool, work gets no fork and runs alone.
   void RunForked(const std::function<void(const SortFork* fork)>& work);

@@ -91,7 +91,9 @@ TEST(ForkedSortTest, GivesTheSerialOrderToTheByte) {
 
     for (GenerationEvaluator* pool : {&two, &seven}) {
       std::vector<Keyed> pooled = input;
-      pool->SortRecords(pooled.data(), pooled.size(), sizeof(Keyed), CompareKeys);
+      pool->RunForked([&](const SortFork* fork) {
+        SortRecords(pooled.data(), pooled.size(), sizeof(Keyed), CompareKeys, fork);
+      });
       EXPECT_TRUE(SameBytes(pooled, serial)) << keys << " on " << pool->threads() << " threads";
     }
   }
