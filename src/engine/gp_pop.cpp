@@ -183,17 +183,34 @@ std::int32_t SearchCumulative(const Population& p, double u) {
   return found == end ? 0 : static_cast<std::int32_t>(found - begin);
 }
 
-// rouletteSlots[d] = SearchCumulative(RouletteUnit(d)) for every draw d, by one merge of the
-// rising draws with the rising sums.
-void FillRouletteSlots(Population& p) {
-  p.rouletteSlots.resize(kRouletteDraws);
+// Draws per bucket of the smaller populations' index: about one slot per bucket at 1,000.
+constexpr int kRouletteBucketDraws = 32;
+
+// out[k] = where the search for draw k * step stops (cumulativeCount when no sum exceeds its
+// u), for every k below out.size(), by one merge of the rising draws with the rising sums.
+void MergeDraws(const Population& p, int step, std::vector<std::int32_t>& out) {
   const double* sums = p.cumulativeFitness.data();
   std::int32_t j = 0;
-  for (int d = 0; d < kRouletteDraws; ++d) {
-    const double u = RouletteUnit(d);
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    const double u = RouletteUnit(static_cast<int>(k) * step);
     while (j < p.cumulativeCount && !(sums[j] > u)) ++j;
-    p.rouletteSlots[d] = j == p.cumulativeCount ? 0 : j;
+    out[k] = j;
   }
+}
+
+// Large populations: rouletteSlots[d] = SearchCumulative(RouletteUnit(d)) for every draw d.
+// Smaller ones: where the search stops for the first draw of every bucket, and then
+// cumulativeCount; a draw's slot lies between its bucket's bound and the next one's.
+void FillRouletteIndex(Population& p) {
+  if (p.params.populationSize >= kRouletteIndexFrom) {
+    p.rouletteSlots.resize(kRouletteDraws);
+    MergeDraws(p, 1, p.rouletteSlots);
+    for (std::int32_t& slot : p.rouletteSlots) slot = slot == p.cumulativeCount ? 0 : slot;
+    return;
+  }
+  p.rouletteBuckets.resize(kRouletteDraws / kRouletteBucketDraws);
+  MergeDraws(p, kRouletteBucketDraws, p.rouletteBuckets);
+  p.rouletteBuckets.push_back(p.cumulativeCount);
 }
 
 }  // namespace
@@ -216,14 +233,24 @@ void PrepareProportionalSelection(Population& p) {
   // The merge finds what the binary search finds only over sums that never fall (a negative
   // share, which evaluation never gives, would break that): otherwise the search stays.
   p.rouletteSlots.clear();
-  if (rising && p.params.populationSize >= kRouletteIndexFrom) FillRouletteSlots(p);
+  p.rouletteBuckets.clear();
+  if (rising) FillRouletteIndex(p);
+}
+
+std::int32_t SlotOfDraw(const Population& p, int d) {
+  if (p.cumulativeCount < 0) return ProportionalSlotByScan(p, static_cast<float>(UnitOfDraw(d)));
+  if (!p.rouletteSlots.empty()) return p.rouletteSlots[static_cast<std::size_t>(d)];
+  if (p.rouletteBuckets.empty()) return SearchCumulative(p, RouletteUnit(d));
+  // The sums at or after the bucket's upper bound all exceed u: the search is over the bucket.
+  const auto bucket = static_cast<std::size_t>(d / kRouletteBucketDraws);
+  const double* sums = p.cumulativeFitness.data();
+  const double* found = std::upper_bound(sums + p.rouletteBuckets[bucket],
+                                         sums + p.rouletteBuckets[bucket + 1], RouletteUnit(d));
+  return found == sums + p.cumulativeCount ? 0 : static_cast<std::int32_t>(found - sums);
 }
 
 std::int32_t SelectProportional(const Population& p) {
-  const int d = Rand15();
-  if (p.cumulativeCount < 0) return ProportionalSlotByScan(p, static_cast<float>(UnitOfDraw(d)));
-  if (!p.rouletteSlots.empty()) return p.rouletteSlots[static_cast<std::size_t>(d)];
-  return SearchCumulative(p, RouletteUnit(d));
+  return SlotOfDraw(p, Rand15());
 }
 
 std::int32_t SelectTournament(const Population& p) {

@@ -85,8 +85,10 @@ struct Population {
   std::vector<double> cumulativeFitness;
   std::int32_t cumulativeCount = -1;
   // For a large population, the slot the binary search gives for every possible Rand15 draw of
-  // a selection (kRouletteDraws entries); empty when the search is used.
+  // a selection (kRouletteDraws entries); for a smaller one, the bounds of that search for
+  // buckets of draws. Both empty when the plain search is used.
   std::vector<std::int32_t> rouletteSlots;
+  std::vector<std::int32_t> rouletteBuckets;
   BreedingWorkspace breeding;
 
   // Allocates everything the population will ever use, genes zeroed; throws std::bad_alloc
@@ -173,8 +175,11 @@ std::int32_t ProportionalSlotByScan(const Population& p, float u);
 inline constexpr std::int32_t kRouletteDraws = 32768;
 inline constexpr std::int32_t kRouletteIndexFrom = 4096;
 // Forms p.cumulativeFitness over the current buffer (and rouletteSlots from
-// kRouletteIndexFrom slots on); Breed calls it for proportional selection.
+// kRouletteIndexFrom slots on, rouletteBuckets below); Breed calls it for proportional
+// selection.
 void PrepareProportionalSelection(Population& p);
+// The slot that proportional selection gives for the Rand15 draw d.
+std::int32_t SlotOfDraw(const Population& p, int d);
 // Best of tournamentSize uniform draws (at least one), the earliest drawn among equals.
 std::int32_t SelectTournament(const Population& p);
 // One uniform draw.

@@ -64,14 +64,16 @@ std::int32_t Searched(const Population& p, int d) {
   return found == end ? 0 : static_cast<std::int32_t>(found - begin);
 }
 
-// Every possible draw through the table against the search, and seeded selections that each
+// Every possible draw through the index against the search, and seeded selections that each
 // take exactly one draw; where the sums rise, the first of them also against the scan over the
 // shares themselves, which checks the running sums the search reads.
 void ExpectTheSearchesSlots(Population& p, const char* what, bool indexed = true) {
   PrepareProportionalSelection(p);
-  ASSERT_EQ(!p.rouletteSlots.empty(), indexed) << what;
-  for (int d = 0; indexed && d < kRouletteDraws; ++d) {
-    ASSERT_EQ(p.rouletteSlots[d], Searched(p, d)) << what << " draw " << d;
+  const bool large = p.params.populationSize >= kRouletteIndexFrom;
+  ASSERT_EQ(!p.rouletteSlots.empty(), indexed && large) << what;
+  ASSERT_EQ(!p.rouletteBuckets.empty(), indexed && !large) << what;
+  for (int d = 0; d < kRouletteDraws; ++d) {
+    ASSERT_EQ(SlotOfDraw(p, d), Searched(p, d)) << what << " draw " << d;
   }
   const auto sums = p.cumulativeFitness.begin();
   const bool rising = std::is_sorted(sums, sums + std::max(p.cumulativeCount, std::int32_t{0}));
@@ -91,7 +93,7 @@ void ExpectTheSearchesSlots(Population& p, const char* what, bool indexed = true
 }
 
 TEST(RouletteIndexTest, EveryDrawGivesTheSlotOfTheBinarySearch) {
-  for (const std::int32_t n : {kRouletteIndexFrom, 250000}) {
+  for (const std::int32_t n : {1, 7, 1000, kRouletteIndexFrom - 1, kRouletteIndexFrom, 250000}) {
     PopulationParams params;
     params.populationSize = n;
     params.maxLength = 1;
@@ -126,18 +128,6 @@ TEST(RouletteIndexTest, EveryDrawGivesTheSlotOfTheBinarySearch) {
     slots[n / 3]->normalizedFitness = -0.5;  // sums that fall: the search stays
     ExpectTheSearchesSlots(p, "negative share", false);
   }
-}
-
-TEST(RouletteIndexTest, SmallPopulationsSearch) {
-  PopulationParams params;
-  params.populationSize = kRouletteIndexFrom - 1;
-  params.maxLength = 1;
-  params.generations = 1;
-  Population p(params);
-  for (std::int32_t i = 0; i < params.populationSize; ++i) {
-    p.Current()[i]->normalizedFitness = 1.0 / params.populationSize;
-  }
-  ExpectTheSearchesSlots(p, "small", false);
 }
 
 // Operator mixes, each bred by both breeders from equal populations over several evaluated
