@@ -81,25 +81,25 @@ std::int32_t DrawCutPosition(std::int32_t length) {
 }
 
 void FillSubtreeEnds(const Node* genes, std::int32_t length, std::int32_t* ends) {
-  // From the back, so that the ends of a Node's arguments are known when the Node is reached:
-  // each argument starts right after the end of the one before. The table is read once, not
-  // through the current problem at every Node, and the usual arities (none, one, two) choose
-  // their end without a branch that the random programs would mispredict. Only entries after
-  // p are read while p is filled (the table may come uninitialised).
-  if (length < 1) return;
+  // From the back, with the ends of the subtrees that start after p on a stack, the one at
+  // p + 1 on top: a Node of arityCode c ends where its last argument, c + 1 deep, ends, and
+  // takes its arguments' place. When the program ends before its last argument, neither it nor
+  // anything that holds it ends: -1 alone is left on the stack. No step waits on an end read
+  // from memory, and the usual arities need no branch that random programs would mispredict.
+  thread_local std::vector<std::int32_t> stack;
+  if (stack.size() <= static_cast<std::size_t>(length)) {
+    stack.resize(static_cast<std::size_t>(length) + 1);
+  }
   const NodeEntry* table = currentProblem->nodeTable.data();
-  ends[length - 1] = table[genes[length - 1]].arityCode < 0 ? length - 1 : -1;
-  for (std::int32_t p = length - 2; p >= 0; --p) {
-    const auto endAfter = [&](std::int32_t last) {
-      const std::int32_t end = ends[std::clamp(last + 1, p + 1, length - 1)];
-      return last >= 0 && last + 1 < length ? end : -1;
-    };
+  std::int32_t* const below = stack.data();
+  std::int32_t depth = 0;
+  for (std::int32_t p = length - 1; p >= 0; --p) {
     const std::int32_t code = table[genes[p]].arityCode;
-    const std::int32_t first = endAfter(p);
-    const std::int32_t second = endAfter(first);
-    std::int32_t last = code < 0 ? p : code == 0 ? first : second;
-    for (std::int32_t k = code; k >= 2 && last >= 0; --k) last = endAfter(last);
-    ends[p] = last;
+    const std::int32_t last = depth - 1 - code;  // a terminal's "last" is the free place
+    const std::int32_t end = last < 0 ? -1 : code < 0 ? p : below[last];
+    depth = last < 0 ? 1 : depth - code;
+    below[depth - 1] = end;
+    ends[p] = end;
   }
 }
 
