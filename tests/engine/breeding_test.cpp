@@ -170,37 +170,6 @@ TEST_F(BreedTest, OperatorChildrenNeverExceedMaxLengthAndEndInZeros) {
   EXPECT_LT(exact, 299);  // some trials really had to draw again
 }
 
-TEST_F(BreedTest, InvariantsHoldOverManySeededGenerations) {
-  const std::int32_t methods[] = {kProportional, kTournament, kRandom};
-  for (std::uint32_t seed = 1; seed <= 3; ++seed) {
-    PopulationParams params = SmallParams(60, 40);
-    params.selectionMethod = methods[seed - 1];
-    params.tournamentSize = 4;
-    params.crossoverRate = 0.6f;
-    params.onePointRate = 0.1f;
-    params.eliteFraction = 0.05f;  // 3 copies
-    params.maxInitialDepth = 3;
-    auto p = Filled(params, seed);
-    double previousBest = kInf;
-    std::int32_t longest = 0;
-    for (std::int32_t g = 0; g < 25; ++g) {
-      EvaluateGeneration(*p);
-      SortGeneration(*p);
-      EXPECT_LE(p->Current()[0]->rawFitness, previousBest) << "seed " << seed << " gen " << g;
-      previousBest = p->Current()[0]->rawFitness;
-      Breed(*p, g);
-      for (std::int32_t i = 0; i < 60; ++i) {
-        ASSERT_TRUE(IsSoundChild(*p->Next()[i], 40)) << "seed " << seed << " slot " << i;
-        longest = std::max(longest, p->Next()[i]->length);
-        EXPECT_TRUE(i >= 3 || ProgramOf(*p->Next()[i]) == ProgramOf(*p->Current()[i])) << i;
-      }
-      SwapGenerations(*p);
-    }
-    EXPECT_TRUE(std::isfinite(previousBest));
-    EXPECT_GT(longest, 30);  // the length bound was really pressed
-  }
-}
-
 // Series 1..6 with a window of 2: "+" and "-" at 0 and 1, X0 = 2, X1 = 3, the constants 1e200
 // at 4 and 7 at 5.
 class EvaluationTest : public ::testing::Test {

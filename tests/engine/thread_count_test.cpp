@@ -99,26 +99,6 @@ TEST(ForkedSortTest, GivesTheSerialOrderToTheByte) {
   }
 }
 
-TEST(ParallelForTest, CoversEveryIndexOnceWithSlotsOfTheCallersOwn) {
-  TestProblem problem = WavyProblem();
-  const tbb::global_control room = SevenThreadsOnAnyMachine();
-  for (int threads : {1, 2, 7}) {
-    GenerationEvaluator pool(problem.get(), threads);
-    for (std::int32_t count : {0, 1, 4, 5, 1000, 100000}) {
-      std::vector<int> visits(static_cast<std::size_t>(count), 0);
-      std::vector<std::int32_t> owner(static_cast<std::size_t>(count), -1);
-      pool.ParallelFor(count, [&](std::int32_t begin, std::int32_t end, int slot) {
-        ASSERT_GE(slot, 0);
-        ASSERT_LT(slot, threads);
-        // One thread takes everything in one call; a pool hands out chunks.
-        ASSERT_LE(end - begin, threads > 1 ? GenerationEvaluator::kMaxChunk : count);
-        for (std::int32_t i = begin; i < end; ++i) ++visits[i];
-      });
-      EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), count) << threads << " " << count;
-    }
-  }
-}
-
 // A slot is its thread's own scratch: no two bodies hold one at once. A body that throws ends
 // the loop with its exception, and the pool serves the next loop as before.
 TEST(ParallelForTest, KeepsSlotsApartAndPassesOnAThrow) {
