@@ -30,11 +30,7 @@ using test::TestProblem;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 PopulationParams SmallParams(std::int32_t size, std::int32_t maxLength = 20) {
-  PopulationParams params;
-  params.populationSize = size;
-  params.maxLength = maxLength;
-  params.generations = 3;
-  return params;
+  return {.maxLength = maxLength, .generations = 3, .populationSize = size};
 }
 
 TEST(OperatorTest, SplicesAndReproductionByExample) {
@@ -89,10 +85,8 @@ TEST(BreedingRulesTest, EliteCountsAndRateBoundariesInSinglePrecision) {
       {1000, 0.1f, 100}, {100, 0.29f, 28}, {1000, 0.01f, 9},
       {100, 1.5f, 100},  {100, -0.5f, 0},  {100, std::numeric_limits<float>::quiet_NaN(), 0}};
   for (const auto& [size, fraction, count] : elites) {
-    PopulationParams params;
-    params.populationSize = size;
-    params.eliteFraction = fraction;
-    EXPECT_EQ(EliteCount(params), count) << size << " x " << fraction;
+    EXPECT_EQ(EliteCount({.populationSize = size, .eliteFraction = fraction}), count)
+        << size << " x " << fraction;
   }
 
   using enum BreedOperation;
@@ -139,11 +133,13 @@ class BreedTest : public ::testing::Test {
 // operator's child is well formed, within maxLength and zero after its end, and the crossover
 // child is the splice at the first drawn subtrees whenever that one fits.
 TEST_F(BreedTest, OperatorChildrenNeverExceedMaxLengthAndEndInZeros) {
-  PopulationParams params = SmallParams(300, 70);
-  params.functionRatio = 0.6f;
-  params.variableRatio = 0.3f;
-  params.maxInitialDepth = 4;
-  auto p = Filled(params, 11);
+  auto p = Filled({.maxLength = 70,
+                   .maxInitialDepth = 4,
+                   .functionRatio = 0.6f,
+                   .variableRatio = 0.3f,
+                   .generations = 3,
+                   .populationSize = 300},
+                  11);
   Individual &crossed = *p->Next()[0], &mutated = *p->Next()[1], &joined = *p->Next()[2];
   int exact = 0;
   for (int trial = 0; trial < 299; ++trial) {

@@ -125,18 +125,17 @@ TEST(ParallelForTest, KeepsSlotsApartAndPassesOnAThrow) {
   }
 }
 
+// The rates leave 0.1 for reproduction.
 PopulationParams RunParams(std::uint32_t seed, std::int32_t size) {
-  PopulationParams params;
-  params.populationSize = size;
-  params.generations = 8;
-  params.maxLength = 40;
-  params.maxInitialDepth = 4;
-  params.selectionMethod = seed % 2 ? kProportional : kTournament;
-  params.crossoverRate = 0.6f;
-  params.mutationRate = 0.2f;
-  params.onePointRate = 0.1f;  // leaves 0.1 for reproduction
-  params.eliteFraction = 0.1f;
-  return params;
+  return {.maxLength = 40,
+          .maxInitialDepth = 4,
+          .generations = 8,
+          .populationSize = size,
+          .selectionMethod = seed % 2 ? kProportional : kTournament,
+          .crossoverRate = 0.6f,
+          .mutationRate = 0.2f,
+          .onePointRate = 0.1f,
+          .eliteFraction = 0.1f};
 }
 
 // Every record of every generation, slot by slot: length, genes and the raw fitness's bits.

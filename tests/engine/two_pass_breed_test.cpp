@@ -65,11 +65,7 @@ void ExpectTheSearchesSlots(Population& p, const char* what, bool indexed = true
 
 TEST(RouletteIndexTest, EveryDrawGivesTheSlotOfTheBinarySearch) {
   for (const std::int32_t n : {kRouletteIndexFrom, 250000}) {
-    PopulationParams params;
-    params.populationSize = n;
-    params.maxLength = 1;
-    params.generations = 1;
-    Population p(params);
+    Population p({.maxLength = 1, .generations = 1, .populationSize = n});
     Individual** slots = p.Current();
     const auto fill = [&](auto share) {
       double sum = 0.0;
@@ -128,17 +124,16 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
   };
   for (const BreedCase& c : cases) {
     for (std::uint32_t seed = 1; seed <= 3; ++seed) {
-      PopulationParams params;
-      params.populationSize = c.size;
-      params.maxLength = c.maxLength;
-      params.generations = 4;
-      params.maxInitialDepth = 4;
-      params.selectionMethod = c.method;
-      params.tournamentSize = 3;
-      params.crossoverRate = c.crossover;
-      params.mutationRate = c.mutation;
-      params.onePointRate = c.onePoint;
-      params.eliteFraction = c.elite;
+      const PopulationParams params{.maxLength = c.maxLength,
+                                    .maxInitialDepth = 4,
+                                    .generations = 4,
+                                    .populationSize = c.size,
+                                    .selectionMethod = c.method,
+                                    .tournamentSize = 3,
+                                    .crossoverRate = c.crossover,
+                                    .mutationRate = c.mutation,
+                                    .onePointRate = c.onePoint,
+                                    .eliteFraction = c.elite};
       Population two(params), one(params);
       GenerationEvaluator pool(problem.get(), static_cast<int>(seed * 3 - 2));  // 1, 4, 7
       currentPopulation = &two;
