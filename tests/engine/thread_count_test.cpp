@@ -1,5 +1,5 @@
-// Whatever the thread count, a run is the same bits: the pool's loops, the sort with its sides
-// forked, and the fitness that verbatim copies keep instead of being evaluated again.
+// Whatever the thread count, a run is the same bits: this holds the pool's loops and the sort with
+// its sides forked to the serial ones.
 #include <gtest/gtest.h>
 #include <tbb/global_control.h>
 
@@ -9,13 +9,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "engine/batch_eval.h"
 #include "engine/evaluation.h"
 #include "engine/gp_pop.h"
 #include "engine/misc.h"
@@ -25,7 +23,6 @@
 namespace vobrix {
 namespace {
 
-using test::SameValue;
 using test::TestProblem;
 
 std::vector<double> WavySeries() {
@@ -43,60 +40,6 @@ TestProblem WavyProblem() {
 // threads really run side by side, even on a smaller machine.
 tbb::global_control SevenThreadsOnAnyMachine() {
   return tbb::global_control(tbb::global_control::max_allowed_parallelism, 7);
-}
-
-struct Keyed {
-  std::int32_t key;
-  std::int32_t index;  // tells apart records of equal keys, which the sort does not keep in order
-};
-
-int CompareKeys(const void* a, const void* b) {
-  const std::int32_t x = static_cast<const Keyed*>(a)->key, y = static_cast<const Keyed*>(b)->key;
-  return (x > y) - (x < y);
-}
-
-bool SameBytes(const std::vector<Keyed>& a, const std::vector<Keyed>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Keyed)) == 0;
-}
-
-TEST(ForkedSortTest, GivesTheSerialOrderToTheByte) {
-  TestProblem problem = WavyProblem();
-  const tbb::global_control room = SevenThreadsOnAnyMachine();
-  GenerationEvaluator two(problem.get(), 2), seven(problem.get(), 7);
-  SeedRandom(3);
-  for (std::int32_t keys : {1, 3, 1000, 1 << 30, 0}) {  // 0: descending
-    std::vector<Keyed> input(30000);
-    for (std::int32_t i = 0; i < 30000; ++i) {
-      input[i] = {keys ? RandomBelow(keys) : 30000 - i, i};
-    }
-    std::vector<Keyed> serial = input;
-    SortRecords(serial.data(), serial.size(), sizeof(Keyed), CompareKeys);
-
-    // Forked sides run last and newest first: any order of the tasks gives the same bytes.
-    std::vector<std::function<void()>> waiting;
-    int forks = 0;
-    const SortFork later = [&](std::function<void()> task) {
-      ++forks;
-      waiting.push_back(std::move(task));
-    };
-    std::vector<Keyed> deferred = input;
-    SortRecords(deferred.data(), deferred.size(), sizeof(Keyed), CompareKeys, &later);
-    while (!waiting.empty()) {
-      std::function<void()> task = std::move(waiting.back());
-      waiting.pop_back();
-      task();
-    }
-    EXPECT_GT(forks, 0) << keys;
-    EXPECT_TRUE(SameBytes(deferred, serial)) << keys;
-
-    for (GenerationEvaluator* pool : {&two, &seven}) {
-      std::vector<Keyed> pooled = input;
-      pool->RunForked([&](const SortFork* fork) {
-        SortRecords(pooled.data(), pooled.size(), sizeof(Keyed), CompareKeys, fork);
-      });
-      EXPECT_TRUE(SameBytes(pooled, serial)) << keys << " on " << pool->threads() << " threads";
-    }
-  }
 }
 
 // A slot is its thread's own scratch: no two bodies hold one at once. A body that throws ends
@@ -188,65 +131,6 @@ TEST(ThreadCountTest, SeededRunsAreTheSameOnOneTwoAndSevenThreads) {
       EXPECT_TRUE(RunText(c.seed, c.size, c.generations, &pool) == reference)
           << "seed " << c.seed << ", " << threads << " threads";
     }
-  }
-}
-
-double FreshFitness(BatchEvaluator& batch, const Individual& individual, bool scaling) {
-  return scaling ? batch.ScaledFitness(individual.genes, individual.length).mse
-                 : batch.Fitness(individual.genes, individual.length);
-}
-
-// Elite copies and reproductions are marked, carry the fitness their genes really have, and are
-// not evaluated again; every other child is.
-TEST(KnownFitnessTest, VerbatimCopiesKeepTheirParentsFitnessAndAreNotEvaluatedAgain) {
-  TestProblem problem = WavyProblem();
-  for (bool scaling : {false, true}) {
-    Population p(RunParams(7, 500));
-    Population* const previous = currentPopulation;
-    currentPopulation = &p;
-    SeedRandom(7);
-    FillInitialGeneration(p);
-    GenerationEvaluator pool(problem.get(), 2, scaling);
-    BatchEvaluator batch(problem.get());
-    for (std::int32_t g = 0; g < 5; ++g) {
-      EvaluateGeneration(p, &pool);
-      SortGeneration(p, &pool);
-      Breed(p, g);
-      SwapGenerations(p);
-      int known = 0;
-      for (std::int32_t i = 0; i < 500; ++i) {
-        const Individual& child = *p.Current()[i];
-        if (!child.fitnessKnown) continue;
-        ++known;
-        ASSERT_TRUE(SameValue(child.rawFitness, FreshFitness(batch, child, scaling))) << i;
-      }
-      // 50 elite copies and about a tenth of the other 450 slots reproduced.
-      EXPECT_GE(known, 60) << g;
-      EXPECT_LE(known, 140) << g;
-    }
-    // A stand-in value survives evaluation where the mark is, on both evaluation paths.
-    constexpr double kStandIn = -7.0;
-    for (std::int32_t i = 0; i < 500; ++i) {
-      Individual& child = *p.Current()[i];
-      child.rawFitness = child.fitnessKnown ? kStandIn : -1.0;
-    }
-    std::vector<bool> marked;
-    for (std::int32_t i = 0; i < 500; ++i) marked.push_back(p.Current()[i]->fitnessKnown);
-    if (scaling) {
-      pool.ComputeRawFitness(p);
-    } else {
-      ComputeRawFitness(p);
-    }
-    for (std::int32_t i = 0; i < 500; ++i) {
-      const Individual& child = *p.Current()[i];
-      EXPECT_FALSE(child.fitnessKnown) << i;
-      if (marked[i]) {
-        EXPECT_EQ(child.rawFitness, kStandIn) << i;
-      } else {
-        EXPECT_TRUE(SameValue(child.rawFitness, FreshFitness(batch, child, scaling))) << i;
-      }
-    }
-    currentPopulation = previous;
   }
 }
 
