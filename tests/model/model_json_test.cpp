@@ -13,12 +13,7 @@
 namespace vobrix::model {
 namespace {
 
-std::uint64_t Bits(double v) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &v, sizeof v);
-  return bits;
-}
-
+using test::Bits;
 using test::C;
 using test::F;
 using test::X;
