@@ -1,5 +1,6 @@
 // Whatever the thread count, a run is the same bits: this holds the pool's loops and the sort with
-// its sides forked to the serial ones.
+// its sides forked to the serial ones. And the fitness that verbatim copies keep instead of being
+// evaluated again.
 #include <gtest/gtest.h>
 #include <tbb/global_control.h>
 
@@ -14,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/batch_eval.h"
 #include "engine/evaluation.h"
 #include "engine/gp_pop.h"
 #include "engine/misc.h"
@@ -23,6 +25,7 @@
 namespace vobrix {
 namespace {
 
+using test::SameValue;
 using test::TestProblem;
 
 std::vector<double> WavySeries() {
@@ -131,6 +134,65 @@ TEST(ThreadCountTest, SeededRunsAreTheSameOnOneTwoAndSevenThreads) {
       EXPECT_TRUE(RunText(c.seed, c.size, c.generations, &pool) == reference)
           << "seed " << c.seed << ", " << threads << " threads";
     }
+  }
+}
+
+double FreshFitness(BatchEvaluator& batch, const Individual& individual, bool scaling) {
+  return scaling ? batch.ScaledFitness(individual.genes, individual.length).mse
+                 : batch.Fitness(individual.genes, individual.length);
+}
+
+// Elite copies and reproductions are marked, carry the fitness their genes really have, and are
+// not evaluated again; every other child is.
+TEST(KnownFitnessTest, VerbatimCopiesKeepTheirParentsFitnessAndAreNotEvaluatedAgain) {
+  TestProblem problem = WavyProblem();
+  for (bool scaling : {false, true}) {
+    Population p(RunParams(7, 500));
+    Population* const previous = currentPopulation;
+    currentPopulation = &p;
+    SeedRandom(7);
+    FillInitialGeneration(p);
+    GenerationEvaluator pool(problem.get(), 2, scaling);
+    BatchEvaluator batch(problem.get());
+    for (std::int32_t g = 0; g < 5; ++g) {
+      EvaluateGeneration(p, &pool);
+      SortGeneration(p, &pool);
+      Breed(p, g);
+      SwapGenerations(p);
+      int known = 0;
+      for (std::int32_t i = 0; i < 500; ++i) {
+        const Individual& child = *p.Current()[i];
+        if (!child.fitnessKnown) continue;
+        ++known;
+        ASSERT_TRUE(SameValue(child.rawFitness, FreshFitness(batch, child, scaling))) << i;
+      }
+      // 50 elite copies and about a tenth of the other 450 slots reproduced.
+      EXPECT_GE(known, 60) << g;
+      EXPECT_LE(known, 140) << g;
+    }
+    // A stand-in value survives evaluation where the mark is, on both evaluation paths.
+    constexpr double kStandIn = -7.0;
+    for (std::int32_t i = 0; i < 500; ++i) {
+      Individual& child = *p.Current()[i];
+      child.rawFitness = child.fitnessKnown ? kStandIn : -1.0;
+    }
+    std::vector<bool> marked;
+    for (std::int32_t i = 0; i < 500; ++i) marked.push_back(p.Current()[i]->fitnessKnown);
+    if (scaling) {
+      pool.ComputeRawFitness(p);
+    } else {
+      ComputeRawFitness(p);
+    }
+    for (std::int32_t i = 0; i < 500; ++i) {
+      const Individual& child = *p.Current()[i];
+      EXPECT_FALSE(child.fitnessKnown) << i;
+      if (marked[i]) {
+        EXPECT_EQ(child.rawFitness, kStandIn) << i;
+      } else {
+        EXPECT_TRUE(SameValue(child.rawFitness, FreshFitness(batch, child, scaling))) << i;
+      }
+    }
+    currentPopulation = previous;
   }
 }
 
