@@ -194,16 +194,15 @@ TEST(GrowthOddsTest, SettingsThatCannotCloseAreRefusedAndHardOnesStillBreed) {
   test::ResetCurrentPopulation reset;
   // A function ratio of 0.9998 leaves a terminal to 7 draws in 32768: a regrowth closes
   // after thousands of attempts, which a bound of 10,000 tries often cut short.
-  PopulationParams hard;
-  hard.populationSize = 40;
-  hard.maxLength = 30;
-  hard.functionRatio = 0.9998f;
-  hard.variableRatio = 0.0001f;
-  hard.maxInitialDepth = 2;
-  hard.selectionMethod = kRandom;
-  hard.crossoverRate = 0.0f;
-  hard.mutationRate = 1.0f;
-  hard.eliteFraction = 0.0f;
+  const PopulationParams hard{.maxLength = 30,
+                              .maxInitialDepth = 2,
+                              .functionRatio = 0.9998f,
+                              .variableRatio = 0.0001f,
+                              .populationSize = 40,
+                              .selectionMethod = kRandom,
+                              .crossoverRate = 0.0f,
+                              .mutationRate = 1.0f,
+                              .eliteFraction = 0.0f};
   EXPECT_LT(ExpectedGrowthWork(0.9998f, 2, 30, {1, 1}).mutation, 1e6);
   Population population(hard);
   currentPopulation = &population;

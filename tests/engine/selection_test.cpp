@@ -33,13 +33,12 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 std::unique_ptr<Population> WithFitness(const std::vector<double>& fitness,
                                         std::int32_t method = kProportional,
                                         std::int32_t tournamentSize = 6) {
-  PopulationParams params;
-  params.populationSize = static_cast<std::int32_t>(fitness.size());
-  params.maxLength = 10;
-  params.generations = 1;
-  params.selectionMethod = method;
-  params.tournamentSize = tournamentSize;
-  auto p = std::make_unique<Population>(params);
+  auto p = std::make_unique<Population>(
+      PopulationParams{.maxLength = 10,
+                       .generations = 1,
+                       .populationSize = static_cast<std::int32_t>(fitness.size()),
+                       .selectionMethod = method,
+                       .tournamentSize = tournamentSize});
   for (std::size_t i = 0; i < fitness.size(); ++i) {
     p->Current()[i]->normalizedFitness = fitness[i];
     p->Current()[i]->length = 1;
@@ -149,13 +148,12 @@ TEST(TournamentSelectionTest, FavoursTheFitterAndTheEarliestDrawnWinsAmongEquals
 // child would pass maxLength; it never cuts a replacement short.
 TEST(SubtreeMutationTest, ReplacementNeverOverTheLimitAndChildNeverOverMaxLength) {
   TestProblem problem({kAdd, kMultiply, kSin, kCos}, 3, {0.5, 2.0});
-  PopulationParams params;
-  params.functionRatio = 0.6f;  // long replacements are common
-  params.variableRatio = 0.3f;
-  params.populationSize = 1;
-  params.generations = 1;
-  params.maxLength = 10;
-  Population holder(params);
+  // Long replacements are common.
+  Population holder({.maxLength = 10,
+                     .functionRatio = 0.6f,
+                     .variableRatio = 0.3f,
+                     .generations = 1,
+                     .populationSize = 1});
   test::ResetCurrentPopulation reset;
   currentPopulation = &holder;
   const std::vector<Node> parent = {0, 1, 4, 5, 2, 3, 6};  // + (* X0 X1) (sin (cos X2))

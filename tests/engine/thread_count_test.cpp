@@ -1,5 +1,6 @@
-// Whatever the thread count, a run is the same bits: the pool's loops, the sort with its sides
-// forked, and the fitness that verbatim copies keep instead of being evaluated again.
+// Whatever the thread count, a run is the same bits: this holds the pool's loops and the sort with
+// its sides forked to the serial ones. And the fitness that verbatim copies keep instead of being
+// evaluated again.
 #include <gtest/gtest.h>
 #include <tbb/global_control.h>
 
@@ -9,7 +10,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -45,80 +45,6 @@ tbb::global_control SevenThreadsOnAnyMachine() {
   return tbb::global_control(tbb::global_control::max_allowed_parallelism, 7);
 }
 
-struct Keyed {
-  std::int32_t key;
-  std::int32_t index;  // tells apart records of equal keys, which the sort does not keep in order
-};
-
-int CompareKeys(const void* a, const void* b) {
-  const std::int32_t x = static_cast<const Keyed*>(a)->key, y = static_cast<const Keyed*>(b)->key;
-  return (x > y) - (x < y);
-}
-
-bool SameBytes(const std::vector<Keyed>& a, const std::vector<Keyed>& b) {
-  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(Keyed)) == 0;
-}
-
-TEST(ForkedSortTest, GivesTheSerialOrderToTheByte) {
-  TestProblem problem = WavyProblem();
-  const tbb::global_control room = SevenThreadsOnAnyMachine();
-  GenerationEvaluator two(problem.get(), 2), seven(problem.get(), 7);
-  SeedRandom(3);
-  for (std::int32_t keys : {1, 3, 1000, 1 << 30, 0}) {  // 0: descending
-    std::vector<Keyed> input(30000);
-    for (std::int32_t i = 0; i < 30000; ++i) {
-      input[i] = {keys ? RandomBelow(keys) : 30000 - i, i};
-    }
-    std::vector<Keyed> serial = input;
-    SortRecords(serial.data(), serial.size(), sizeof(Keyed), CompareKeys);
-
-    // Forked sides run last and newest first: any order of the tasks gives the same bytes.
-    std::vector<std::function<void()>> waiting;
-    int forks = 0;
-    const SortFork later = [&](std::function<void()> task) {
-      ++forks;
-      waiting.push_back(std::move(task));
-    };
-    std::vector<Keyed> deferred = input;
-    SortRecords(deferred.data(), deferred.size(), sizeof(Keyed), CompareKeys, &later);
-    while (!waiting.empty()) {
-      std::function<void()> task = std::move(waiting.back());
-      waiting.pop_back();
-      task();
-    }
-    EXPECT_GT(forks, 0) << keys;
-    EXPECT_TRUE(SameBytes(deferred, serial)) << keys;
-
-    for (GenerationEvaluator* pool : {&two, &seven}) {
-      std::vector<Keyed> pooled = input;
-      pool->RunForked([&](const SortFork* fork) {
-        SortRecords(pooled.data(), pooled.size(), sizeof(Keyed), CompareKeys, fork);
-      });
-      EXPECT_TRUE(SameBytes(pooled, serial)) << keys << " on " << pool->threads() << " threads";
-    }
-  }
-}
-
-TEST(ParallelForTest, CoversEveryIndexOnceWithSlotsOfTheCallersOwn) {
-  TestProblem problem = WavyProblem();
-  const tbb::global_control room = SevenThreadsOnAnyMachine();
-  for (int threads : {1, 2, 7}) {
-    GenerationEvaluator pool(problem.get(), threads);
-    for (std::int32_t count : {0, 1, 4, 5, 1000, 100000}) {
-      std::vector<int> visits(static_cast<std::size_t>(count), 0);
-      std::vector<std::int32_t> owner(static_cast<std::size_t>(count), -1);
-      pool.ParallelFor(count, [&](std::int32_t begin, std::int32_t end, int slot) {
-        ASSERT_GE(slot, 0);
-        ASSERT_LT(slot, threads);
-        // One thread takes everything in one call; a pool hands out chunks.
-        ASSERT_LE(end - begin, threads > 1 ? GenerationEvaluator::kMaxChunk : count);
-        for (std::int32_t i = begin; i < end; ++i) ++visits[i];
-      });
-      EXPECT_EQ(std::count(visits.begin(), visits.end(), 1), count) << threads << " " << count;
-    }
-  }
-}
-
 // A slot is its thread's own scratch: no two bodies hold one at once. A body that throws ends
 // the loop with its exception, and the pool serves the next loop as before.
 TEST(ParallelForTest, KeepsSlotsApartAndPassesOnAThrow) {
@@ -145,18 +71,17 @@ TEST(ParallelForTest, KeepsSlotsApartAndPassesOnAThrow) {
   }
 }
 
+// The rates leave 0.1 for reproduction.
 PopulationParams RunParams(std::uint32_t seed, std::int32_t size) {
-  PopulationParams params;
-  params.populationSize = size;
-  params.generations = 8;
-  params.maxLength = 40;
-  params.maxInitialDepth = 4;
-  params.selectionMethod = seed % 2 ? kProportional : kTournament;
-  params.crossoverRate = 0.6f;
-  params.mutationRate = 0.2f;
-  params.onePointRate = 0.1f;  // leaves 0.1 for reproduction
-  params.eliteFraction = 0.1f;
-  return params;
+  return {.maxLength = 40,
+          .maxInitialDepth = 4,
+          .generations = 8,
+          .populationSize = size,
+          .selectionMethod = seed % 2 ? kProportional : kTournament,
+          .crossoverRate = 0.6f,
+          .mutationRate = 0.2f,
+          .onePointRate = 0.1f,
+          .eliteFraction = 0.1f};
 }
 
 // Every record of every generation, slot by slot: length, genes and the raw fitness's bits.

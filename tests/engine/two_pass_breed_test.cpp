@@ -1,6 +1,6 @@
 // Breeding in two passes against breeding in one: the same children and the same generator
-// state for every selection method and operator mix, the parents' tables against the walks
-// they replace, and the roulette's table against the binary search it stands in front of.
+// state for every selection method and operator mix (which also holds the parents' tables to the
+// walks they replace), and the roulette's index against the binary search it stands in front of.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,33 +27,6 @@ using test::TestProblem;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
-
-// Random Node sequences, well formed or not: every start either ends where the walk ends or
-// has no end in both, and the open counts are the walk's running sums.
-TEST(ParentTablesTest, EndsAndOpenCountsAreTheWalks) {
-  TestProblem problem({kAdd, kMultiply, kSin, kCos}, 2, {1.0});
-  SeedRandom(11);
-  std::vector<std::int32_t> ends, opens;
-  int noEnd = 0;
-  for (int trial = 0; trial < 3000; ++trial) {
-    const std::int32_t length = 1 + RandomBelow(trial % 3 == 0 ? 8 : 120);
-    std::vector<Node> genes(static_cast<std::size_t>(length));
-    for (Node& n : genes) n = RandomBelow(7);
-    ends.assign(genes.size(), -7);
-    opens.assign(genes.size(), -7);
-    FillSubtreeEnds(genes.data(), length, ends.data());
-    FillOpenCounts(genes.data(), length, opens.data());
-    std::int32_t open = 0;
-    for (std::int32_t s = 0; s < length; ++s) {
-      const std::optional<std::int32_t> walked = SubtreeEnd(genes.data(), length, s);
-      ASSERT_EQ(ends[s], walked.value_or(-1)) << "trial " << trial << " start " << s;
-      noEnd += walked ? 0 : 1;
-      open += problem.get().nodeTable[genes[s]].arityCode;
-      ASSERT_EQ(opens[s], open) << "trial " << trial << " position " << s;
-    }
-  }
-  EXPECT_GT(noEnd, 1000);  // malformed programs really were among them
-}
 
 // The slot the plain binary search gives for the u of Rand15 draw d.
 std::int32_t Searched(const Population& p, int d) {
@@ -94,11 +67,7 @@ void ExpectTheSearchesSlots(Population& p, const char* what, bool indexed = true
 
 TEST(RouletteIndexTest, EveryDrawGivesTheSlotOfTheBinarySearch) {
   for (const std::int32_t n : {1, 7, 1000, kRouletteIndexFrom - 1, kRouletteIndexFrom, 250000}) {
-    PopulationParams params;
-    params.populationSize = n;
-    params.maxLength = 1;
-    params.generations = 1;
-    Population p(params);
+    Population p({.maxLength = 1, .generations = 1, .populationSize = n});
     Individual** slots = p.Current();
     const auto fill = [&](auto share) {
       double sum = 0.0;
@@ -157,17 +126,16 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
   };
   for (const BreedCase& c : cases) {
     for (std::uint32_t seed = 1; seed <= 3; ++seed) {
-      PopulationParams params;
-      params.populationSize = c.size;
-      params.maxLength = c.maxLength;
-      params.generations = 4;
-      params.maxInitialDepth = 4;
-      params.selectionMethod = c.method;
-      params.tournamentSize = 3;
-      params.crossoverRate = c.crossover;
-      params.mutationRate = c.mutation;
-      params.onePointRate = c.onePoint;
-      params.eliteFraction = c.elite;
+      const PopulationParams params{.maxLength = c.maxLength,
+                                    .maxInitialDepth = 4,
+                                    .generations = 4,
+                                    .populationSize = c.size,
+                                    .selectionMethod = c.method,
+                                    .tournamentSize = 3,
+                                    .crossoverRate = c.crossover,
+                                    .mutationRate = c.mutation,
+                                    .onePointRate = c.onePoint,
+                                    .eliteFraction = c.elite};
       Population two(params), one(params);
       GenerationEvaluator pool(problem.get(), static_cast<int>(seed * 3 - 2));  // 1, 4, 7
       currentPopulation = &two;

@@ -18,29 +18,10 @@ namespace {
 
 using test::C;
 using test::F;
+using test::Members;
 using test::X;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// Window 1; member k's program is programs[k].
-Model Members(const std::vector<std::vector<ModelNode>>& programs, std::optional<Clip> clip) {
-  Model m;
-  m.windowSize = 1;
-  m.functions = {kAdd, kSubtract, kMultiply, kDivide};
-  m.clip = clip;
-  m.ensemble = Ensemble{static_cast<std::int32_t>(programs.size()), {}, {}};
-  for (std::size_t k = 0; k < programs.size(); ++k) {
-    MemberModel member;
-    member.number = static_cast<std::int32_t>(k + 1);
-    member.seed = 1000u + static_cast<std::uint32_t>(k);
-    member.generation = static_cast<std::int32_t>(k);
-    member.program = programs[k];
-    member.trainingMse = 0.5 + static_cast<double>(k);
-    member.holdoutMse = 0.1 * static_cast<double>(k);
-    m.ensemble->members.push_back(member);
-  }
-  return m;
-}
 
 // y + 1, 2y, y: for y = 1 the values 2, 2, 1; for y = 3 the values 4, 6, 3.
 Model ThreeMembers(std::optional<Clip> clip) {

@@ -25,19 +25,12 @@ namespace {
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+using test::Bits;
 using test::C;
 using test::F;
+using test::Members;
+using test::OneProgram;
 using test::X;
-
-Model OneProgram(std::vector<ModelNode> program, std::int32_t window,
-                 std::vector<int> functions = {kAdd, kSubtract, kMultiply, kDivide, kSin, kCos,
-                                               kTan, kLn, kLog10, kSqrt}) {
-  Model m;
-  m.windowSize = window;
-  m.functions = std::move(functions);
-  m.populations = {{std::move(program), 0.0, {}}};
-  return m;
-}
 
 TEST(ExportTest, FormsSpellTheProgramWithFullPrecisionConstants) {
   const struct {
@@ -172,21 +165,6 @@ std::vector<Case> RandomCases() {
   return cases;
 }
 
-// Members of window 1 combined by their median, with a clip when given.
-Model EnsembleOf(const std::vector<std::vector<ModelNode>>& programs, std::optional<Clip> clip) {
-  Model m = OneProgram({X(0)}, 1);
-  m.populations.clear();
-  m.clip = clip;
-  m.ensemble = Ensemble{static_cast<std::int32_t>(programs.size()), {}, {}};
-  for (std::size_t k = 0; k < programs.size(); ++k) {
-    MemberModel member;
-    member.number = static_cast<std::int32_t>(k + 1);
-    member.program = programs[k];
-    m.ensemble->members.push_back(member);
-  }
-  return m;
-}
-
 // The model differenced at the lags, with windows of its inputs: ordinary values and a few of
 // NastyWindow's.
 Case Differenced(Model m, std::vector<std::int32_t> lags) {
@@ -231,31 +209,24 @@ std::vector<Case> EdgeCases() {
   for (double t : ties) rounding.windows.push_back({t});
   Model clipped = OneProgram({F(kMultiply), X(0), C(3.0)}, 1);
   Model differencedEnsemble =
-      EnsembleOf({{F(kAdd), X(0), C(0.5)}, {F(kDivide), C(1.0), X(0)}, {X(0)}}, Clip{-4.0, 4.0});
+      Members({{F(kAdd), X(0), C(0.5)}, {F(kDivide), C(1.0), X(0)}, {X(0)}}, Clip{-4.0, 4.0});
   clipped.clip = Clip{-1.0, 2.0};
-  return {
-      {OneProgram(deep, 1), {{0.25}, {-7.5}, {1e17}}},
-      {OneProgram(long_sum, 1), {{0.0}, {3.0}, {-1e300}}},
-      rounding,
-      {clipped, {{0.5}, {1.0}, {-5.0}, {kNaN}, {kInf}, {-kInf}}},
-      {EnsembleOf({{F(kAdd), X(0), C(1.0)}, {F(kMultiply), X(0), C(2.0)}, {X(0)}}, Clip{0.0, 3.0}),
-       {{1.0}, {3.0}, {kNaN}, {-7.0}, {0.75}}},
-      // An even count, -0 beside +0 and NaN among numbers: the order of the sort matters.
-      {EnsembleOf({{X(0)},
-                   {F(kMultiply), X(0), C(-1.0)},
-                   {F(kAdd), X(0), C(1.0)},
-                   {F(kDivide), X(0), C(0.0)}},
-                  std::nullopt),
-       {{0.0}, {2.0}, {kNaN}, {-0.0}, {kInf}}},
-      Differenced(differencedEnsemble, {1, 12}),
-      // Lags 1, 2, 3: a zero coefficient among the others, which the sums must skip.
-      Differenced(OneProgram({F(kAdd), X(1), F(kMultiply), X(0), C(0.5)}, 2), {1, 2, 3})};
-}
-
-std::uint64_t Bits(double v) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &v, sizeof v);
-  return bits;
+  return {{OneProgram(deep, 1), {{0.25}, {-7.5}, {1e17}}},
+          {OneProgram(long_sum, 1), {{0.0}, {3.0}, {-1e300}}},
+          rounding,
+          {clipped, {{0.5}, {1.0}, {-5.0}, {kNaN}, {kInf}, {-kInf}}},
+          {Members({{F(kAdd), X(0), C(1.0)}, {F(kMultiply), X(0), C(2.0)}, {X(0)}}, Clip{0.0, 3.0}),
+           {{1.0}, {3.0}, {kNaN}, {-7.0}, {0.75}}},
+          // An even count, -0 beside +0 and NaN among numbers: the order of the sort matters.
+          {Members({{X(0)},
+                    {F(kMultiply), X(0), C(-1.0)},
+                    {F(kAdd), X(0), C(1.0)},
+                    {F(kDivide), X(0), C(0.0)}},
+                   std::nullopt),
+           {{0.0}, {2.0}, {kNaN}, {-0.0}, {kInf}}},
+          Differenced(differencedEnsemble, {1, 12}),
+          // Lags 1, 2, 3: a zero coefficient among the others, which the sums must skip.
+          Differenced(OneProgram({F(kAdd), X(1), F(kMultiply), X(0), C(0.5)}, 2), {1, 2, 3})};
 }
 
 // The engine's answer for every window of every case, as the programs print them.

@@ -13,12 +13,7 @@
 namespace vobrix::model {
 namespace {
 
-std::uint64_t Bits(double v) {
-  std::uint64_t bits = 0;
-  std::memcpy(&bits, &v, sizeof v);
-  return bits;
-}
-
+using test::Bits;
 using test::C;
 using test::F;
 using test::X;
@@ -106,7 +101,6 @@ TEST(ModelJsonTest, HostileFilesGiveOneErrorNamingTheField) {
     std::string text;
     std::string message;
   } cases[] = {
-      {"", "not valid JSON"},
       {"{\"format\": \"vobrix-model\", ", "not valid JSON"},
       {"[]", "the file: must be an object"},
       {With("format", ""), "format: missing"},
@@ -143,11 +137,9 @@ TEST(ModelJsonTest, HostileFilesGiveOneErrorNamingTheField) {
       {With("populations", Program("[\"sin\", \"X0\"]")),
        "populations[0].program[0]: \"sin\" is not in the model's functions"},
       {With("populations", Program("[\"nan\"]")), "program[0]: unknown symbol \"nan\""},
-      {With("populations", Program("[\"inf\"]")), "program[0]: unknown symbol \"inf\""},
       {With("populations", Program("[\"1e999\"]")), "program[0]: unknown symbol \"1e999\""},
       {With("populations", Program("[1e999]")), "not valid JSON"},
       {With("populations", Program("[null]")), "populations[0].program[0]: must be a text"},
-      {With("populations", Program("[[\"X0\"]]")), "populations[0].program[0]: must be a text"},
       {With("populations", Program("\"X0\"")), "populations[0].program: must be an array"},
       {With("populations", "[{\"program\": [\"X0\"]}]"), "populations[0].trainingMse: missing"},
       {With("populations", "[{\"program\": [\"X0\"], \"trainingMse\": \"-1\"}]"),
@@ -232,15 +224,14 @@ TEST(ModelJsonTest, FilesThatCannotBeOpenedOrWrittenAreNamed) {
   const std::string path = vobrix::testing::ScratchPath("vobrix_model_test.json").string();
   WriteModelFile(FullModel(), path);
   EXPECT_EQ(ReadModelFile(path), FullModel());
-  for (const std::string& bad : {std::string("/nonexistent/dir/m.json")}) {
-    try {
-      ReadModelFile(bad);
-      ADD_FAILURE();
-    } catch (const ModelError& e) {
-      EXPECT_NE(std::string(e.what()).find(bad + ": cannot be opened"), std::string::npos);
-    }
-    EXPECT_THROW(WriteModelFile(FullModel(), bad), ModelError);
+  const std::string bad = "/nonexistent/dir/m.json";
+  try {
+    ReadModelFile(bad);
+    ADD_FAILURE();
+  } catch (const ModelError& e) {
+    EXPECT_NE(std::string(e.what()).find(bad + ": cannot be opened"), std::string::npos);
   }
+  EXPECT_THROW(WriteModelFile(FullModel(), bad), ModelError);
 }
 
 TEST(ModelTest, ChoosesTheLowestValidationErrorOrTrainingErrorOrTheRequestedPopulation) {

@@ -8,6 +8,7 @@
 #include "engine/batch_eval.h"
 #include "engine/init.h"
 #include "engine/misc.h"
+#include "nodes.h"
 #include "problem/normalize.h"
 #include "problem/problem.h"
 #include "problem/textconv.h"
@@ -16,6 +17,7 @@ namespace vobrix::model {
 namespace {
 
 using Kind = ModelNode::Kind;
+using test::OneProgram;
 
 bool SameValue(double a, double b) {
   if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
@@ -81,14 +83,6 @@ TEST(PredictorTest, GivesTheRunsPredictionsAndErrorOnTheOriginalData) {
   }
 }
 
-Model Linear(std::vector<ModelNode> program, std::int32_t window = 2) {
-  Model m;
-  m.windowSize = window;
-  m.functions = {kAdd, kSubtract, kMultiply, kDivide, kSin};
-  m.populations = {{std::move(program), 0.0, {}}};
-  return m;
-}
-
 TEST(PredictorTest, ForecastFeedsEachPredictionBackAsTheNewestValue) {
   // X1 + (X1 - X0) continues a straight line.
   const std::vector<ModelNode> line = {{Kind::Function, kAdd, 0},
@@ -97,7 +91,7 @@ TEST(PredictorTest, ForecastFeedsEachPredictionBackAsTheNewestValue) {
                                        {Kind::Variable, 1, 0},
                                        {Kind::Variable, 0, 0}};
   const std::vector<double> series = {1, 2, 3, 4, 5, 6};
-  const Predictor plain(Linear(line), 0);
+  const Predictor plain(OneProgram(line, 2), 0);
   const SeriesPrediction p = plain.Predict(series);
   EXPECT_EQ(p.predictions, (std::vector<double>{3, 4, 5, 6}));
   EXPECT_EQ(p.mse, 0.0);
@@ -106,7 +100,7 @@ TEST(PredictorTest, ForecastFeedsEachPredictionBackAsTheNewestValue) {
 
   // Normalized and scaled: the forecast is the one-window prediction applied step by step, and
   // the one-window prediction is the series prediction of that window.
-  Model scaled = Linear(line);
+  Model scaled = OneProgram(line, 2);
   scaled.normalization = Normalization{0.5, 7.25};
   scaled.scaling = LinearScaling{0.01, 0.97};
   const Predictor predictor(scaled, 0);
@@ -124,7 +118,7 @@ TEST(PredictorTest, ForecastFeedsEachPredictionBackAsTheNewestValue) {
   EXPECT_NE(forecast[0], 7.0);  // the scaling took part
 
   // a + b * P in the run's units.
-  Model affine = Linear({{Kind::Variable, 0, 0}}, 1);
+  Model affine = OneProgram({{Kind::Variable, 0, 0}}, 1);
   affine.scaling = LinearScaling{1.0, 2.0};
   EXPECT_EQ(Predictor(affine, 0).Predict({1, 2, 3}).predictions, (std::vector<double>{3, 5}));
   // A population's own a and b come before the model's; one without keeps the model's.
@@ -135,12 +129,14 @@ TEST(PredictorTest, ForecastFeedsEachPredictionBackAsTheNewestValue) {
 }
 
 TEST(PredictorTest, RefusesWhatItCannotEvaluate) {
-  const Predictor p(Linear({{Kind::Variable, 1, 0}}), 0);
+  const Predictor p(OneProgram({{Kind::Variable, 1, 0}}, 2), 0);
   EXPECT_THROW(p.Predict({1, 2}), ModelError);
   EXPECT_THROW(p.Forecast({1}, 2), ModelError);
   EXPECT_THROW(p.Forecast({1, 2}, -1), ModelError);
-  EXPECT_THROW(Predictor(Linear({{Kind::Variable, 2, 0}}), 0), ModelError);  // beyond the window
-  EXPECT_THROW(Predictor(Linear({{Kind::Variable, 0, 0}}), 1), ModelError);  // no population 2
+  EXPECT_THROW(Predictor(OneProgram({{Kind::Variable, 2, 0}}, 2), 0),
+               ModelError);  // beyond the window
+  EXPECT_THROW(Predictor(OneProgram({{Kind::Variable, 0, 0}}, 2), 1),
+               ModelError);  // no population 2
 }
 
 }  // namespace

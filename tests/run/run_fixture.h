@@ -32,12 +32,8 @@ inline std::vector<CellRow> SeriesRows(int firstX, int n, int offset = 0) {
 }
 
 inline PopulationParams SmallParams(int generations, int size = 20) {
-  PopulationParams params;
-  params.generations = generations;
-  params.populationSize = size;
-  params.maxLength = 40;
-  params.maxInitialDepth = 3;
-  return params;
+  return {
+      .maxLength = 40, .maxInitialDepth = 3, .generations = generations, .populationSize = size};
 }
 
 class RunScenario : public ::testing::Test {

@@ -149,11 +149,6 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
        "\"Function\" of population 2 must be at most 1: above it no draw gives a terminal, so "
        "subtree mutation could never close a new subtree.",
        &TForm1::TabSheet3, 1},
-      {[](TForm1& f) {
-         f.Panel(0).populationSize->setText("2000000000");
-         f.Edit8->setText("2000000000");
-       },
-       "Memory Allocation Error!!!!", &TForm1::TabSheet3},
       // Each population fits alone, the two together do not: the larger one's panel is shown.
       {[](TForm1& f) {
          f.ComboBox1->setCurrentText("2");
