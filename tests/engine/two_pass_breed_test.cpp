@@ -8,6 +8,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/evaluation.h"
@@ -27,6 +28,33 @@ using test::TestProblem;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Random Node sequences, well formed or not: every start either ends where the walk ends or
+// has no end in both, and the open counts are the walk's running sums.
+TEST(ParentTablesTest, EndsAndOpenCountsAreTheWalks) {
+  TestProblem problem({kAdd, kMultiply, kSin, kCos}, 2, {1.0});
+  SeedRandom(11);
+  std::vector<std::int32_t> ends, opens;
+  int noEnd = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    const std::int32_t length = 1 + RandomBelow(trial % 3 == 0 ? 8 : 120);
+    std::vector<Node> genes(static_cast<std::size_t>(length));
+    for (Node& n : genes) n = RandomBelow(7);
+    ends.assign(genes.size(), -7);
+    opens.assign(genes.size(), -7);
+    FillSubtreeEnds(genes.data(), length, ends.data());
+    FillOpenCounts(genes.data(), length, opens.data());
+    std::int32_t open = 0;
+    for (std::int32_t s = 0; s < length; ++s) {
+      const std::optional<std::int32_t> walked = SubtreeEnd(genes.data(), length, s);
+      ASSERT_EQ(ends[s], walked.value_or(-1)) << "trial " << trial << " start " << s;
+      noEnd += walked ? 0 : 1;
+      open += problem.get().nodeTable[genes[s]].arityCode;
+      ASSERT_EQ(opens[s], open) << "trial " << trial << " position " << s;
+    }
+  }
+  EXPECT_GT(noEnd, 1000);  // malformed programs really were among them
+}
 
 // The slot the plain binary search gives for the u of Rand15 draw d.
 std::int32_t Searched(const Population& p, int d) {
