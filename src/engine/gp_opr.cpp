@@ -86,6 +86,7 @@ void FillSubtreeEnds(const Node* genes, std::int32_t length, std::int32_t* ends)
   // takes its arguments' place. When the program ends before its last argument, neither it nor
   // anything that holds it ends: -1 alone is left on the stack. No step waits on an end read
   // from memory, and the usual arities need no branch that random programs would mispredict.
+  if (length < 1) return;
   thread_local std::vector<std::int32_t> stack;
   if (stack.size() <= static_cast<std::size_t>(length)) {
     stack.resize(static_cast<std::size_t>(length) + 1);
