@@ -174,13 +174,13 @@ double RouletteUnit(int d) {
   return static_cast<double>(static_cast<float>(UnitOfDraw(d)));
 }
 
-std::int32_t SearchCumulative(const Population& p, double u) {
-  // The shares are never negative, so the sums never decrease: the first sum above u is where
-  // the scan would have stopped.
-  const double* begin = p.cumulativeFitness.data();
-  const double* end = begin + p.cumulativeCount;
-  const double* found = std::upper_bound(begin, end, u);
-  return found == end ? 0 : static_cast<std::int32_t>(found - begin);
+// The first slot in [from, to) whose running sum exceeds u, or `to` when none does, as a slot
+// (0 when that is past every sum). The shares are never negative, so the sums never decrease:
+// over all the sums, the first above u is where the scan would have stopped.
+std::int32_t SearchCumulative(const Population& p, double u, std::int32_t from, std::int32_t to) {
+  const double* sums = p.cumulativeFitness.data();
+  const double* found = std::upper_bound(sums + from, sums + to, u);
+  return found == sums + p.cumulativeCount ? 0 : static_cast<std::int32_t>(found - sums);
 }
 
 // Draws per bucket of the smaller populations' index: about one slot per bucket at 1,000.
@@ -198,7 +198,7 @@ void MergeDraws(const Population& p, int step, std::vector<std::int32_t>& out) {
   }
 }
 
-// Large populations: rouletteSlots[d] = SearchCumulative(RouletteUnit(d)) for every draw d.
+// Large populations: rouletteSlots[d] = the search's slot for every draw d.
 // Smaller ones: where the search stops for the first draw of every bucket, and then
 // cumulativeCount; a draw's slot lies between its bucket's bound and the next one's.
 void FillRouletteIndex(Population& p) {
@@ -240,13 +240,11 @@ void PrepareProportionalSelection(Population& p) {
 std::int32_t SlotOfDraw(const Population& p, int d) {
   if (p.cumulativeCount < 0) return ProportionalSlotByScan(p, static_cast<float>(UnitOfDraw(d)));
   if (!p.rouletteSlots.empty()) return p.rouletteSlots[static_cast<std::size_t>(d)];
-  if (p.rouletteBuckets.empty()) return SearchCumulative(p, RouletteUnit(d));
+  if (p.rouletteBuckets.empty()) return SearchCumulative(p, RouletteUnit(d), 0, p.cumulativeCount);
   // The sums at or after the bucket's upper bound all exceed u: the search is over the bucket.
   const auto bucket = static_cast<std::size_t>(d / kRouletteBucketDraws);
-  const double* sums = p.cumulativeFitness.data();
-  const double* found = std::upper_bound(sums + p.rouletteBuckets[bucket],
-                                         sums + p.rouletteBuckets[bucket + 1], RouletteUnit(d));
-  return found == sums + p.cumulativeCount ? 0 : static_cast<std::int32_t>(found - sums);
+  return SearchCumulative(p, RouletteUnit(d), p.rouletteBuckets[bucket],
+                          p.rouletteBuckets[bucket + 1]);
 }
 
 std::int32_t SelectProportional(const Population& p) {
