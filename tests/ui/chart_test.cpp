@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <numeric>
 #include <random>
 
 #include "fake_seam.h"
@@ -142,30 +143,27 @@ TEST(ChartDecimationTest, KeepsEachColumnsExtremesAndBothEnds) {
   for (const auto& [n, columns] :
        {std::pair<std::size_t, int>{200'000, 800}, {10'000, 97}, {4'001, 1000}, {3'333, 7}}) {
     const auto points = Noise(n, static_cast<unsigned>(n));
-    const double minX = 0, maxX = static_cast<double>(n - 1);
-    const auto kept = DecimatedIndexes(points, minX, maxX, columns);
+    const double maxX = static_cast<double>(n - 1);
+    const auto kept = DecimatedIndexes(points, 0, maxX, columns);
     ASSERT_FALSE(kept.empty());
     EXPECT_EQ(kept.front(), 0u);
     EXPECT_EQ(kept.back(), n - 1);
     EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end()));
     EXPECT_LE(kept.size(), 4u * static_cast<std::size_t>(columns) + 2);
     // Per column the lowest and highest Y of the whole series are drawn.
-    std::vector<double> low(columns + 1, INFINITY), high(columns + 1, -INFINITY);
-    std::vector<double> keptLow = low, keptHigh = high;
-    const auto column = [&](double x) {
-      return std::min(static_cast<int>(std::floor((x - minX) * columns / (maxX - minX))),
-                      columns - 1);
+    const auto extremes = [&](const std::vector<std::size_t>& indexes) {
+      std::vector<std::pair<double, double>> lowHigh(columns, {INFINITY, -INFINITY});
+      for (std::size_t i : indexes) {
+        auto& [low, high] =
+            lowHigh[std::min(static_cast<int>(points[i].x * columns / maxX), columns - 1)];
+        low = std::min(low, points[i].y);
+        high = std::max(high, points[i].y);
+      }
+      return lowHigh;
     };
-    for (const auto& p : points) {
-      low[column(p.x)] = std::min(low[column(p.x)], p.y);
-      high[column(p.x)] = std::max(high[column(p.x)], p.y);
-    }
-    for (std::size_t i : kept) {
-      keptLow[column(points[i].x)] = std::min(keptLow[column(points[i].x)], points[i].y);
-      keptHigh[column(points[i].x)] = std::max(keptHigh[column(points[i].x)], points[i].y);
-    }
-    EXPECT_EQ(keptLow, low) << n;
-    EXPECT_EQ(keptHigh, high) << n;
+    std::vector<std::size_t> all(n);
+    std::iota(all.begin(), all.end(), 0u);
+    EXPECT_EQ(extremes(kept), extremes(all)) << n;
   }
 }
 
@@ -250,32 +248,10 @@ TEST(QtChartAxesTest, ALongSeriesIsDrawnDecimatedAndKeptWhole) {
 
 // ---- The window ---------------------------------------------------------------------------
 
-class ChartWindowTest : public ::testing::Test {
- public:
-  void SetUp() override {
-    form = testing::MakeShownForm();
-    form->seedSource = [] { return 4711u; };
-    std::vector<CellRow> training, validation;
-    for (int k = 0; k < 60; ++k) {
-      CellRow row{std::to_string(k), FormatGeneral(10 + 3 * std::sin(0.4 * k) + 0.1 * k, 6)};
-      (k < 48 ? training : validation).push_back(row);
-    }
-    FillGrid(*form->StringGrid1, training);
-    FillGrid(*form->StringGrid3, validation);
-  }
-  void Run(int size, int generations) {
-    form->ComboBox1->setCurrentText("1");
-    form->Panel(0).populationSize->setText(QString::number(size));
-    form->Panel(0).generation->setText(QString::number(generations));
-    form->BitBtn2Click();
-    ASSERT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("|").toStdString();
-    for (QtChart* chart : {form->Chart2, form->Form5()->Chart2, form->Chart4}) chart->Flush();
-  }
-  std::unique_ptr<TForm1> form;
-};
+using ChartWindowTest = testing::SineWindowTest;
 
 TEST_F(ChartWindowTest, APopulationOfOneStaysOnTheFitnessChart) {
-  Run(1, 12);
+  Run({{1, 12}});
   for (QtChart* chart : {form->Chart2, form->Form5()->Chart2}) {
     ASSERT_GT(chart->PointCount(0), 0);
     for (int s = 0; s < chart->SeriesCount(); ++s) {
@@ -300,7 +276,7 @@ TEST_F(ChartWindowTest, BaselinesAreTheCommandLinesAndTheBestIsComparedWithPersi
   const QString summary = dir.filePath("summary.json");
   WriteDataFile(train, GridRows(*form->StringGrid1));
   WriteDataFile(valid, GridRows(*form->StringGrid3));
-  Run(20, 3);
+  Run({{20, 3}});
   RunCli({"run", "--train", train, "--validation", valid, "--pop-size", "5", "--generations", "1",
           "--seed", "1", "--quiet", "--summary", summary});
   QFile file(summary);
@@ -328,28 +304,28 @@ TEST_F(ChartWindowTest, BaselinesAreTheCommandLinesAndTheBestIsComparedWithPersi
 // both charts; a run without a horizon takes them away again. (That the values are `predict`'s
 // is checked through the files the Results menu saves.)
 TEST_F(ChartWindowTest, TheForecastIsDrawnAfterTheDataAndLeavesWithTheHorizon) {
-  Run(30, 4);
+  Run({{30, 4}});
   const int rows = form->StringGrid5->RowCount();  // without a horizon: no forecast
-  EXPECT_EQ(rows, 60 - 5);
+  EXPECT_EQ(rows, 50 - 5);
   const int series = form->Chart4->SeriesCount() - 1;  // the forecast's
   EXPECT_EQ(form->Chart4->PointCount(series), 0);
 
   form->Forecast->HorizonBox()->setValue(7);
-  Run(30, 4);
+  Run({{30, 4}});
   ASSERT_EQ(form->StringGrid5->RowCount(), rows + 7);
   ASSERT_EQ(form->Chart4->PointCount(series), 7);
   ASSERT_EQ(form->Form4()->Chart1->PointCount(form->Form4()->Chart1->SeriesCount() - 1), 7);
-  EXPECT_EQ(form->StringGrid5->Cell(0, rows - 1), "59");
+  EXPECT_EQ(form->StringGrid5->Cell(0, rows - 1), "49");
   for (int k = 0; k < 7; ++k) {
     const toolkit::ChartPoint point = form->Chart4->Points(series)[static_cast<std::size_t>(k)];
-    EXPECT_EQ(form->StringGrid5->Cell(0, rows + k), std::to_string(60 + k));
-    EXPECT_EQ(point.x, 60.0 + k);
+    EXPECT_EQ(form->StringGrid5->Cell(0, rows + k), std::to_string(50 + k));
+    EXPECT_EQ(point.x, 50.0 + k);
     EXPECT_EQ(form->StringGrid5->Cell(1, rows + k), FormatGeneral(point.y, 15)) << k;
   }
   EXPECT_EQ(form->Chart4->Series(series)->pen().style(), Qt::DashLine);
 
   form->Forecast->HorizonBox()->setValue(0);
-  Run(30, 2);
+  Run({{30, 2}});
   EXPECT_EQ(form->StringGrid5->RowCount(), rows);
   EXPECT_EQ(form->Chart4->PointCount(series), 0);
 }

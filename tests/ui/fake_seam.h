@@ -23,6 +23,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "problem/problem.h"
@@ -85,6 +86,8 @@ struct SineRows {
 };
 SineRows MakeSineRows();
 
+// Writes the file anew with these bytes.
+void WriteFile(const QString& path, const QByteArray& contents);
 // Writes the rows as a data file, one "x<TAB>y" line each.
 void WriteDataFile(const QString& path, const std::vector<CellRow>& rows);
 
@@ -100,6 +103,17 @@ inline int ExitStatus(const std::function<void()>& action) {
   }
   return -1;
 }
+
+// A shown main window drawing the seed 20240 and holding MakeSineRows' data.
+class SineWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  // Shows one panel per (population size, generations) pair and sets them.
+  void SetPopulations(const std::vector<std::pair<int, int>>& sizeAndGenerations);
+  // Sets the populations, presses Start and draws the charts; the run shows no message.
+  void Run(const std::vector<std::pair<int, int>>& sizeAndGenerations);
+  std::unique_ptr<TForm1> form;
+};
 
 // A fresh, hidden main window per test; the seam is cleared after its creation.
 class FormTest : public ::testing::Test {

@@ -49,18 +49,24 @@ class ForecastDialogTest : public ::testing::Test {
     ASSERT_TRUE(dialog->Start());
     ASSERT_TRUE(dialog->Running());
   }
+  // Runs a forecast that must finish.
+  void RunToTheEnd() {
+    QSignalSpy ended(dialog, &ForecastDialog::forecastEnded);
+    ASSERT_TRUE(dialog->Start());
+    ASSERT_TRUE(ended.wait(kEndMs));
+    ASSERT_EQ(dialog->Result().outcome, ForecastResult::Outcome::Finished)
+        << dialog->Result().message;
+  }
   std::unique_ptr<TForm1> form;
   ForecastDialog* dialog = nullptr;
 };
 
-TEST_F(ForecastDialogTest, TheMenuEntryShowsOneDialog) {
+// The menu entry shows one dialog, which refuses what it cannot run.
+TEST_F(ForecastDialogTest, TheMenuEntryShowsOneDialogThatRefusesWhatItCannotRun) {
   EXPECT_TRUE(dialog->isVisible());
   form->Forecast1->trigger();
   EXPECT_EQ(form->findChildren<ForecastDialog*>().size(), 1);
   EXPECT_FALSE(dialog->cancelButton->isEnabled() || dialog->saveButton->isEnabled());
-}
-
-TEST_F(ForecastDialogTest, RefusesWhatItCannotRun) {
   const struct {
     const char* name;
     std::function<void()> arrange;
@@ -155,17 +161,6 @@ TEST_F(ForecastDialogTest, ClosingTheDialogOrTheWindowCancelsAndWaits) {
   SUCCEED();
 }
 
-// What the differencing field says is what the model gets: "none" where the default differences
-// these data (see below).
-TEST_F(ForecastDialogTest, TheDifferencingFieldDecides) {
-  dialog->difference->setText("none");
-  QSignalSpy ended(dialog, &ForecastDialog::forecastEnded);
-  ASSERT_TRUE(dialog->Start());
-  ASSERT_TRUE(ended.wait(kEndMs));
-  ASSERT_EQ(dialog->Result().outcome, ForecastResult::Outcome::Finished);
-  EXPECT_EQ(dialog->Result().forecast.model.difference, std::vector<std::int32_t>{});
-}
-
 // The population-0 rows of the command line's predictions: part and x -> predicted.
 std::map<std::pair<QString, double>, double> EnsembleRows(const QString& csv) {
   std::map<std::pair<QString, double>, double> rows;
@@ -177,20 +172,13 @@ std::map<std::pair<QString, double>, double> EnsembleRows(const QString& csv) {
 }
 
 TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
-  QSignalSpy ended(dialog, &ForecastDialog::forecastEnded);
-  ASSERT_TRUE(dialog->Start());
-  ASSERT_TRUE(ended.wait(kEndMs));
-  ASSERT_EQ(dialog->Result().outcome, ForecastResult::Outcome::Finished)
-      << dialog->Result().message;
+  RunToTheEnd();
 
   QTemporaryDir dir;
   const QString predictions = dir.filePath("p.csv"), model = dir.filePath("m.json");
-  QProcess cli;
-  cli.start(VOBRIX_CLI,
-            {"forecast", "--train", kTrain, "--validation", kValid, "--seed", "7", "--runs", "2",
-             "--budget", "0.3", "--horizon", "6", "--predictions", predictions, "--model", model});
-  ASSERT_TRUE(cli.waitForFinished(kEndMs));
-  ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  testing::RunCli({"forecast", "--train", kTrain, "--validation", kValid, "--seed", "7", "--runs",
+                   "2", "--budget", "0.3", "--horizon", "6", "--predictions", predictions,
+                   "--model", model});
   QFile csv(predictions);
   ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
   const auto expected = EnsembleRows(QString::fromUtf8(csv.readAll()));
@@ -226,6 +214,12 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
   dialog->chooseModelPath = [] { return std::nullopt; };
   dialog->saveButton->click();
   EXPECT_EQ(fakeSeam().messages.size(), 1);
+
+  // What the differencing field says is what the model gets: "none" where the default
+  // differences these data.
+  dialog->difference->setText("none");
+  RunToTheEnd();
+  EXPECT_EQ(dialog->Result().forecast.model.difference, std::vector<std::int32_t>{});
 }
 
 }  // namespace

@@ -11,7 +11,10 @@
 
 #include "fake_seam.h"
 #include "problem/textconv.h"
+#include "run/gp.h"
+#include "run/grid_rows.h"
 #include "ui/qt_toolkit.h"
+#include "ui/unit5.h"
 
 namespace vobrix::ui::testing {
 FakeSeam& fakeSeam() {
@@ -38,10 +41,40 @@ SineRows MakeSineRows() {
   return rows;
 }
 
-void WriteDataFile(const QString& path, const std::vector<CellRow>& rows) {
+void SineWindowTest::SetUp() {
+  form = MakeShownForm();
+  form->seedSource = [] { return 20240u; };
+  populationReports.fill("");
+  const auto [training, validation] = MakeSineRows();
+  FillGrid(*form->StringGrid1, training);
+  FillGrid(*form->StringGrid3, validation);
+}
+
+void SineWindowTest::SetPopulations(const std::vector<std::pair<int, int>>& sizeAndGenerations) {
+  form->ComboBox1->setCurrentText(QString::number(sizeAndGenerations.size()));
+  for (std::size_t i = 0; i < sizeAndGenerations.size(); ++i) {
+    form->Panel(int(i)).populationSize->setText(QString::number(sizeAndGenerations[i].first));
+    form->Panel(int(i)).generation->setText(QString::number(sizeAndGenerations[i].second));
+  }
+}
+
+void SineWindowTest::Run(const std::vector<std::pair<int, int>>& sizeAndGenerations) {
+  SetPopulations(sizeAndGenerations);
+  form->BitBtn2Click();
+  ASSERT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("|").toStdString();
+  for (QtChart* chart : {form->Chart2, form->Form5()->Chart2, form->Chart4}) chart->Flush();
+}
+
+void WriteFile(const QString& path, const QByteArray& contents) {
   QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
-  for (const CellRow& row : rows) file.write((row.x + "\t" + row.y + "\n").c_str());
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+  file.write(contents);
+}
+
+void WriteDataFile(const QString& path, const std::vector<CellRow>& rows) {
+  QByteArray contents;
+  for (const CellRow& row : rows) contents += (row.x + "\t" + row.y + "\n").c_str();
+  WriteFile(path, contents);
 }
 
 QByteArray RunCli(const QStringList& arguments) {

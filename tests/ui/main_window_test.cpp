@@ -66,26 +66,24 @@ TEST_F(FormTest, KeyCaptionsInitialStatesAndMenus) {
   EXPECT_EQ(fakeSeam().urls, QList<QUrl>{QUrl(QString::fromLatin1(kWebPage))});
 }
 
-struct Counts {
-  int start = 0, stop = 0;
+// A shown window whose Start and Stop only count their presses.
+class ShortcutTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = MakeShownForm();
+    form->hooks.start = [this] { ++starts; };
+    form->hooks.stop = [this] { ++stops; };
+  }
+  std::unique_ptr<TForm1> form;
+  int starts = 0, stops = 0;
 };
 
-Counts& Hook(TForm1& form) {
-  static Counts counts;
-  counts = Counts{};
-  form.hooks.start = [] { ++counts.start; };
-  form.hooks.stop = [] { ++counts.stop; };
-  return counts;
-}
-
-TEST(ShortcutTest, HiddenAndDisabledEntriesTakeTheirKeys) {
-  auto form = MakeShownForm();
-  Counts& counts = Hook(*form);
+TEST_F(ShortcutTest, HiddenAndDisabledEntriesTakeTheirKeys) {
   QLineEdit* edit = form->Edit10;
   edit->setFocus();
   ASSERT_TRUE(edit->hasFocus());
   QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);  // its entry is never shown
-  EXPECT_EQ(counts.start, 1);
+  EXPECT_EQ(starts, 1);
   QTest::keyClick(edit, Qt::Key_T, Qt::ControlModifier);
   EXPECT_EQ(fakeSeam().dialogs, 1);  // the training loader's open dialog
 
@@ -104,38 +102,36 @@ TEST(ShortcutTest, HiddenAndDisabledEntriesTakeTheirKeys) {
 
   form->BitBtn2->setEnabled(false);  // as the run driver leaves it
   QTest::keyClick(edit, Qt::Key_S, Qt::ControlModifier);
-  EXPECT_EQ(counts.start, 1);
+  EXPECT_EQ(starts, 1);
 }
 
-TEST(ShortcutTest, EnterAndEscFollowTheButtonKinds) {
-  auto form = MakeShownForm();
-  Counts& counts = Hook(*form);
+TEST_F(ShortcutTest, EnterAndEscFollowTheButtonKinds) {
   form->Edit10->setFocus();  // not on the results page: Enter presses nothing
   QTest::keyClick(form->Edit10, Qt::Key_Return);
-  EXPECT_EQ(counts.start, 0);
+  EXPECT_EQ(starts, 0);
 
   form->PageControl1->setCurrentWidget(form->TabSheet4);
   QLineEdit* edit = form->Edit16;
   edit->setFocus();
   QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(counts.start, 1);
+  EXPECT_EQ(starts, 1);
   QTest::keyClick(edit, Qt::Key_Escape);  // Stop is disabled
-  EXPECT_EQ(counts.stop, 0);
+  EXPECT_EQ(stops, 0);
 
   // Running: Start disabled, Stop enabled with the No kind.
   form->BitBtn2->setEnabled(false);
   form->BitBtn1->setEnabled(true);
   QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_EQ(counts.start, 1);
+  EXPECT_EQ(starts, 1);
   QTest::keyClick(edit, Qt::Key_Escape);
-  EXPECT_EQ(counts.stop, 1);
+  EXPECT_EQ(stops, 1);
 
   // Stopped: Resume with the OK kind; Enter presses it, Esc does nothing.
   form->BitBtn1->SetKind(toolkit::ButtonKind::Ok);
   QTest::keyClick(edit, Qt::Key_Escape);
-  EXPECT_EQ(counts.stop, 1);
+  EXPECT_EQ(stops, 1);
   QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(counts.stop, 2);
+  EXPECT_EQ(stops, 2);
 }
 
 TEST(SecondaryWindowTest, ChartWindowsKeepTheirPointsAndAboutOkShowsTheMainWindow) {

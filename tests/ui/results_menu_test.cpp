@@ -32,44 +32,33 @@ QByteArray ReadAll(const QString& path) {
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-class ResultsMenuTest : public ::testing::Test {
+class ResultsMenuTest : public testing::SineWindowTest {
  public:
   void SetUp() override {
-    form = testing::MakeShownForm();
-    form->seedSource = [] { return 20240u; };
+    SineWindowTest::SetUp();
     menu = form->Results();
     auto [training, validation] = testing::MakeSineRows();
-    FillGrid(*form->StringGrid1, training);
-    FillGrid(*form->StringGrid3, validation);
-    train = dir.filePath("train.txt");
-    valid = dir.filePath("valid.txt");
-    both = dir.filePath("both.txt");
-    WriteDataFile(train, training);
-    WriteDataFile(valid, validation);
+    WriteDataFile(train = dir.filePath("train.txt"), training);
+    WriteDataFile(valid = dir.filePath("valid.txt"), validation);
     training.insert(training.end(), validation.begin(), validation.end());
-    WriteDataFile(both, training);
+    WriteDataFile(both = dir.filePath("both.txt"), training);
     // Every dialog answers with the next path given, and remembers the filter chosen.
-    menu->dialogs.save = [this](QWidget*, const QString&, const QString&, QString* filter) {
-      if (chooseFilter) *filter = *chooseFilter;
-      return Next();
+    const auto next = [this]() -> std::optional<QString> {
+      if (paths.isEmpty()) return std::nullopt;
+      return paths.takeFirst();
     };
-    menu->dialogs.open = [this](QWidget*, const QString&, const QString&) { return Next(); };
-  }
-  std::optional<QString> Next() {
-    if (paths.isEmpty()) return std::nullopt;
-    return paths.takeFirst();
+    menu->dialogs.save = [this, next](QWidget*, const QString&, const QString&, QString* filter) {
+      if (chooseFilter) *filter = *chooseFilter;
+      return next();
+    };
+    menu->dialogs.open = [next](QWidget*, const QString&, const QString&) { return next(); };
   }
   // Two populations, the second by tournament over sin as well: settings that differ from
   // the defaults wherever the file has a field to get wrong.
   void SetUpRun() {
-    form->ComboBox1->setCurrentText("2");
+    SetPopulations({{30, 4}, {25, 6}});
     form->CheckListBox1->item(kSin)->setCheckState(Qt::Checked);
     form->Edit12->setText("200");
-    const std::pair<const char*, const char*> sizes[] = {{"30", "4"}, {"25", "6"}};
-    for (int i = 0; i < 2; ++i) {
-      form->Panel(i).populationSize->setText(sizes[i].first);
-      form->Panel(i).generation->setText(sizes[i].second);
-    }
     form->Panel(1).selectionMethod->SetItemIndex(1);
     form->Panel(1).crossover->setText("0.6");
     form->Panel(1).onePointMutation->setText("0.1");
@@ -100,7 +89,6 @@ class ResultsMenuTest : public ::testing::Test {
   QString train, valid, both;
   QStringList paths;
   std::optional<QString> chooseFilter;
-  std::unique_ptr<TForm1> form;
   ResultsMenu* menu = nullptr;
 };
 
@@ -231,26 +219,18 @@ TEST_F(ResultsMenuTest, ABadFileIsRefusedWithNothingChanged) {
   form->BitBtn2Click();
   const std::string memo = form->Memo1->Text(), cell = form->StringGrid5->Cell(1, 3);
   const model::Model before = *menu->CurrentModel();
-  const std::pair<const char*, const char*> files[] = {
-      {"{\"format\": \"vobrix-model\"", "model"},
+  const std::tuple<const char*, const char*, void (ResultsMenu::*)()> files[] = {
+      {"{\"format\": \"vobrix-model\"", "model", &ResultsMenu::OpenModelClick},
       {R"({"format": "vobrix-settings", "version": 1, "problem": {"functions": ["+"],
           "constants": "10", "window": "5", "range": {"low": "-1", "high": "1"}},
           "populations": 1, "panels": [{"populationSize": "ten"}]})",
-       "panels[0].populationSize"}};
+       "panels[0].populationSize", &ResultsMenu::OpenSettingsClick}};
   const PanelTexts panel = form->PanelTextsOf(1);
-  for (const auto& [text, field] : files) {
-    const QString path = dir.filePath("bad.json");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(text);
-    file.close();
+  for (const auto& [text, field, open] : files) {
+    paths = {dir.filePath("bad.json")};
+    testing::WriteFile(paths[0], text);
     fakeSeam().Clear();
-    paths = {path};
-    if (std::string(field) == "model") {
-      menu->OpenModelClick();
-    } else {
-      menu->OpenSettingsClick();
-    }
+    (menu->*open)();
     ASSERT_EQ(fakeSeam().messages.size(), 1) << field;
     EXPECT_TRUE(fakeSeam().messages[0].contains(field)) << fakeSeam().messages[0].toStdString();
   }

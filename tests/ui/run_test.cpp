@@ -6,7 +6,6 @@
 
 #include "fake_seam.h"
 #include "run/gp.h"
-#include "run/grid_rows.h"
 #include "ui/data_hint.h"
 #include "ui/unit5.h"
 
@@ -15,23 +14,8 @@ namespace {
 
 using testing::fakeSeam;
 
-class RunTest : public ::testing::Test {
+class RunTest : public testing::SineWindowTest {
  public:
-  void SetUp() override {
-    form = testing::MakeShownForm();
-    form->seedSource = [] { return 20240u; };
-    populationReports.fill("");
-    const auto [training, validation] = testing::MakeSineRows();
-    FillGrid(*form->StringGrid1, training);
-    FillGrid(*form->StringGrid3, validation);
-  }
-  void SetPopulations(const std::vector<std::pair<int, int>>& sizeAndGenerations) {
-    form->ComboBox1->setCurrentText(QString::number(sizeAndGenerations.size()));
-    for (std::size_t i = 0; i < sizeAndGenerations.size(); ++i) {
-      form->Panel(int(i)).populationSize->setText(QString::number(sizeAndGenerations[i].first));
-      form->Panel(int(i)).generation->setText(QString::number(sizeAndGenerations[i].second));
-    }
-  }
   void ExpectIdle() {
     EXPECT_TRUE(form->Session() == nullptr && !form->Running());
     EXPECT_TRUE(form->BitBtn2->isEnabled() && !form->BitBtn1->isEnabled());
@@ -43,18 +27,10 @@ class RunTest : public ::testing::Test {
     for (int i = 0; i < series; ++i) counts.push_back(chart->PointCount(i));
     return counts;
   }
-  std::vector<double> Ys(QtChart* chart, int series) {
-    std::vector<double> ys;
-    for (const auto& point : chart->Points(series)) ys.push_back(point.y);
-    return ys;
-  }
-  std::unique_ptr<TForm1> form;
 };
 
 TEST_F(RunTest, TwoPopulationsThenOneFillEveryReport) {
-  SetPopulations({{30, 3}, {20, 5}});
-  form->BitBtn2Click();
-  EXPECT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("|").toStdString();
+  Run({{30, 3}, {20, 5}});
   EXPECT_EQ(form->PageControl1->currentWidget(), form->TabSheet4);
   ExpectIdle();
   EXPECT_EQ(form->Label31->text() + " " + form->Label48->text(), "No1:\u30003 / 3 No2:\u30005 / 5");
@@ -87,10 +63,13 @@ TEST_F(RunTest, TwoPopulationsThenOneFillEveryReport) {
 }
 
 TEST_F(RunTest, StopWaitsAndResumeGoesOnAsIfNeverStopped) {
-  SetPopulations({{30, 4}, {30, 4}});
-  form->BitBtn2Click();
-  const auto uninterrupted = Ys(form->Chart2, 2);
-
+  Run({{30, 4}, {30, 4}});
+  const auto ys = [&] {
+    std::vector<double> ys;
+    for (const auto& point : form->Chart2->Points(2)) ys.push_back(point.y);
+    return ys;
+  };
+  const auto uninterrupted = ys();
   QString paused;  // the caption, the progress and whether the controls are locked
   QTimer::singleShot(0, form.get(), [&] {
     form->BitBtn1->click();  // Stop, after population 1's first step
@@ -107,7 +86,7 @@ TEST_F(RunTest, StopWaitsAndResumeGoesOnAsIfNeverStopped) {
   form->BitBtn2Click();
   EXPECT_EQ(paused, "Resume 1 1");
   EXPECT_TRUE(form->BitBtn1->text() == "Stop" && form->BitBtn1->Kind() == toolkit::ButtonKind::No);
-  EXPECT_EQ(Ys(form->Chart2, 2), uninterrupted);
+  EXPECT_EQ(ys(), uninterrupted);
   ExpectIdle();
 }
 
@@ -118,16 +97,18 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
     QWidget* TForm1::*page;
     int panel = 0;
   };
+  const auto twoPanels = [](TForm1& f, const char* edit13, const char* edit24) {
+    f.ComboBox1->setCurrentText("2");
+    f.Edit13->setText(edit13);
+    f.PageControl2->setCurrentIndex(1);
+    f.Edit24->setText(edit24);
+  };
   const std::vector<Case> cases{
       {[](TForm1& f) { f.StringGrid1->SetCell(1, 3, ""); },
        "Loaded Training Data contains Invalid Value.\nRow 4, Y is empty.", &TForm1::TabSheet1},
-      {[](TForm1& f) {
-         f.ComboBox1->setCurrentText("2");
-         f.Edit13->setText("0.9");  // ratio bad in No1, rate bad in No2
-         f.PageControl2->setCurrentIndex(1);
-         f.Edit24->setText("0.9");
-       },
-       "The sum of operation rate must be 1.0", &TForm1::TabSheet3, 1},
+      // The ratio is bad in No1, the rate in No2: rates are checked first.
+      {[&](TForm1& f) { twoPanels(f, "0.9", "0.9"); }, "The sum of operation rate must be 1.0",
+       &TForm1::TabSheet3, 1},
       {[](TForm1& f) { f.Edit14->setText("0.6"); }, "The sum of initial node ratio must be 1.0",
        &TForm1::TabSheet3},
       {[](TForm1& f) { f.StringGrid3->SetCell(0, 4, "99"); },
@@ -171,6 +152,7 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
        &TForm1::TabSheet1},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.message.toStdString());
     SetUp();
     c.set(*form);
     form->Memo1->SetText("old");
@@ -178,8 +160,8 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
     fakeSeam().Clear();
     form->BitBtn2Click();
     EXPECT_EQ(fakeSeam().messages, QStringList{c.message});
-    EXPECT_EQ(form->PageControl1->currentWidget(), (*form).*c.page) << c.message.toStdString();
-    EXPECT_EQ(form->PageControl2->currentIndex(), c.panel) << c.message.toStdString();
+    EXPECT_EQ(form->PageControl1->currentWidget(), (*form).*c.page);
+    EXPECT_EQ(form->PageControl2->currentIndex(), c.panel);
     EXPECT_EQ(form->Memo1->Text(), "");
     EXPECT_EQ(form->Chart2->PointCount(0), 0);
     ExpectIdle();
@@ -191,31 +173,28 @@ TEST_F(RunTest, StartRefusesWhatCannotRunAndStaysIdle) {
             "0.70 0.10 0.9");
 }
 
+// A close, an exit or an error inside a step ends the run and gives every control back.
 TEST_F(RunTest, ClosingOrExitingDuringARunEndsItFirst) {
-  SetPopulations({{30, 50}});
-  QTimer::singleShot(0, form.get(), [&] {
-    form->BitBtn1->click();
-    QTimer::singleShot(10, form.get(), [&] { form->close(); });  // while paused
-  });
-  form->BitBtn2Click();
-  EXPECT_EQ(form->Chart2->PointCount(0), 1);
-  EXPECT_FALSE(form->isVisible());
-  ExpectIdle();
-
-  SetUp();
-  SetPopulations({{30, 50}});
-  QTimer::singleShot(0, form.get(), [&] { form->Exit1->trigger(); });
-  EXPECT_EQ(testing::ExitStatus([&] { form->BitBtn2Click(); }), 0);
-  EXPECT_EQ(form->Chart2->PointCount(0), 1);
-
-  // An error inside a step ends the run and gives every control back.
-  SetUp();
-  SetPopulations({{30, 50}});
-  QTimer::singleShot(0, form.get(), [&] { form->StringGrid3->SetCell(1, 2, "x"); });
-  form->BitBtn2Click();
-  ASSERT_EQ(fakeSeam().messages.size(), 1);
-  EXPECT_TRUE(fakeSeam().messages[0].contains("\"x\""));
-  ExpectIdle();
+  const std::function<void()> leave[] = {
+      [&] {
+        form->BitBtn1->click();
+        QTimer::singleShot(10, form.get(), [&] { form->close(); });  // while paused
+      },
+      [&] { form->Exit1->trigger(); }, [&] { form->StringGrid3->SetCell(1, 2, "x"); }};
+  for (int k = 0; k < 3; ++k) {
+    SetUp();
+    SetPopulations({{30, 50}});
+    QTimer::singleShot(0, form.get(), leave[k]);
+    EXPECT_EQ(testing::ExitStatus([&] { form->BitBtn2Click(); }), k == 1 ? 0 : -1) << k;
+    ExpectIdle();
+    if (k < 2) {
+      EXPECT_EQ(form->Chart2->PointCount(0), 1) << k;
+      EXPECT_TRUE(k != 0 || !form->isVisible()) << "the close hid it";
+    } else {
+      ASSERT_EQ(fakeSeam().messages.size(), 1);
+      EXPECT_TRUE(fakeSeam().messages[0].contains("\"x\""));
+    }
+  }
 }
 
 }  // namespace
