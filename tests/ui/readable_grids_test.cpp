@@ -40,23 +40,14 @@ std::vector<CellRow> Series(int first, int count) {
   return rows;
 }
 
-TEST(ReadableGrids, AFourPopulationRunShowsEveryPredictionWhole) {
-  auto form = testing::MakeShownForm();
-  form->seedSource = [] { return 7u; };
-  FillGrid(*form->StringGrid1, Series(0, 200));
-  FillGrid(*form->StringGrid3, Series(200, 20));
-  form->ComboBox1->setCurrentText("4");
-  for (int i = 0; i < 4; ++i) {
-    form->Panel(i).populationSize->setText("30");
-    form->Panel(i).generation->setText("2");
-  }
-  form->BitBtn2Click();
-  ASSERT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("; ").toStdString();
+using ReadableGridsRun = testing::SineWindowTest;
+
+TEST_F(ReadableGridsRun, AFourPopulationRunShowsEveryPredictionWhole) {
+  Run({{30, 2}, {30, 2}, {30, 2}, {30, 2}});
   QApplication::processEvents();
   ASSERT_EQ(form->StringGrid5->ColCount(), 5);
   ASSERT_GT(form->StringGrid5->Cell(4, 0).size(), 6u);  // long texts, in a 36-pixel column
   EXPECT_EQ(CutShort(form->StringGrid5), QStringList{});
-  EXPECT_EQ(CutShort(form->StringGrid1), QStringList{});  // X up to 199
 }
 
 TEST(ReadableGrids, ColumnsFollowTheirTextsAndTheDataGridsTheirColumns) {
