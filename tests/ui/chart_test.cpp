@@ -28,7 +28,6 @@ namespace {
 
 using testing::fakeSeam;
 using testing::RunCli;
-using testing::WriteDataFile;
 
 std::string Label(const TickPlan& plan, AxisRange range, double value) {
   char text[64];
@@ -207,14 +206,10 @@ TEST(QtChartAxesTest, TheVerticalAxisHoldsEveryPointLinearOrLogarithmic) {
   for (int s = 0; s < 2; ++s) {
     EXPECT_TRUE(Holds(chart.LeftAxis()->min(), chart.LeftAxis()->max(), chart.Points(s)));
   }
-  // Round ticks for the plot's height, labelled without an exponent.
+  // Round ticks, few enough for the plot's height, labelled without an exponent.
   const QValueAxis* axis = chart.LeftAxis();
   EXPECT_EQ(axis->tickType(), QValueAxis::TicksDynamic);
-  const int ticks = static_cast<int>(std::floor(7.5 / axis->tickInterval())) + 1;
-  EXPECT_TRUE(ticks >= 2 && ticks <= 10) << ticks;
-  EXPECT_TRUE(axis->tickInterval() == 1.0 || axis->tickInterval() == 2.0 ||
-              axis->tickInterval() == 5.0 || axis->tickInterval() == 0.5)
-      << axis->tickInterval();
+  EXPECT_TRUE(QList<double>({1, 2, 5}).contains(axis->tickInterval())) << axis->tickInterval();
   EXPECT_TRUE(axis->labelFormat().endsWith('f')) << axis->labelFormat().toStdString();
 
   chart.SetLogScale(true);
@@ -271,11 +266,7 @@ TEST_F(ChartWindowTest, APopulationOfOneStaysOnTheFitnessChart) {
 }
 
 TEST_F(ChartWindowTest, BaselinesAreTheCommandLinesAndTheBestIsComparedWithPersistence) {
-  QTemporaryDir dir;
-  const QString train = dir.filePath("train.txt"), valid = dir.filePath("valid.txt");
   const QString summary = dir.filePath("summary.json");
-  WriteDataFile(train, GridRows(*form->StringGrid1));
-  WriteDataFile(valid, GridRows(*form->StringGrid3));
   Run({{20, 3}});
   RunCli({"run", "--train", train, "--validation", valid, "--pop-size", "5", "--generations", "1",
           "--seed", "1", "--quiet", "--summary", summary});

@@ -79,17 +79,8 @@ FakeSeam& fakeSeam();
 // A fresh main window, built with a cleared seam, shown and active so that shortcuts fire.
 std::unique_ptr<TForm1> MakeShownForm();
 
-// The series the run tests share: 40 training rows of 10 + 3 sin(k / 2) from X = 0, then 10
-// validation rows continuing them.
-struct SineRows {
-  std::vector<CellRow> training, validation;
-};
-SineRows MakeSineRows();
-
 // Writes the file anew with these bytes.
 void WriteFile(const QString& path, const QByteArray& contents);
-// Writes the rows as a data file, one "x<TAB>y" line each.
-void WriteDataFile(const QString& path, const std::vector<CellRow>& rows);
 
 // Runs vobrix-cli with the arguments; its standard output. A failed run fails the test.
 QByteArray RunCli(const QStringList& arguments);
@@ -104,7 +95,9 @@ inline int ExitStatus(const std::function<void()>& action) {
   return -1;
 }
 
-// A shown main window drawing the seed 20240 and holding MakeSineRows' data.
+// A shown main window drawing the seed 20240 and holding 40 training rows of 10 + 3 sin(k / 2)
+// from X = 0, then 10 validation rows continuing them. The rows are also written as data
+// files: the training rows, the validation rows and both in one.
 class SineWindowTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -113,6 +106,8 @@ class SineWindowTest : public ::testing::Test {
   // Sets the populations, presses Start and draws the charts; the run shows no message.
   void Run(const std::vector<std::pair<int, int>>& sizeAndGenerations);
   std::unique_ptr<TForm1> form;
+  QTemporaryDir dir;
+  QString train, valid, both;
 };
 
 // A fresh, hidden main window per test; the seam is cleared after its creation.

@@ -32,22 +32,33 @@ std::unique_ptr<TForm1> MakeShownForm() {
   return form;
 }
 
-SineRows MakeSineRows() {
-  SineRows rows;
-  for (int k = 0; k < 50; ++k) {
-    CellRow row{std::to_string(k), FormatGeneral(10 + 3 * std::sin(0.5 * k), 6)};
-    (k < 40 ? rows.training : rows.validation).push_back(row);
-  }
-  return rows;
+void WriteFile(const QString& path, const QByteArray& contents) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+  file.write(contents);
+}
+
+static void WriteDataFile(const QString& path, const std::vector<CellRow>& rows) {
+  QByteArray contents;
+  for (const CellRow& row : rows) contents += (row.x + "\t" + row.y + "\n").c_str();
+  WriteFile(path, contents);
 }
 
 void SineWindowTest::SetUp() {
   form = MakeShownForm();
   form->seedSource = [] { return 20240u; };
   populationReports.fill("");
-  const auto [training, validation] = MakeSineRows();
+  std::vector<CellRow> training, validation;
+  for (int k = 0; k < 50; ++k) {
+    CellRow row{std::to_string(k), FormatGeneral(10 + 3 * std::sin(0.5 * k), 6)};
+    (k < 40 ? training : validation).push_back(row);
+  }
   FillGrid(*form->StringGrid1, training);
   FillGrid(*form->StringGrid3, validation);
+  WriteDataFile(train = dir.filePath("train.txt"), training);
+  WriteDataFile(valid = dir.filePath("valid.txt"), validation);
+  training.insert(training.end(), validation.begin(), validation.end());
+  WriteDataFile(both = dir.filePath("both.txt"), training);
 }
 
 void SineWindowTest::SetPopulations(const std::vector<std::pair<int, int>>& sizeAndGenerations) {
@@ -63,18 +74,6 @@ void SineWindowTest::Run(const std::vector<std::pair<int, int>>& sizeAndGenerati
   form->BitBtn2Click();
   ASSERT_TRUE(fakeSeam().messages.isEmpty()) << fakeSeam().messages.join("|").toStdString();
   for (QtChart* chart : {form->Chart2, form->Form5()->Chart2, form->Chart4}) chart->Flush();
-}
-
-void WriteFile(const QString& path, const QByteArray& contents) {
-  QFile file(path);
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
-  file.write(contents);
-}
-
-void WriteDataFile(const QString& path, const std::vector<CellRow>& rows) {
-  QByteArray contents;
-  for (const CellRow& row : rows) contents += (row.x + "\t" + row.y + "\n").c_str();
-  WriteFile(path, contents);
 }
 
 QByteArray RunCli(const QStringList& arguments) {

@@ -25,7 +25,6 @@ namespace {
 
 using testing::fakeSeam;
 using testing::RunCli;
-using testing::WriteDataFile;
 
 QByteArray ReadAll(const QString& path) {
   QFile file(path);
@@ -37,11 +36,6 @@ class ResultsMenuTest : public testing::SineWindowTest {
   void SetUp() override {
     SineWindowTest::SetUp();
     menu = form->Results();
-    auto [training, validation] = testing::MakeSineRows();
-    WriteDataFile(train = dir.filePath("train.txt"), training);
-    WriteDataFile(valid = dir.filePath("valid.txt"), validation);
-    training.insert(training.end(), validation.begin(), validation.end());
-    WriteDataFile(both = dir.filePath("both.txt"), training);
     // Every dialog answers with the next path given, and remembers the filter chosen.
     const auto next = [this]() -> std::optional<QString> {
       if (paths.isEmpty()) return std::nullopt;
@@ -85,8 +79,6 @@ class ResultsMenuTest : public testing::SineWindowTest {
     return states;
   }
 
-  QTemporaryDir dir;
-  QString train, valid, both;
   QStringList paths;
   std::optional<QString> chooseFilter;
   ResultsMenu* menu = nullptr;
