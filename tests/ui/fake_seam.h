@@ -81,6 +81,8 @@ std::unique_ptr<TForm1> MakeShownForm();
 
 // Writes the file anew with these bytes.
 void WriteFile(const QString& path, const QByteArray& contents);
+// The file's bytes, or "<missing>".
+QByteArray ReadAll(const QString& path);
 
 // Runs vobrix-cli with the arguments; its standard output. A failed run fails the test.
 QByteArray RunCli(const QStringList& arguments);

@@ -49,13 +49,12 @@ class ForecastDialogTest : public ::testing::Test {
     ASSERT_TRUE(dialog->Start());
     ASSERT_TRUE(dialog->Running());
   }
-  // Runs a forecast that must finish.
-  void RunToTheEnd() {
+  // Starts a forecast and waits for its end; how it ended.
+  ForecastResult::Outcome RunToTheEnd() {
     QSignalSpy ended(dialog, &ForecastDialog::forecastEnded);
-    ASSERT_TRUE(dialog->Start());
-    ASSERT_TRUE(ended.wait(kEndMs));
-    ASSERT_EQ(dialog->Result().outcome, ForecastResult::Outcome::Finished)
-        << dialog->Result().message;
+    EXPECT_TRUE(dialog->Start());
+    EXPECT_TRUE(ended.wait(kEndMs));
+    return dialog->Result().outcome;
   }
   std::unique_ptr<TForm1> form;
   ForecastDialog* dialog = nullptr;
@@ -74,10 +73,7 @@ TEST_F(ForecastDialogTest, TheMenuEntryShowsOneDialogThatRefusesWhatItCannotRun)
   } cases[] = {
       {"window's run", [&] { form->SetRunning(true); },
        "A GP run is in progress. Start the forecast when it has ended."},
-      {"no training data",
-       [&] {
-         FillGrid(*form->StringGrid1, {{"", ""}});
-       },
+      {"no training data", [&] { form->Button1->click(); },
        "There are no Training Data. Load them on the \"Problem Configration\" page."},
       {"bad training cell", [&] { form->StringGrid1->SetCell(1, 3, "1.2.3"); },
        "Loaded Training Data contains Invalid Value."},
@@ -104,10 +100,7 @@ TEST_F(ForecastDialogTest, TheMenuEntryShowsOneDialogThatRefusesWhatItCannotRun)
 
 TEST_F(ForecastDialogTest, TooFewTrainingRowsFailWithTheForecastsReason) {
   FillGrid(*form->StringGrid1, {{"1", "1"}, {"2", "2"}, {"3", "3"}});
-  QSignalSpy ended(dialog, &ForecastDialog::forecastEnded);
-  ASSERT_TRUE(dialog->Start());
-  ASSERT_TRUE(ended.wait(kEndMs));
-  EXPECT_EQ(dialog->Result().outcome, ForecastResult::Outcome::Failed);
+  EXPECT_EQ(RunToTheEnd(), ForecastResult::Outcome::Failed);
   EXPECT_TRUE(dialog->status->text().startsWith("The forecast failed: "));
   EXPECT_FALSE(dialog->saveButton->isEnabled());
   EXPECT_TRUE(form->BitBtn2->isEnabled());
@@ -158,7 +151,6 @@ TEST_F(ForecastDialogTest, ClosingTheDialogOrTheWindowCancelsAndWaits) {
   form->Forecast1->trigger();
   StartLong();
   form.reset();  // the dialog goes with its window and waits for its thread
-  SUCCEED();
 }
 
 // The population-0 rows of the command line's predictions: part and x -> predicted.
@@ -172,16 +164,14 @@ std::map<std::pair<QString, double>, double> EnsembleRows(const QString& csv) {
 }
 
 TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
-  RunToTheEnd();
+  ASSERT_EQ(RunToTheEnd(), ForecastResult::Outcome::Finished) << dialog->Result().message;
 
   QTemporaryDir dir;
   const QString predictions = dir.filePath("p.csv"), model = dir.filePath("m.json");
   testing::RunCli({"forecast", "--train", kTrain, "--validation", kValid, "--seed", "7", "--runs",
                    "2", "--budget", "0.3", "--horizon", "6", "--predictions", predictions,
                    "--model", model});
-  QFile csv(predictions);
-  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-  const auto expected = EnsembleRows(QString::fromUtf8(csv.readAll()));
+  const auto expected = EnsembleRows(QString::fromUtf8(testing::ReadAll(predictions)));
 
   // The grid shows every validation row and forecast step, numbers that read back exactly.
   std::map<std::pair<QString, double>, double> shown;
@@ -194,9 +184,7 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
 
   const QString saved = dir.filePath("saved.json");
   ASSERT_TRUE(dialog->SaveModel(saved));
-  QFile ours(saved), theirs(model);
-  ASSERT_TRUE(ours.open(QIODevice::ReadOnly) && theirs.open(QIODevice::ReadOnly));
-  EXPECT_EQ(ours.readAll(), theirs.readAll());
+  EXPECT_EQ(testing::ReadAll(saved), testing::ReadAll(model));
   EXPECT_TRUE(dialog->saveButton->isEnabled());
   EXPECT_EQ(dialog->progress->value(), dialog->progress->maximum());
   // The trend and season of these data are differenced out, and the status line says so.
@@ -218,7 +206,7 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
   // What the differencing field says is what the model gets: "none" where the default
   // differences these data.
   dialog->difference->setText("none");
-  RunToTheEnd();
+  ASSERT_EQ(RunToTheEnd(), ForecastResult::Outcome::Finished) << dialog->Result().message;
   EXPECT_EQ(dialog->Result().forecast.model.difference, std::vector<std::int32_t>{});
 }
 

@@ -38,6 +38,11 @@ void WriteFile(const QString& path, const QByteArray& contents) {
   file.write(contents);
 }
 
+QByteArray ReadAll(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 static void WriteDataFile(const QString& path, const std::vector<CellRow>& rows) {
   QByteArray contents;
   for (const CellRow& row : rows) contents += (row.x + "\t" + row.y + "\n").c_str();

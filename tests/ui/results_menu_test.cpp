@@ -24,12 +24,8 @@ namespace vobrix::ui {
 namespace {
 
 using testing::fakeSeam;
+using testing::ReadAll;
 using testing::RunCli;
-
-QByteArray ReadAll(const QString& path) {
-  QFile file(path);
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-}
 
 class ResultsMenuTest : public testing::SineWindowTest {
  public:
@@ -70,6 +66,10 @@ class ResultsMenuTest : public testing::SineWindowTest {
             valid, "--seed", "20240", "--quiet", "--model", dir.filePath("cli-model.json"),
             "--predictions", dir.filePath("cli.csv"), "--horizon", QString::number(horizon)});
   }
+  // The JSON file `name` of the test's folder.
+  nlohmann::json Json(const QString& name) {
+    return nlohmann::json::parse(ReadAll(dir.filePath(name)).toStdString());
+  }
   std::vector<bool> SaveEntries() const {
     std::vector<bool> states;
     for (QAction* a : {menu->SaveModel, menu->SavePredictions, menu->ExportFormula,
@@ -84,7 +84,7 @@ class ResultsMenuTest : public testing::SineWindowTest {
   ResultsMenu* menu = nullptr;
 };
 
-TEST_F(ResultsMenuTest, SavingIsOfferedOnlyWhenThereIsSomethingToSave) {
+TEST_F(ResultsMenuTest, SavingIsOfferedOnlyWhenThereIsSomethingAndChartsSaveAsPngOrSvg) {
   menu->UpdateEntries();
   EXPECT_EQ(SaveEntries(), std::vector<bool>(6, false));
   EXPECT_TRUE(menu->OpenModel->isEnabled() && menu->OpenSettings->isEnabled());
@@ -100,6 +100,18 @@ TEST_F(ResultsMenuTest, SavingIsOfferedOnlyWhenThereIsSomethingToSave) {
   form->BitBtn2Click();
   EXPECT_FALSE(enabledDuringRun);
   EXPECT_EQ(SaveEntries(), std::vector<bool>(6, true));
+
+  // Charts are saved as PNG or SVG, and a cancel writes nothing.
+  paths = {dir.filePath("fitness.png"), dir.filePath("length")};
+  menu->SaveChartClick(0);
+  chooseFilter = QString("SVG image (*.svg)");
+  menu->SaveChartClick(1);
+  EXPECT_EQ(QImage(dir.filePath("fitness.png")).size(), form->Chart2->size());
+  const QByteArray svg = ReadAll(dir.filePath("length.svg"));
+  EXPECT_TRUE(svg.contains("<svg")) << svg.left(200).toStdString();
+  menu->SaveChartClick(2);  // no path: cancelled
+  EXPECT_EQ(QDir(dir.path()).entryList({"*.png", "*.svg"}).size(), 2);
+  EXPECT_TRUE(fakeSeam().messages.isEmpty());
 }
 
 // The predictions file holds the forecast of the horizon field, as `run --horizon` writes it.
@@ -113,15 +125,14 @@ TEST_F(ResultsMenuTest, SavedFilesAreTheCommandLinesForTheSameSettingsAndSeed) {
   EXPECT_EQ(csv, ReadAll(dir.filePath("cli.csv")));
   // The programs, errors, window and functions agree; the settings name the files and the seed
   // only on the command line.
-  auto model = [](const QString& path) {
-    auto json = nlohmann::json::parse(ReadAll(path).toStdString());
+  auto model = [&](const QString& name) {
+    auto json = Json(name);
     json.erase("settings");
     json.erase("seed");
     return json;
   };
-  EXPECT_EQ(model(dir.filePath("window-model.json")), model(dir.filePath("cli-model.json")));
-  const auto settings =
-      nlohmann::json::parse(ReadAll(dir.filePath("window-model.json")).toStdString())["settings"];
+  EXPECT_EQ(model("window-model.json"), model("cli-model.json"));
+  const auto settings = Json("window-model.json")["settings"];
   EXPECT_EQ(settings["--pop-size"], "30,25");
   EXPECT_EQ(settings["--selection"], "proportional,tournament");
 
@@ -146,22 +157,6 @@ TEST_F(ResultsMenuTest, SavedFilesAreTheCommandLinesForTheSameSettingsAndSeed) {
   const model::Model saved = model::ReadModelFile(dir.filePath("window-model.json").toStdString());
   EXPECT_EQ(QGuiApplication::clipboard()->text().toStdString(),
             model::ExportText(saved, model::ChoosePopulation(saved)));
-}
-
-TEST_F(ResultsMenuTest, ChartsAreSavedAsPngAndSvgAndACancelWritesNothing) {
-  SetUpRun();
-  form->BitBtn2Click();
-  paths = {dir.filePath("fitness.png"), dir.filePath("length")};
-  menu->SaveChartClick(0);
-  chooseFilter = QString("SVG image (*.svg)");
-  menu->SaveChartClick(1);
-  const QImage png(dir.filePath("fitness.png"));
-  EXPECT_EQ(png.size(), form->Chart2->size());
-  const QByteArray svg = ReadAll(dir.filePath("length.svg"));
-  EXPECT_TRUE(svg.contains("<svg")) << svg.left(200).toStdString();
-  menu->SaveChartClick(2);  // no path: cancelled
-  EXPECT_EQ(QDir(dir.path()).entryList({"*.png", "*.svg"}).size(), 2);
-  EXPECT_TRUE(fakeSeam().messages.isEmpty());
 }
 
 TEST_F(ResultsMenuTest, AnOpenedModelPredictsAndForecastsWhatPredictPrints) {
@@ -197,11 +192,11 @@ TEST_F(ResultsMenuTest, AnOpenedModelPredictsAndForecastsWhatPredictPrints) {
     paths = {dir.filePath("again.json"), dir.filePath("opened.csv")};
     menu->SaveModelClick();
     menu->SavePredictionsClick();
-    EXPECT_EQ(nlohmann::json::parse(ReadAll(dir.filePath("again.json")).toStdString()),
-              nlohmann::json::parse(ReadAll(dir.filePath("cli-model.json")).toStdString()));
+    EXPECT_EQ(Json("again.json"), Json("cli-model.json"));
     EXPECT_EQ(ReadAll(dir.filePath("opened.csv")),
-              RunCli({"predict", "--model", dir.filePath("cli-model.json"), "--data", both,
-                      "--horizon", QString::number(horizon)}))
+              horizon == kHorizon ? predicted
+                                  : RunCli({"predict", "--model", dir.filePath("cli-model.json"),
+                                            "--data", both, "--horizon", "0"}))
         << horizon;
   }
 }
