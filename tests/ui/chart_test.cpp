@@ -184,9 +184,19 @@ TEST(ChartDecimationTest, ShortSeriesStayWholeAndPointsOutsideGatherAtTheEdges) 
 
 // ---- The chart ----------------------------------------------------------------------------
 
-bool Holds(double low, double high, const std::vector<toolkit::ChartPoint>& points) {
-  return std::all_of(points.begin(), points.end(),
-                     [&](const auto& p) { return p.y >= low && p.y <= high; });
+// Whether the vertical axis holds every point and reference line of the chart.
+bool AxisHoldsAll(const QtChart& chart) {
+  const auto in = [&](double y) {
+    return y >= chart.LeftAxis()->min() && y <= chart.LeftAxis()->max();
+  };
+  for (int s = 0; s < chart.SeriesCount(); ++s) {
+    for (const auto& p : chart.Points(s))
+      if (!in(p.y)) return false;
+  }
+  for (int r = 0; r < chart.ReferenceLineCount(); ++r) {
+    if (!in(chart.ReferenceSeries(r)->at(0).y())) return false;
+  }
+  return true;
 }
 
 TEST(QtChartAxesTest, TheVerticalAxisHoldsEveryPointLinearOrLogarithmic) {
@@ -203,9 +213,7 @@ TEST(QtChartAxesTest, TheVerticalAxisHoldsEveryPointLinearOrLogarithmic) {
   chart.Flush();
   EXPECT_EQ(chart.LeftAxis()->min(), 0.0);
   EXPECT_EQ(chart.LeftAxis()->max(), 7.5);  // the reference line is the highest
-  for (int s = 0; s < 2; ++s) {
-    EXPECT_TRUE(Holds(chart.LeftAxis()->min(), chart.LeftAxis()->max(), chart.Points(s)));
-  }
+  EXPECT_TRUE(AxisHoldsAll(chart));
   // Round ticks, few enough for the plot's height, labelled without an exponent.
   const QValueAxis* axis = chart.LeftAxis();
   EXPECT_EQ(axis->tickType(), QValueAxis::TicksDynamic);
@@ -249,14 +257,7 @@ TEST_F(ChartWindowTest, APopulationOfOneStaysOnTheFitnessChart) {
   Run({{1, 12}});
   for (QtChart* chart : {form->Chart2, form->Form5()->Chart2}) {
     ASSERT_GT(chart->PointCount(0), 0);
-    for (int s = 0; s < chart->SeriesCount(); ++s) {
-      EXPECT_TRUE(Holds(chart->LeftAxis()->min(), chart->LeftAxis()->max(), chart->Points(s)))
-          << "series " << s;
-    }
-    for (int r = 0; r < chart->ReferenceLineCount(); ++r) {
-      const double y = chart->ReferenceSeries(r)->at(0).y();
-      EXPECT_TRUE(y >= chart->LeftAxis()->min() && y <= chart->LeftAxis()->max());
-    }
+    EXPECT_TRUE(AxisHoldsAll(*chart));
   }
   // The box switches both fitness charts.
   form->FitnessStrip->LogScaleBox()->setChecked(true);
@@ -270,14 +271,10 @@ TEST_F(ChartWindowTest, BaselinesAreTheCommandLinesAndTheBestIsComparedWithPersi
   Run({{20, 3}});
   RunCli({"run", "--train", train, "--validation", valid, "--pop-size", "5", "--generations", "1",
           "--seed", "1", "--quiet", "--summary", summary});
-  QFile file(summary);
-  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-  const QJsonObject baselines = QJsonDocument::fromJson(file.readAll())
-                                    .object()["baselines"]
-                                    .toObject()["validation"]
-                                    .toObject();
-  const double persistence = baselines["persistence"].toObject()["mse"].toDouble();
-  const double ar = baselines["ar"].toObject()["mse"].toDouble();
+  const QJsonValue baselines =
+      QJsonDocument::fromJson(testing::ReadAll(summary))["baselines"]["validation"];
+  const double persistence = baselines["persistence"]["mse"].toDouble();
+  const double ar = baselines["ar"]["mse"].toDouble();
 
   ASSERT_EQ(form->Chart2->ReferenceLineCount(), 2);
   EXPECT_DOUBLE_EQ(form->Chart2->ReferenceSeries(0)->at(0).y(), persistence);
