@@ -105,33 +105,29 @@ TEST_F(ShortcutTest, HiddenAndDisabledEntriesTakeTheirKeys) {
   EXPECT_EQ(starts, 1);
 }
 
+// Each key goes to the box with the focus; the presses of Start and Stop after it.
 TEST_F(ShortcutTest, EnterAndEscFollowTheButtonKinds) {
-  form->Edit10->setFocus();  // not on the results page: Enter presses nothing
-  QTest::keyClick(form->Edit10, Qt::Key_Return);
-  EXPECT_EQ(starts, 0);
-
+  QLineEdit* edit = form->Edit10;
+  const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(edit, key, modifiers);
+    return std::pair(starts, stops);
+  };
+  edit->setFocus();  // not on the results page: Enter presses nothing
+  EXPECT_EQ(press(Qt::Key_Return), std::pair(0, 0));
   form->PageControl1->setCurrentWidget(form->TabSheet4);
-  QLineEdit* edit = form->Edit16;
+  edit = form->Edit16;
   edit->setFocus();
-  QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(starts, 1);
-  QTest::keyClick(edit, Qt::Key_Escape);  // Stop is disabled
-  EXPECT_EQ(stops, 0);
-
+  EXPECT_EQ(press(Qt::Key_Return), std::pair(1, 0));
+  EXPECT_EQ(press(Qt::Key_Escape), std::pair(1, 0));  // Stop is disabled
   // Running: Start disabled, Stop enabled with the No kind.
   form->BitBtn2->setEnabled(false);
   form->BitBtn1->setEnabled(true);
-  QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_EQ(starts, 1);
-  QTest::keyClick(edit, Qt::Key_Escape);
-  EXPECT_EQ(stops, 1);
-
+  EXPECT_EQ(press(Qt::Key_Enter, Qt::KeypadModifier), std::pair(1, 0));
+  EXPECT_EQ(press(Qt::Key_Escape), std::pair(1, 1));
   // Stopped: Resume with the OK kind; Enter presses it, Esc does nothing.
   form->BitBtn1->SetKind(toolkit::ButtonKind::Ok);
-  QTest::keyClick(edit, Qt::Key_Escape);
-  EXPECT_EQ(stops, 1);
-  QTest::keyClick(edit, Qt::Key_Return);
-  EXPECT_EQ(stops, 2);
+  EXPECT_EQ(press(Qt::Key_Escape), std::pair(1, 1));
+  EXPECT_EQ(press(Qt::Key_Return), std::pair(1, 2));
 }
 
 TEST(SecondaryWindowTest, ChartWindowsKeepTheirPointsAndAboutOkShowsTheMainWindow) {
