@@ -107,15 +107,22 @@ TEST_F(PanelTest, PopulationCountIsOneToFourAndLockedDuringARun) {
   EXPECT_EQ(form->lastPopIndex, 3);
 }
 
-// (What the checks of a page left show and reset is in page_guard_test.cpp.) Only panel No1 is
-// judged when the populations page is left, and a bound that is no number keeps the problem
-// page with the error box.
+// (What the checks of a page left show and reset, whichever way the user turns the page, is in
+// page_guard_test.cpp.) A page changed by the program is checked too; only panel No1 is judged
+// when the populations page is left, and a bound that is no number keeps the problem page with
+// the error box.
 TEST_F(PanelTest, LeavingJudgesOnlyPanelNo1AndARangeThatIsNoNumberStays) {
   Go(form->TabSheet3);
   ShowPanels(2);
+  form->Edit4->setText("0.9");
   form->PageControl2->setCurrentIndex(1);
   form->Edit24->setText("0.95");
   ASSERT_EQ(form->Label42->text(), "-0.1500");
+  Go(form->TabSheet1);
+  EXPECT_EQ(fakeSeam().messages, QStringList{"The sum of operation rate must be 1.0"});
+  EXPECT_EQ(form->Edit4->text() + " " + form->Label42->text(), "0.70 -0.1500");
+  EXPECT_EQ(Shown(), form->TabSheet3);
+  fakeSeam().Clear();
   Go(form->TabSheet1);
   EXPECT_TRUE(fakeSeam().messages.isEmpty());
   EXPECT_EQ(Shown(), form->TabSheet1);
