@@ -4,7 +4,7 @@
 
 #include <QCheckBox>
 #include <QJsonDocument>
-#include <QJsonObject>
+#include <QJsonValue>
 #include <QSpinBox>
 #include <algorithm>
 #include <cmath>

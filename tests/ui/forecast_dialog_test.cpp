@@ -3,7 +3,6 @@
 // running beside it, and gives the command line's forecast and model for the same options.
 
 #include <QDoubleSpinBox>
-#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
