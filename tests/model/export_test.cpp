@@ -79,16 +79,12 @@ std::string Hex(double v) {
   return (std::signbit(v) ? "-0x" : "0x") + std::string(buffer, r.ptr);
 }
 
-std::string CLiteral(double v) {
-  if (std::isnan(v)) return "NAN";
+// The value as a C expression, or with `python` a Python one, of its exact bits.
+std::string Literal(double v, bool python) {
+  if (std::isnan(v)) return python ? "math.nan" : "NAN";
+  if (std::isinf(v) && python) return v < 0 ? "-math.inf" : "math.inf";
   if (std::isinf(v)) return v < 0 ? "-INFINITY" : "INFINITY";
-  return Hex(v);
-}
-
-std::string PythonLiteral(double v) {
-  if (std::isnan(v)) return "math.nan";
-  if (std::isinf(v)) return v < 0 ? "-math.inf" : "math.inf";
-  return "float.fromhex('" + Hex(v) + "')";
+  return python ? "float.fromhex('" + Hex(v) + "')" : Hex(v);
 }
 
 struct Case {
@@ -99,21 +95,9 @@ struct Case {
 // Values that drive programs into every protection: zeros of both signs, the 2^53 edge of the
 // trigonometric guard, overflow, magnitudes for the truncation, infinities and NaN.
 std::vector<double> NastyWindow(std::int32_t w) {
-  static const double specials[] = {0.0,
-                                    -0.0,
-                                    1e16,
-                                    -9007199254740992.0,
-                                    9007199254740991.0,
-                                    1e300,
-                                    -1e300,
-                                    0.5,
-                                    -2.9,
-                                    2147483648.5,
-                                    1e-310,
-                                    7.0,
-                                    kInf,
-                                    kNaN,
-                                    -1.0};
+  static const double specials[] = {0.0,    -0.0,   1e16, -0x1p53, 0x1p53 - 1,
+                                    1e300,  -1e300, 0.5,  -2.9,    2147483648.5,
+                                    1e-310, 7.0,    kInf, kNaN,    -1.0};
   std::vector<double> window(static_cast<std::size_t>(w));
   for (double& v : window) {
     const int pick = RandomBelow(30);
@@ -190,21 +174,12 @@ std::vector<Case> EdgeCases() {
   for (int i = 0; i <= 1000; ++i) long_sum.push_back(i % 2 ? X(0) : C(0.001 * i));
   Model identity = OneProgram({X(0)}, 1);
   identity.normalization = Normalization{0.0, 1.0};
-  const double ties[] = {123456789012344.5,
-                         123456789012345.5,
-                         999999999999999.5,
-                         -999999999999999.5,
-                         0.30000000000000004,
-                         1.0000000000000002,
-                         2.5e-310,
-                         5e-324,
-                         -0.0,
-                         std::numeric_limits<double>::max(),
-                         -std::numeric_limits<double>::max(),
-                         1.2345678901234549e-7,
-                         kInf,
-                         -kInf,
-                         kNaN};
+  const double max = std::numeric_limits<double>::max();
+  // clang-format off
+  const double ties[] = {123456789012344.5, 123456789012345.5, 999999999999999.5,
+                         -999999999999999.5, 0.30000000000000004, 1.0000000000000002, 2.5e-310,
+                         5e-324, -0.0, max, -max, 1.2345678901234549e-7, kInf, -kInf, kNaN};
+  // clang-format on
   Case rounding{identity, {}};
   for (double t : ties) rounding.windows.push_back({t});
   Model clipped = OneProgram({F(kMultiply), X(0), C(3.0)}, 1);
@@ -256,7 +231,7 @@ std::string CProgram(const std::vector<Case>& cases) {
     text += CFunction(cases[i].model, 0, name);
     functions += name + ", ";
     for (const std::vector<double>& window : cases[i].windows) {
-      for (double v : window) inputs += CLiteral(v) + ", ";
+      for (double v : window) inputs += Literal(v, false) + ", ";
     }
     counts += std::to_string(cases[i].windows.size()) + ", ";
     widths += std::to_string(InputCount(cases[i].model)) + ", ";
@@ -288,7 +263,7 @@ std::string PythonProgram(const std::vector<Case>& cases) {
     text += PythonFunction(cases[i].model, 0, name);
     for (const std::vector<double>& window : cases[i].windows) {
       calls += "show(" + name + "([";
-      for (double v : window) calls += PythonLiteral(v) + ", ";
+      for (double v : window) calls += Literal(v, true) + ", ";
       calls += "]))\n";
     }
   }
