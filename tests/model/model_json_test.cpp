@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
@@ -43,19 +43,11 @@ TEST(ModelJsonTest, WritingAndReadingGiveTheSameModelToTheBit) {
 
   // Constants of every magnitude and sign, subnormals and the extremes included.
   std::mt19937_64 draw(7);
-  Model many;
-  many.windowSize = 1;
-  many.functions = {kAdd};
-  many.populations.push_back({{C(std::numeric_limits<double>::max())}, 0.0, {}});
+  Model many = test::OneProgram({C(std::numeric_limits<double>::max())}, 1, {kAdd});
   many.populations.push_back({{C(std::numeric_limits<double>::denorm_min())}, 0.0, {}});
-  for (int i = 0; i < 2000; ++i) {
-    double v = 0.0;
-    do {
-      const std::uint64_t bits = draw();
-      std::memcpy(&v, &bits, sizeof v);
-    } while (!std::isfinite(v));
-    many.populations.push_back({{C(v)}, 0.0, {}});
-    if (many.populations.size() == kMaxPopulations) break;
+  while (many.populations.size() < kMaxPopulations) {
+    const double v = std::bit_cast<double>(draw());
+    if (std::isfinite(v)) many.populations.push_back({{C(v)}, 0.0, {}});
   }
   const Model read = ModelFromJson(ModelToJson(many));
   ASSERT_EQ(read.populations.size(), many.populations.size());
