@@ -99,7 +99,8 @@ TEST(ValidatePopulationParamsTest, CountsAtTheirLowestAndOneBelow) {
   // clang-format off
   const std::tuple<std::int32_t P::*, const char*, int> counts[] = {
       {&P::populationSize, "\"Population Size\"", 1}, {&P::generations, "\"Generation\"", 0},
-      {&P::maxLength, "\"Maximum Length\"", 3}, {&P::maxInitialDepth, "\"Maximum Initial Depth\"", 0},
+      {&P::maxLength, "\"Maximum Length\"", 3},
+      {&P::maxInitialDepth, "\"Maximum Initial Depth\"", 0},
       {&P::tournamentSize, "\"Tournament Size\"", 1}};
   // clang-format on
   for (const auto& [field, name, least] : counts) {
