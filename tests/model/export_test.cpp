@@ -174,11 +174,21 @@ std::vector<Case> EdgeCases() {
   Model identity = OneProgram({X(0)}, 1);
   identity.normalization = Normalization{0.0, 1.0};
   const double max = std::numeric_limits<double>::max();
-  // clang-format off
-  const double ties[] = {123456789012344.5, 123456789012345.5, 999999999999999.5,
-                         -999999999999999.5, 0.30000000000000004, 1.0000000000000002, 2.5e-310,
-                         5e-324, -0.0, max, -max, 1.2345678901234549e-7, kInf, -kInf, kNaN};
-  // clang-format on
+  const double ties[] = {123456789012344.5,
+                         123456789012345.5,
+                         999999999999999.5,
+                         -999999999999999.5,
+                         0.30000000000000004,
+                         1.0000000000000002,
+                         2.5e-310,
+                         5e-324,
+                         -0.0,
+                         max,
+                         -max,
+                         1.2345678901234549e-7,
+                         kInf,
+                         -kInf,
+                         kNaN};
   Case rounding{identity, {}};
   for (double t : ties) rounding.windows.push_back({t});
   Model clipped = OneProgram({F(kMultiply), X(0), C(3.0)}, 1);

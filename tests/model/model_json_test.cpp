@@ -91,18 +91,20 @@ std::string Program(const std::string& nodes, const std::string& rest = "") {
 TEST(ModelJsonTest, HostileFilesGiveOneErrorNamingTheField) {
   const std::string windowSize = "windowSize: must be an integer from 1 to 100000";
   const std::string seed = "seed: must be an integer from 0 to 4294967295";
-  // clang-format off
   const struct {
     std::string text;
     std::string message;
   } cases[] = {
-      {R"({"format": "vobrix-model", )", "not valid JSON"}, {"[]", "the file: must be an object"},
+      {R"({"format": "vobrix-model", )", "not valid JSON"},
+      {"[]", "the file: must be an object"},
       {With("format", ""), "format: missing"},
       {With("format", R"("other")"), R"(format: must be "vobrix-model")"},
       {With("version", "2"), "version: 2 is newer than this program reads (1)"},
       {With("version", "1.5"), "version: must be an integer"},
-      {With("windowSize", ""), "windowSize: missing"}, {With("windowSize", R"("5")"), windowSize},
-      {With("windowSize", "0"), windowSize}, {With("windowSize", "1e30"), windowSize},
+      {With("windowSize", ""), "windowSize: missing"},
+      {With("windowSize", R"("5")"), windowSize},
+      {With("windowSize", "0"), windowSize},
+      {With("windowSize", "1e30"), windowSize},
       {With("windowSize", "123456789012345678901234567890"), "windowSize: must be an integer"},
       {With("windowSize", "-9223372036854775808"), "windowSize: must be an integer"},
       {With("functions", "[]"), "functions: must name at least one function"},
@@ -153,14 +155,14 @@ TEST(ModelJsonTest, HostileFilesGiveOneErrorNamingTheField) {
       {Program(R"(["X0"])", R"(, "scaling": {"b": 1})"), "populations[0].scaling.a: missing"},
       {Program(R"(["X0"])", R"(, "scaling": {"a": 0, "b": "-inf"})"),
        "populations[0].scaling.b: must be a finite number"},
-      {With("seed", "-1"), seed}, {With("seed", "4294967296"), seed},
+      {With("seed", "-1"), seed},
+      {With("seed", "4294967296"), seed},
       {With("settings", R"({"--window": 5})"), "settings.--window: must be a text"},
       {With("settings", "[]"), "settings: must be an object"},
       {std::string(100000, '[') + std::string(100000, ']'), "nested deeper than 16 levels"},
       {Program(R"(["+", "X0", )" + std::string(50, '[') + std::string(50, ']') + "]"),
        "nested deeper than 16 levels"},
   };
-  // clang-format on
   for (const auto& c : cases) {
     const std::string error = ModelErrorOf([&] { ModelFromJson(c.text); });
     EXPECT_NE(error.find(c.message), std::string::npos) << "got: " << error;

@@ -33,15 +33,16 @@ DataFileError ErrorOf(Read read) {
 TEST(DataFile, ReadsOnePairPerLineInSinglePrecisionWithSixDigits) {
   // 16777217 is 16777216 in single precision, 1e-50 below its range; "1\n2 3 4\n" is two
   // lines and two pairs, read across the line break.
-  // clang-format off
   const std::pair<const char*, const char*> cases[] = {
-      {"1\t2\n3\t4.5\n", "1 2;3 4.5"}, {"1\t2\n3\t4.5", "1 2;3 4.5"},
-      {"1 2\r\n3   4.5\r\n", "1 2;3 4.5"}, {"1 \t 2\r3\t4.5\r", "1 2;3 4.5"},
+      {"1\t2\n3\t4.5\n", "1 2;3 4.5"},
+      {"1\t2\n3\t4.5", "1 2;3 4.5"},
+      {"1 2\r\n3   4.5\r\n", "1 2;3 4.5"},
+      {"1 \t 2\r3\t4.5\r", "1 2;3 4.5"},
       {"  1\t2  \n 3 4\r\n\t5 6 \t", "1 2;3 4;5 6"},
       {"0.1\t3.14159265\n123456789\t-.5\n", "0.1 3.14159;1.23457E8 -0.5"},
-      {"16777217\t1e-50\n", "1.67772E7 0"}, {"3.4028234e38\t-2.5E-7\n", "3.40282E38 -2.5E-7"},
+      {"16777217\t1e-50\n", "1.67772E7 0"},
+      {"3.4028234e38\t-2.5E-7\n", "3.40282E38 -2.5E-7"},
       {"1\n2 3 4\n", "1 2;3 4"}};
-  // clang-format on
   for (const auto& [contents, rows] : cases) {
     EXPECT_EQ(Joined(ParseDataFile(contents, "d.txt")), rows) << "'" << contents << "'";
   }

@@ -57,15 +57,13 @@ TEST(ReadPopulationParamsTest, ReadsInThePanelOrder) {
     std::string PanelTexts::*field;
     std::string text;
   };
-  // clang-format off
   const Spoil backwards[] = {
-      {&PanelTexts::variableRatio, "v"}, {&PanelTexts::functionRatio, "f"},
+      {&PanelTexts::variableRatio, "v"},   {&PanelTexts::functionRatio, "f"},
       {&PanelTexts::maxInitialDepth, "d"}, {&PanelTexts::maxLength, "1.5"},  // an integer field
-      {&PanelTexts::breakEvery, "b"}, {&PanelTexts::elite, "e"}, {&PanelTexts::onePoint, "o"},
-      {&PanelTexts::mutation, "m"}, {&PanelTexts::crossover, "c"},
-      {&PanelTexts::tournamentSize, "t"}, {&PanelTexts::generations, "g"},
-      {&PanelTexts::populationSize, ""}};
-  // clang-format on
+      {&PanelTexts::breakEvery, "b"},      {&PanelTexts::elite, "e"},
+      {&PanelTexts::onePoint, "o"},        {&PanelTexts::mutation, "m"},
+      {&PanelTexts::crossover, "c"},       {&PanelTexts::tournamentSize, "t"},
+      {&PanelTexts::generations, "g"},     {&PanelTexts::populationSize, ""}};
   PanelTexts texts{.selectionIndex = 1, .breakChecked = true};
   EXPECT_EQ(failingText(texts), "(none)");
   for (const Spoil& spoil : backwards) {
@@ -96,13 +94,12 @@ TEST(ValidatePopulationParamsTest, CountsAtTheirLowestAndOneBelow) {
   lowest.selectionMethod = kTournament;
   EXPECT_EQ(Refusal(lowest, 1), "");
   using P = PopulationParams;
-  // clang-format off
   const std::tuple<std::int32_t P::*, const char*, int> counts[] = {
-      {&P::populationSize, "\"Population Size\"", 1}, {&P::generations, "\"Generation\"", 0},
+      {&P::populationSize, "\"Population Size\"", 1},
+      {&P::generations, "\"Generation\"", 0},
       {&P::maxLength, "\"Maximum Length\"", 3},
       {&P::maxInitialDepth, "\"Maximum Initial Depth\"", 0},
       {&P::tournamentSize, "\"Tournament Size\"", 1}};
-  // clang-format on
   for (const auto& [field, name, least] : counts) {
     PopulationParams bad = lowest;
     bad.*field = least - 1;
@@ -198,12 +195,10 @@ TEST(ValidatePopulationParamsTest, RatesAndRatiosMustBeFiniteAndNotNegative) {
     const char* name;
   };
   using P = PopulationParams;
-  // clang-format off
   const Case cases[] = {
-      {&P::crossoverRate, "\"Crossover\""}, {&P::mutationRate, "\"Mutation\""},
+      {&P::crossoverRate, "\"Crossover\""},         {&P::mutationRate, "\"Mutation\""},
       {&P::onePointRate, "\"One-point Mutation\""}, {&P::eliteFraction, "\"Elite Strategy\""},
-      {&P::functionRatio, "\"Function\""}, {&P::variableRatio, "\"Variable\""}};
-  // clang-format on
+      {&P::functionRatio, "\"Function\""},          {&P::variableRatio, "\"Variable\""}};
   for (const Case& c : cases) {
     for (float value : {-0.01f, nan, inf}) {
       PopulationParams params;

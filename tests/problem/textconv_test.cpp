@@ -20,17 +20,33 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // Rounding is half away from zero on the binary value, carrying into a new digit (999999.5);
 // scientific from below 0.00001, judged after rounding.
 TEST(FormatGeneral, ShortestFormRoundingCarryAndTheScientificSwitches) {
-  // clang-format off
   const std::tuple<double, int, const char*> cases[] = {
-      {0.1, 6, "0.1"}, {1234.5678, 6, "1234.57"}, {-2.0 / 3.0, 6, "-0.666667"}, {120.0, 6, "120"},
-      {123456789.0, 6, "1.23457E8"}, {1e6, 6, "1E6"}, {-1e20, 15, "-1E20"},
-      {123456789012345.0, 15, "123456789012345"}, {1234567890123456.0, 15, "1.23456789012346E15"},
-      {999999.4, 6, "999999"}, {999999.5, 6, "1E6"}, {-999999.7, 6, "-1E6"}, {9.9999996, 6, "10"},
-      {999999999999999.6, 15, "1E15"}, {1234.125, 6, "1234.13"}, {0.35, 1, "0.3"},
-      {0.00001, 6, "0.00001"}, {0.0000099999, 6, "9.9999E-6"}, {0.00000999999999, 6, "0.00001"},
-      {0.000012345678, 6, "0.0000123457"}, {-2.5e-7, 6, "-2.5E-7"}, {5e-324, 6, "4.94066E-324"},
-      {-0.0, 6, "0"}, {kInf, 15, "INF"}, {-kInf, 6, "-INF"}, {kNaN, 15, "NAN"}};
-  // clang-format on
+      {0.1, 6, "0.1"},
+      {1234.5678, 6, "1234.57"},
+      {-2.0 / 3.0, 6, "-0.666667"},
+      {120.0, 6, "120"},
+      {123456789.0, 6, "1.23457E8"},
+      {1e6, 6, "1E6"},
+      {-1e20, 15, "-1E20"},
+      {123456789012345.0, 15, "123456789012345"},
+      {1234567890123456.0, 15, "1.23456789012346E15"},
+      {999999.4, 6, "999999"},
+      {999999.5, 6, "1E6"},
+      {-999999.7, 6, "-1E6"},
+      {9.9999996, 6, "10"},
+      {999999999999999.6, 15, "1E15"},
+      {1234.125, 6, "1234.13"},
+      {0.35, 1, "0.3"},
+      {0.00001, 6, "0.00001"},
+      {0.0000099999, 6, "9.9999E-6"},
+      {0.00000999999999, 6, "0.00001"},
+      {0.000012345678, 6, "0.0000123457"},
+      {-2.5e-7, 6, "-2.5E-7"},
+      {5e-324, 6, "4.94066E-324"},
+      {-0.0, 6, "0"},
+      {kInf, 15, "INF"},
+      {-kInf, 6, "-INF"},
+      {kNaN, 15, "NAN"}};
   for (const auto& [value, digits, text] : cases) {
     EXPECT_EQ(FormatGeneral(value, digits), text) << value << " with " << digits << " digits";
   }
@@ -114,13 +130,16 @@ TEST(NarrowToFloat, RoundsToNearestAndSaturatesBeyondTheSingleRange) {
   constexpr float kMax = std::numeric_limits<float>::max();
   constexpr float kInfF = std::numeric_limits<float>::infinity();
   // -3.4028235677e38 lies just below the rounding midpoint, 3.4028235678e38 just above it.
-  // clang-format off
-  const std::tuple<const char*, float, bool> cases[] = {
-      {"0.1", 0.1f, true}, {"-2.5", -2.5f, true}, {"1e-50", 0.0f, true},
-      {"3.4028234e38", kMax, true}, {"-3.4028235677e38", -kMax, true},
-      {"3.4028235678e38", kInfF, false}, {"3.5e38", kInfF, false}, {"1e39", kInfF, false},
-      {"-1e39", -kInfF, false}, {"1e300", kInfF, false}};
-  // clang-format on
+  const std::tuple<const char*, float, bool> cases[] = {{"0.1", 0.1f, true},
+                                                        {"-2.5", -2.5f, true},
+                                                        {"1e-50", 0.0f, true},
+                                                        {"3.4028234e38", kMax, true},
+                                                        {"-3.4028235677e38", -kMax, true},
+                                                        {"3.4028235678e38", kInfF, false},
+                                                        {"3.5e38", kInfF, false},
+                                                        {"1e39", kInfF, false},
+                                                        {"-1e39", -kInfF, false},
+                                                        {"1e300", kInfF, false}};
   for (const auto& [text, narrowed, fits] : cases) {
     EXPECT_EQ(NarrowToFloat(TextToFloat(text)), narrowed) << text;
     if (fits) {

@@ -29,10 +29,13 @@ TEST(MemoryGrid, KeepsOneRowAndReadsEmptyBeyondItsCells) {
 // overwrites, growth of the grid and copies of it.
 TEST(MemoryGrid, TextsOfEveryLengthSurviveOverwritesGrowthAndCopies) {
   // 15 characters are the longest kept in place, 16 the shortest on the heap.
-  // clang-format off
-  const std::string texts[] = {"", "1", "-1.23457E-5", "123456789012345", "1234567890123456",
-                               "-0.0123456789012345", std::string(300, 'x')};
-  // clang-format on
+  const std::string texts[] = {"",
+                               "1",
+                               "-1.23457E-5",
+                               "123456789012345",
+                               "1234567890123456",
+                               "-0.0123456789012345",
+                               std::string(300, 'x')};
   MemoryGrid grid(2, 1);
   for (std::size_t round = 0; round < 3; ++round) {
     grid.SetRowCount(static_cast<int>((round + 1) * std::size(texts)));  // moves every cell
