@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,17 @@ inline ModelNode C(double v) {
 
 inline std::uint64_t Bits(double v) {
   return std::bit_cast<std::uint64_t>(v);
+}
+
+// The message of the ModelError the action throws, or "(none)" when it throws nothing.
+template <class Action>
+std::string ModelErrorOf(Action action) {
+  try {
+    action();
+  } catch (const ModelError& e) {
+    return e.what();
+  }
+  return "(none)";
 }
 
 // A model of one program, by default over every function.

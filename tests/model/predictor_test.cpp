@@ -16,8 +16,9 @@
 namespace vobrix::model {
 namespace {
 
-using Kind = ModelNode::Kind;
+using test::F;
 using test::OneProgram;
+using test::X;
 
 bool SameValue(double a, double b) {
   if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
@@ -85,11 +86,7 @@ TEST(PredictorTest, GivesTheRunsPredictionsAndErrorOnTheOriginalData) {
 
 TEST(PredictorTest, ForecastFeedsEachPredictionBackAsTheNewestValue) {
   // X1 + (X1 - X0) continues a straight line.
-  const std::vector<ModelNode> line = {{Kind::Function, kAdd, 0},
-                                       {Kind::Variable, 1, 0},
-                                       {Kind::Function, kSubtract, 0},
-                                       {Kind::Variable, 1, 0},
-                                       {Kind::Variable, 0, 0}};
+  const std::vector<ModelNode> line = {F(kAdd), X(1), F(kSubtract), X(1), X(0)};
   const std::vector<double> series = {1, 2, 3, 4, 5, 6};
   const Predictor plain(OneProgram(line, 2), 0);
   const SeriesPrediction p = plain.Predict(series);
@@ -118,7 +115,7 @@ TEST(PredictorTest, ForecastFeedsEachPredictionBackAsTheNewestValue) {
   EXPECT_NE(forecast[0], 7.0);  // the scaling took part
 
   // a + b * P in the run's units.
-  Model affine = OneProgram({{Kind::Variable, 0, 0}}, 1);
+  Model affine = OneProgram({X(0)}, 1);
   affine.scaling = LinearScaling{1.0, 2.0};
   EXPECT_EQ(Predictor(affine, 0).Predict({1, 2, 3}).predictions, (std::vector<double>{3, 5}));
   // A population's own a and b come before the model's; one without keeps the model's.
@@ -129,14 +126,12 @@ TEST(PredictorTest, ForecastFeedsEachPredictionBackAsTheNewestValue) {
 }
 
 TEST(PredictorTest, RefusesWhatItCannotEvaluate) {
-  const Predictor p(OneProgram({{Kind::Variable, 1, 0}}, 2), 0);
+  const Predictor p(OneProgram({X(1)}, 2), 0);
   EXPECT_THROW(p.Predict({1, 2}), ModelError);
   EXPECT_THROW(p.Forecast({1}, 2), ModelError);
   EXPECT_THROW(p.Forecast({1, 2}, -1), ModelError);
-  EXPECT_THROW(Predictor(OneProgram({{Kind::Variable, 2, 0}}, 2), 0),
-               ModelError);  // beyond the window
-  EXPECT_THROW(Predictor(OneProgram({{Kind::Variable, 0, 0}}, 2), 1),
-               ModelError);  // no population 2
+  EXPECT_THROW(Predictor(OneProgram({X(2)}, 2), 0), ModelError);  // beyond the window
+  EXPECT_THROW(Predictor(OneProgram({X(0)}, 2), 1), ModelError);  // no population 2
 }
 
 }  // namespace

@@ -19,17 +19,30 @@ std::string Joined(const std::vector<CellRow>& rows) {
   return text;
 }
 
+// The error the reading throws; one of kind kCannotOpen for "(read)" when it reads.
+template <class Read>
+DataFileError ErrorOf(Read read) {
+  try {
+    read();
+  } catch (const DataFileError& error) {
+    return error;
+  }
+  return DataFileError(DataFileError::Kind::kCannotOpen, "(read)", 0, 0);
+}
+
 TEST(DataFile, ReadsOnePairPerLineInSinglePrecisionWithSixDigits) {
+  // 16777217 is 16777216 in single precision, 1e-50 below its range; "1\n2 3 4\n" is two
+  // lines and two pairs, read across the line break.
   const std::pair<const char*, const char*> cases[] = {
       {"1\t2\n3\t4.5\n", "1 2;3 4.5"},
-      {"1\t2\n3\t4.5", "1 2;3 4.5"},  // no final line break
+      {"1\t2\n3\t4.5", "1 2;3 4.5"},
       {"1 2\r\n3   4.5\r\n", "1 2;3 4.5"},
       {"1 \t 2\r3\t4.5\r", "1 2;3 4.5"},
       {"  1\t2  \n 3 4\r\n\t5 6 \t", "1 2;3 4;5 6"},
       {"0.1\t3.14159265\n123456789\t-.5\n", "0.1 3.14159;1.23457E8 -0.5"},
-      {"16777217\t1e-50\n", "1.67772E7 0"},  // 16777216 in single precision; below its range
+      {"16777217\t1e-50\n", "1.67772E7 0"},
       {"3.4028234e38\t-2.5E-7\n", "3.40282E38 -2.5E-7"},
-      {"1\n2 3 4\n", "1 2;3 4"}};  // two lines, two pairs, read across the line break
+      {"1\n2 3 4\n", "1 2;3 4"}};
   for (const auto& [contents, rows] : cases) {
     EXPECT_EQ(Joined(ParseDataFile(contents, "d.txt")), rows) << "'" << contents << "'";
   }
@@ -52,15 +65,12 @@ TEST(DataFile, RefusesTheWholeFileAndNamesTheFirstBadLineWithItsText) {
                         {"1\n2\n3 4\n5 6", 1, "1"},        {"1 2\r3 4\rx y\r5 6\r", 3, "x y"},
                         {"1 2\r\n3 x\r\n", 2, "3 x"},      {"1 2\r\n3 4\r\nx\r\n", 3, "x"}};
   for (const Case& c : cases) {
-    try {
-      ParseDataFile(c.contents, "d.txt");
-      ADD_FAILURE() << "read: '" << c.contents << "'";
-    } catch (const DataFileError& error) {
-      EXPECT_EQ(error.kind(), DataFileError::Kind::kInvalidData) << c.contents;
-      EXPECT_EQ(error.line(), c.line) << "'" << c.contents << "'";
-      EXPECT_EQ(error.lineCount(), CountLines(c.contents)) << "'" << c.contents << "'";
-      EXPECT_EQ(error.lineText(), c.text) << "'" << c.contents << "'";
-    }
+    SCOPED_TRACE(c.contents);
+    const DataFileError error = ErrorOf([&] { ParseDataFile(c.contents, "d.txt"); });
+    EXPECT_EQ(error.kind(), DataFileError::Kind::kInvalidData);
+    EXPECT_EQ(error.line(), c.line);
+    EXPECT_EQ(error.lineCount(), CountLines(c.contents));
+    EXPECT_EQ(error.lineText(), c.text);
   }
   EXPECT_EQ(CountLines("a\r\nb\rc\n"), 3);
   EXPECT_EQ(CountLines("a\n\n"), 2);
@@ -75,35 +85,24 @@ TEST(DataFile, CutsALongBadLineAtACharacterBoundary) {
       {std::string(limit + 1, 'x'), std::string(limit, 'x') + "..."},
       {straddling, std::string(limit - 1, 'a') + "..."}};
   for (const auto& [line, text] : cases) {
-    try {
-      ParseDataFile("1 2\n" + line + "\n3 4\n", "d.txt");
-      ADD_FAILURE() << line;
-    } catch (const DataFileError& error) {
-      EXPECT_EQ(error.line(), 2);
-      EXPECT_EQ(error.lineText(), text);
-    }
+    const DataFileError error =
+        ErrorOf([&] { ParseDataFile("1 2\n" + line + "\n3 4\n", "d.txt"); });
+    EXPECT_EQ(error.line(), 2);
+    EXPECT_EQ(error.lineText(), text);
   }
 }
 
 TEST(DataFile, ReadsAFileAndNamesAFileItCannotOpen) {
   const std::string path = vobrix::testing::ScratchPath("vobrix_datafile_test.txt").string();
   std::ofstream(path, std::ios::binary) << "1\t2\n3\n";
-  try {
-    ReadDataFile(path);
-    ADD_FAILURE();
-  } catch (const DataFileError& error) {
-    EXPECT_EQ(std::string(error.what()), "Invalid data pair at line 2 of '" + path + "'.");
-  }
+  EXPECT_EQ(std::string(ErrorOf([&] { ReadDataFile(path); }).what()),
+            "Invalid data pair at line 2 of '" + path + "'.");
   std::ofstream(path, std::ios::binary) << "1\t2\n3\t4\n";
   EXPECT_EQ(Joined(ReadDataFile(path)), "1 2;3 4");
   std::remove(path.c_str());
-  try {
-    ReadDataFile(path);
-    ADD_FAILURE();
-  } catch (const DataFileError& error) {
-    EXPECT_EQ(error.kind(), DataFileError::Kind::kCannotOpen);
-    EXPECT_NE(std::string(error.what()).find(path), std::string::npos);
-  }
+  const DataFileError missing = ErrorOf([&] { ReadDataFile(path); });
+  EXPECT_EQ(missing.kind(), DataFileError::Kind::kCannotOpen);
+  EXPECT_NE(std::string(missing.what()).find(path), std::string::npos);
 }
 
 // What cannot be read in full ends with one error that names the file and the cause, never with
@@ -124,14 +123,10 @@ TEST(DataFile, ReadErrorsAndOverlongInputsEndWithAClearError) {
       {path, {12, 2}, DataFileError::Kind::kTooLarge, "2 lines"},
   };
   for (const Case& c : cases) {
-    try {
-      ReadDataFile(c.path, c.limits);
-      ADD_FAILURE() << c.path;
-    } catch (const DataFileError& error) {
-      EXPECT_EQ(error.kind(), c.kind) << c.path;
-      EXPECT_NE(std::string(error.what()).find(c.part), std::string::npos) << error.what();
-      EXPECT_NE(std::string(error.what()).find(c.path), std::string::npos) << error.what();
-    }
+    const DataFileError error = ErrorOf([&] { ReadDataFile(c.path, c.limits); });
+    EXPECT_EQ(error.kind(), c.kind) << c.path;
+    EXPECT_NE(std::string(error.what()).find(c.part), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find(c.path), std::string::npos) << error.what();
   }
   // At the limits exactly the file is read.
   EXPECT_EQ(Joined(ReadDataFile(path, {12, 3})), "1 2;3 4;5 6");

@@ -12,22 +12,22 @@ namespace {
 TEST(RoundToDigitsTest, IsTheNumberTheGeneralFormatReadsBackAs) {
   const double max = std::numeric_limits<double>::max();
   const double inf = std::numeric_limits<double>::infinity();
+  // A tie goes away from zero, not to even; 999999999999999.5 carries into a new digit;
+  // 1.79769313486232E308 lies beyond the double range.
   const struct {
     double value;
     int digits;
     double expected;
-  } cases[] = {
-      {123456789012344.5, 15, 123456789012345.0},  // a tie goes away from zero, not to even
-      {-123456789012344.5, 15, -123456789012345.0},
-      {999999999999999.5, 15, 1e15},  // the carry reaches a new digit
-      {0.30000000000000004, 15, 0.3},
-      {-0.0, 15, 0.0},
-      {5e-324, 15, 5e-324},
-      {max, 15, inf},  // 1.79769313486232E308 lies beyond the double range
-      {-max, 15, -inf},
-      {-inf, 15, -inf},
-      {1234.5678, 6, 1234.57},
-  };
+  } cases[] = {{123456789012344.5, 15, 123456789012345.0},
+               {-123456789012344.5, 15, -123456789012345.0},
+               {999999999999999.5, 15, 1e15},
+               {0.30000000000000004, 15, 0.3},
+               {-0.0, 15, 0.0},
+               {5e-324, 15, 5e-324},
+               {max, 15, inf},
+               {-max, 15, -inf},
+               {-inf, 15, -inf},
+               {1234.5678, 6, 1234.57}};
   for (const auto& c : cases) {
     const double r = RoundToDigits(c.value, c.digits);
     EXPECT_EQ(r, c.expected) << c.value;

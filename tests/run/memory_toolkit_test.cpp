@@ -28,11 +28,12 @@ TEST(MemoryGrid, KeepsOneRowAndReadsEmptyBeyondItsCells) {
 // Cells keep short texts in place and long ones on the heap: every length reads back, through
 // overwrites, growth of the grid and copies of it.
 TEST(MemoryGrid, TextsOfEveryLengthSurviveOverwritesGrowthAndCopies) {
+  // 15 characters are the longest kept in place, 16 the shortest on the heap.
   const std::string texts[] = {"",
                                "1",
                                "-1.23457E-5",
-                               "123456789012345",   // 15: the longest kept in place
-                               "1234567890123456",  // 16: the shortest on the heap
+                               "123456789012345",
+                               "1234567890123456",
                                "-0.0123456789012345",
                                std::string(300, 'x')};
   MemoryGrid grid(2, 1);
