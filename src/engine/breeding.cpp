@@ -41,6 +41,10 @@ std::int32_t SelectSecondParent(const Population& p, std::int32_t p1) {
   return (p1 + 1) % p.params.populationSize;
 }
 
+// Children planned before the pool may build them: large enough that handing a block over
+// costs little, small enough that building starts early and every thread gets blocks.
+constexpr std::int32_t kPlanBlock = 256;
+
 // One-point cuts are drawn only with a positive rate (ChooseOperation never gives them for 0 or
 // NaN), and only they read the open counts.
 bool NeedsOpenCounts(const PopulationParams& params) {
@@ -79,8 +83,9 @@ ProgramShape ShapeOf(const Population& p, std::int32_t slot) {
           w.opensFilled ? w.opens.get() + at : nullptr};
 }
 
-// The draws of one bred slot, in the order the operators make them.
-ChildPlan PlanChild(Population& p) {
+// The draws of one bred slot, in the order the operators make them; a mutation's replacement
+// goes to the end of grown.
+ChildPlan PlanChild(Population& p, std::vector<Node>& grown) {
   const PopulationParams& params = p.params;
   ChildPlan plan;
   const float r = static_cast<float>(RandomUnit());
@@ -88,7 +93,6 @@ ChildPlan PlanChild(Population& p) {
   plan.operation = ChooseOperation(r, params);
   const ProgramShape first = ShapeOf(p, plan.first);
   if (plan.operation == BreedOperation::Mutation) {
-    std::vector<Node>& grown = p.breeding.grown;
     plan.grownAt = grown.size();
     grown.resize(plan.grownAt + kMutationSubtreeLimit);
     const MutationCut m =
@@ -117,19 +121,6 @@ ChildPlan PlanChild(Population& p) {
   return plan;
 }
 
-void PlanGeneration(Population& p) {
-  BreedingWorkspace& w = p.breeding;
-  const std::int32_t size = p.params.populationSize;
-  const std::int32_t elite = EliteCount(p.params);
-  w.plans.resize(static_cast<std::size_t>(size));
-  w.grown.clear();
-  for (std::int32_t i = 0; i < elite; ++i) {
-    w.plans[i] = ChildPlan{};
-    w.plans[i].first = i;
-  }
-  for (std::int32_t i = elite; i < size; ++i) w.plans[i] = PlanChild(p);
-}
-
 void BuildChild(Individual& child, const ChildPlan& plan, Individual* const* parents,
                 const Node* grown, std::int32_t maxLength) {
   const Individual& first = *parents[plan.first];
@@ -151,21 +142,62 @@ void BuildChild(Individual& child, const ChildPlan& plan, Individual* const* par
   }
 }
 
+// The slots of a block: planned together, then handed over to be built.
+std::int32_t BlockBegin(std::int32_t block) {
+  return block * kPlanBlock;
+}
+std::int32_t BlockEnd(const Population& p, std::int32_t block) {
+  return std::min(p.params.populationSize, (block + 1) * kPlanBlock);
+}
+
+void PlanBlock(Population& p, std::int32_t block) {
+  BreedingWorkspace& w = p.breeding;
+  const std::int32_t elite = EliteCount(p.params);
+  std::vector<Node>& grown = w.grown[static_cast<std::size_t>(block)];
+  grown.clear();
+  for (std::int32_t i = BlockBegin(block); i < BlockEnd(p, block); ++i) {
+    w.plans[i] = i < elite ? ChildPlan{.first = i} : PlanChild(p, grown);
+  }
+}
+
+// Building draws nothing and reads only the parents, the plans and its own block's
+// replacements, which planning no longer touches once the block is planned.
+void BuildBlock(const Population& p, std::int32_t block) {
+  const BreedingWorkspace& w = p.breeding;
+  const Node* grown = w.grown[static_cast<std::size_t>(block)].data();
+  for (std::int32_t i = BlockBegin(block); i < BlockEnd(p, block); ++i) {
+    BuildChild(*p.Next()[i], w.plans[i], p.Current(), grown, p.params.maxLength);
+  }
+}
+
 }  // namespace
 
 void Breed(Population& p, std::int32_t /*g*/, GenerationEvaluator* pool) {
   if (p.params.selectionMethod == kProportional) PrepareProportionalSelection(p);
   BuildParentTables(p, pool);
-  PlanGeneration(p);
-  p.cumulativeCount = -1;  // the sums belong to this generation only
-  const BreedingWorkspace& w = p.breeding;
-  Individual* const* parents = p.Current();
-  Individual* const* children = p.Next();
-  ForEachRange(pool, p.params.populationSize, [&](std::int32_t begin, std::int32_t end) {
-    for (std::int32_t i = begin; i < end; ++i) {
-      BuildChild(*children[i], w.plans[i], parents, w.grown.data(), p.params.maxLength);
+  BreedingWorkspace& w = p.breeding;
+  const std::int32_t blocks = (p.params.populationSize + kPlanBlock - 1) / kPlanBlock;
+  w.plans.resize(static_cast<std::size_t>(p.params.populationSize));
+  if (w.grown.size() < static_cast<std::size_t>(blocks)) {
+    w.grown.resize(static_cast<std::size_t>(blocks));
+  }
+  // Each block is built on the pool while the next one is planned.
+  const auto planAndBuild = [&p, blocks](const SortFork* fork) {
+    for (std::int32_t block = 0; block < blocks; ++block) {
+      PlanBlock(p, block);
+      if (fork) {
+        (*fork)([&p, block] { BuildBlock(p, block); });
+      } else {
+        BuildBlock(p, block);
+      }
     }
-  });
+  };
+  if (pool) {
+    pool->RunForked(planAndBuild);
+  } else {
+    planAndBuild(nullptr);
+  }
+  p.cumulativeCount = -1;  // the sums belong to this generation only
 }
 
 }  // namespace vobrix

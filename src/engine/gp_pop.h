@@ -45,8 +45,8 @@ enum class BreedOperation { Crossover, Mutation, OnePoint, Reproduction };
 
 // Everything the draws decided for one child, so that it can be built later on any thread:
 // the parent slots and the cuts (crossover: receiver and donor; mutation: the cut of first and
-// grownCount Nodes at grownAt in BreedingWorkspace::grown; one-point: first's and second's
-// positions in aStart and bStart).
+// grownCount Nodes at grownAt in its block's BreedingWorkspace::grown; one-point: first's and
+// second's positions in aStart and bStart).
 struct ChildPlan {
   BreedOperation operation = BreedOperation::Reproduction;
   std::int32_t first = 0;
@@ -68,7 +68,8 @@ struct BreedingWorkspace {
   std::unique_ptr<std::int32_t[]> opens;  // FillOpenCounts, only when one-point cuts can be drawn
   bool opensFilled = false;
   std::vector<ChildPlan> plans;  // one per slot of the next buffer
-  std::vector<Node> grown;       // the replacements mutation grew
+  // The replacements mutation grew, one vector per block of planned children (breeding.cpp).
+  std::vector<std::vector<Node>> grown;
 };
 
 struct Population {
