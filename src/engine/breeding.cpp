@@ -161,18 +161,22 @@ void PlanBlock(Population& p, std::int32_t block) {
 }
 
 // Building draws nothing and reads only the parents, the plans and its own block's
-// replacements, which planning no longer touches once the block is planned.
-void BuildBlock(const Population& p, std::int32_t block) {
+// replacements, which planning no longer touches once the block is planned. With an evaluator
+// the children's fitness is computed at once, while the genes are still in the cache.
+void BuildBlock(const Population& p, std::int32_t block, GenerationEvaluator* evaluator) {
   const BreedingWorkspace& w = p.breeding;
   const Node* grown = w.grown[static_cast<std::size_t>(block)].data();
-  for (std::int32_t i = BlockBegin(block); i < BlockEnd(p, block); ++i) {
+  const std::int32_t begin = BlockBegin(block);
+  const std::int32_t end = BlockEnd(p, block);
+  for (std::int32_t i = begin; i < end; ++i) {
     BuildChild(*p.Next()[i], w.plans[i], p.Current(), grown, p.params.maxLength);
   }
+  if (evaluator) evaluator->EvaluateAhead(p.Next(), begin, end);
 }
 
 }  // namespace
 
-void Breed(Population& p, std::int32_t /*g*/, GenerationEvaluator* pool) {
+void Breed(Population& p, std::int32_t /*g*/, GenerationEvaluator* pool, bool evaluateChildren) {
   if (p.params.selectionMethod == kProportional) PrepareProportionalSelection(p);
   BuildParentTables(p, pool);
   BreedingWorkspace& w = p.breeding;
@@ -181,14 +185,15 @@ void Breed(Population& p, std::int32_t /*g*/, GenerationEvaluator* pool) {
   if (w.grown.size() < static_cast<std::size_t>(blocks)) {
     w.grown.resize(static_cast<std::size_t>(blocks));
   }
-  // Each block is built on the pool while the next one is planned.
-  const auto planAndBuild = [&p, blocks](const SortFork* fork) {
+  // Each block is built (and evaluated) on the pool while the next one is planned.
+  GenerationEvaluator* evaluator = evaluateChildren ? pool : nullptr;
+  const auto planAndBuild = [&p, blocks, evaluator](const SortFork* fork) {
     for (std::int32_t block = 0; block < blocks; ++block) {
       PlanBlock(p, block);
       if (fork) {
-        (*fork)([&p, block] { BuildBlock(p, block); });
+        (*fork)([&p, block, evaluator] { BuildBlock(p, block, evaluator); });
       } else {
-        BuildBlock(p, block);
+        BuildBlock(p, block, evaluator);
       }
     }
   };

@@ -161,8 +161,12 @@ inline constexpr std::int32_t kMutationSubtreeLimit = 30;
 // The current buffer must be evaluated and sorted best first, and currentPopulation must be p
 // (mutation draws its Nodes with p's ratios). g is not used. All draws are made on the calling
 // thread in slot order into a plan; the children are then built from it (breeding.cpp), on
-// pool's threads when there is one, to the same bits for every thread count.
-void Breed(Population& p, std::int32_t g, GenerationEvaluator* pool = nullptr);
+// pool's threads when there is one, to the same bits for every thread count. With
+// evaluateChildren (and a pool) the children's raw fitness is computed as they are built and
+// marked known, so the next generation's evaluation has nothing left to do; a run asks for it
+// when another generation follows.
+void Breed(Population& p, std::int32_t g, GenerationEvaluator* pool = nullptr,
+           bool evaluateChildren = false);
 
 // A slot of the current buffer chosen by p.params.selectionMethod (slot 0 for an unknown one).
 std::int32_t SelectParent(const Population& p);

@@ -106,7 +106,7 @@ std::string RunText(std::uint32_t seed, std::int32_t size, std::int32_t generati
       }
       text += '\n';
     }
-    Breed(p, g);
+    Breed(p, g, evaluator, g + 1 < generations);
     SwapGenerations(p);
   }
   currentPopulation = previous;
