@@ -41,10 +41,6 @@ std::int32_t SelectSecondParent(const Population& p, std::int32_t p1) {
   return (p1 + 1) % p.params.populationSize;
 }
 
-// Children planned before the pool may build them: large enough that handing a block over
-// costs little, small enough that building starts early and every thread gets blocks.
-constexpr std::int32_t kPlanBlock = 256;
-
 // One-point cuts are drawn only with a positive rate (ChooseOperation never gives them for 0 or
 // NaN), and only they read the open counts.
 bool NeedsOpenCounts(const PopulationParams& params) {
@@ -142,20 +138,25 @@ void BuildChild(Individual& child, const ChildPlan& plan, Individual* const* par
   }
 }
 
-// The slots of a block: planned together, then handed over to be built.
-std::int32_t BlockBegin(std::int32_t block) {
-  return block * kPlanBlock;
-}
-std::int32_t BlockEnd(const Population& p, std::int32_t block) {
-  return std::min(p.params.populationSize, (block + 1) * kPlanBlock);
-}
+// Slots planned together, then handed over to be built: two of the pool's chunks, so that
+// handing a block over costs little next to its work, building starts early, and every thread
+// gets blocks on a population of 1,000.
+struct Blocks {
+  Blocks(std::int32_t population, const GenerationEvaluator* pool)
+      : slots(population),
+        size(2 * GenerationEvaluator::ChunkSize(population, pool ? pool->threads() : 1)),
+        count((population + size - 1) / size) {}
+  std::int32_t Begin(std::int32_t block) const { return block * size; }
+  std::int32_t End(std::int32_t block) const { return std::min(slots, (block + 1) * size); }
+  std::int32_t slots, size, count;
+};
 
-void PlanBlock(Population& p, std::int32_t block) {
+void PlanBlock(Population& p, const Blocks& blocks, std::int32_t block) {
   BreedingWorkspace& w = p.breeding;
   const std::int32_t elite = EliteCount(p.params);
   std::vector<Node>& grown = w.grown[static_cast<std::size_t>(block)];
   grown.clear();
-  for (std::int32_t i = BlockBegin(block); i < BlockEnd(p, block); ++i) {
+  for (std::int32_t i = blocks.Begin(block); i < blocks.End(block); ++i) {
     w.plans[i] = i < elite ? ChildPlan{.first = i} : PlanChild(p, grown);
   }
 }
@@ -163,11 +164,12 @@ void PlanBlock(Population& p, std::int32_t block) {
 // Building draws nothing and reads only the parents, the plans and its own block's
 // replacements, which planning no longer touches once the block is planned. With an evaluator
 // the children's fitness is computed at once, while the genes are still in the cache.
-void BuildBlock(const Population& p, std::int32_t block, GenerationEvaluator* evaluator) {
+void BuildBlock(const Population& p, const Blocks& blocks, std::int32_t block,
+                GenerationEvaluator* evaluator) {
   const BreedingWorkspace& w = p.breeding;
   const Node* grown = w.grown[static_cast<std::size_t>(block)].data();
-  const std::int32_t begin = BlockBegin(block);
-  const std::int32_t end = BlockEnd(p, block);
+  const std::int32_t begin = blocks.Begin(block);
+  const std::int32_t end = blocks.End(block);
   for (std::int32_t i = begin; i < end; ++i) {
     BuildChild(*p.Next()[i], w.plans[i], p.Current(), grown, p.params.maxLength);
   }
@@ -180,20 +182,20 @@ void Breed(Population& p, std::int32_t /*g*/, GenerationEvaluator* pool, bool ev
   if (p.params.selectionMethod == kProportional) PrepareProportionalSelection(p);
   BuildParentTables(p, pool);
   BreedingWorkspace& w = p.breeding;
-  const std::int32_t blocks = (p.params.populationSize + kPlanBlock - 1) / kPlanBlock;
+  const Blocks blocks(p.params.populationSize, pool);
   w.plans.resize(static_cast<std::size_t>(p.params.populationSize));
-  if (w.grown.size() < static_cast<std::size_t>(blocks)) {
-    w.grown.resize(static_cast<std::size_t>(blocks));
+  if (w.grown.size() < static_cast<std::size_t>(blocks.count)) {
+    w.grown.resize(static_cast<std::size_t>(blocks.count));
   }
   // Each block is built (and evaluated) on the pool while the next one is planned.
   GenerationEvaluator* evaluator = evaluateChildren ? pool : nullptr;
-  const auto planAndBuild = [&p, blocks, evaluator](const SortFork* fork) {
-    for (std::int32_t block = 0; block < blocks; ++block) {
-      PlanBlock(p, block);
+  const auto planAndBuild = [&p, &blocks, evaluator](const SortFork* fork) {
+    for (std::int32_t block = 0; block < blocks.count; ++block) {
+      PlanBlock(p, blocks, block);
       if (fork) {
-        (*fork)([&p, block, evaluator] { BuildBlock(p, block, evaluator); });
+        (*fork)([&p, &blocks, block, evaluator] { BuildBlock(p, blocks, block, evaluator); });
       } else {
-        BuildBlock(p, block, evaluator);
+        BuildBlock(p, blocks, block, evaluator);
       }
     }
   };
