@@ -53,7 +53,7 @@ void BM_Generation(benchmark::State& state) {
   for (auto _ : state) {
     EvaluateGeneration(*population, &evaluator);
     SortGeneration(*population, &evaluator);
-    Breed(*population, 0, &evaluator);
+    Breed(*population, 0, &evaluator, true);  // as a run does: the children are evaluated
     SwapGenerations(*population);
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));

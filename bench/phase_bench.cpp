@@ -171,7 +171,9 @@ void TimePhases(const Options& options, int threads, Timing& timing) {
     Output(b, population, g);
     watch->Add(t[kOutput]);
     watch.emplace();
-    Breed(population, g, b.session.evaluator.get());
+    // As a run does, breeding evaluates the children when another generation follows, so the
+    // evaluate phase only finishes the shares.
+    Breed(population, g, b.session.evaluator.get(), g + 1 < options.generations);
     watch->Add(t[kBreed]);
     SwapGenerations(population);
   }

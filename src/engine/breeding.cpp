@@ -79,8 +79,9 @@ ProgramShape ShapeOf(const Population& p, std::int32_t slot) {
           w.opensFilled ? w.opens.get() + at : nullptr};
 }
 
-// The draws of one bred slot, in the order the operators make them.
-ChildPlan PlanChild(Population& p) {
+// The draws of one bred slot, in the order the operators make them; a mutation's replacement
+// goes to the end of grown.
+ChildPlan PlanChild(Population& p, std::vector<Node>& grown) {
   const PopulationParams& params = p.params;
   ChildPlan plan;
   const float r = static_cast<float>(RandomUnit());
@@ -88,7 +89,6 @@ ChildPlan PlanChild(Population& p) {
   plan.operation = ChooseOperation(r, params);
   const ProgramShape first = ShapeOf(p, plan.first);
   if (plan.operation == BreedOperation::Mutation) {
-    std::vector<Node>& grown = p.breeding.grown;
     plan.grownAt = grown.size();
     grown.resize(plan.grownAt + kMutationSubtreeLimit);
     const MutationCut m =
@@ -117,19 +117,6 @@ ChildPlan PlanChild(Population& p) {
   return plan;
 }
 
-void PlanGeneration(Population& p) {
-  BreedingWorkspace& w = p.breeding;
-  const std::int32_t size = p.params.populationSize;
-  const std::int32_t elite = EliteCount(p.params);
-  w.plans.resize(static_cast<std::size_t>(size));
-  w.grown.clear();
-  for (std::int32_t i = 0; i < elite; ++i) {
-    w.plans[i] = ChildPlan{};
-    w.plans[i].first = i;
-  }
-  for (std::int32_t i = elite; i < size; ++i) w.plans[i] = PlanChild(p);
-}
-
 void BuildChild(Individual& child, const ChildPlan& plan, Individual* const* parents,
                 const Node* grown, std::int32_t maxLength) {
   const Individual& first = *parents[plan.first];
@@ -151,21 +138,73 @@ void BuildChild(Individual& child, const ChildPlan& plan, Individual* const* par
   }
 }
 
+// Slots planned together, then handed over to be built: two of the pool's chunks, so that
+// handing a block over costs little next to its work, building starts early, and every thread
+// gets blocks on a population of 1,000.
+struct Blocks {
+  Blocks(std::int32_t population, const GenerationEvaluator* pool)
+      : slots(population),
+        size(2 * GenerationEvaluator::ChunkSize(population, pool ? pool->threads() : 1)),
+        count((population + size - 1) / size) {}
+  std::int32_t Begin(std::int32_t block) const { return block * size; }
+  std::int32_t End(std::int32_t block) const { return std::min(slots, (block + 1) * size); }
+  std::int32_t slots, size, count;
+};
+
+void PlanBlock(Population& p, const Blocks& blocks, std::int32_t block) {
+  BreedingWorkspace& w = p.breeding;
+  const std::int32_t elite = EliteCount(p.params);
+  std::vector<Node>& grown = w.grown[static_cast<std::size_t>(block)];
+  grown.clear();
+  for (std::int32_t i = blocks.Begin(block); i < blocks.End(block); ++i) {
+    w.plans[i] = i < elite ? ChildPlan{.first = i} : PlanChild(p, grown);
+  }
+}
+
+// Building draws nothing and reads only the parents, the plans and its own block's
+// replacements, which planning no longer touches once the block is planned. With an evaluator
+// the children's fitness is computed at once, while the genes are still in the cache.
+void BuildBlock(const Population& p, const Blocks& blocks, std::int32_t block,
+                GenerationEvaluator* evaluator) {
+  const BreedingWorkspace& w = p.breeding;
+  const Node* grown = w.grown[static_cast<std::size_t>(block)].data();
+  const std::int32_t begin = blocks.Begin(block);
+  const std::int32_t end = blocks.End(block);
+  for (std::int32_t i = begin; i < end; ++i) {
+    BuildChild(*p.Next()[i], w.plans[i], p.Current(), grown, p.params.maxLength);
+  }
+  if (evaluator) evaluator->EvaluateAhead(p.Next(), begin, end);
+}
+
 }  // namespace
 
-void Breed(Population& p, std::int32_t /*g*/, GenerationEvaluator* pool) {
+void Breed(Population& p, std::int32_t /*g*/, GenerationEvaluator* pool, bool evaluateChildren) {
   if (p.params.selectionMethod == kProportional) PrepareProportionalSelection(p);
   BuildParentTables(p, pool);
-  PlanGeneration(p);
-  p.cumulativeCount = -1;  // the sums belong to this generation only
-  const BreedingWorkspace& w = p.breeding;
-  Individual* const* parents = p.Current();
-  Individual* const* children = p.Next();
-  ForEachRange(pool, p.params.populationSize, [&](std::int32_t begin, std::int32_t end) {
-    for (std::int32_t i = begin; i < end; ++i) {
-      BuildChild(*children[i], w.plans[i], parents, w.grown.data(), p.params.maxLength);
+  BreedingWorkspace& w = p.breeding;
+  const Blocks blocks(p.params.populationSize, pool);
+  w.plans.resize(static_cast<std::size_t>(p.params.populationSize));
+  if (w.grown.size() < static_cast<std::size_t>(blocks.count)) {
+    w.grown.resize(static_cast<std::size_t>(blocks.count));
+  }
+  // Each block is built (and evaluated) on the pool while the next one is planned.
+  GenerationEvaluator* evaluator = evaluateChildren ? pool : nullptr;
+  const auto planAndBuild = [&p, &blocks, evaluator](const SortFork* fork) {
+    for (std::int32_t block = 0; block < blocks.count; ++block) {
+      PlanBlock(p, blocks, block);
+      if (fork) {
+        (*fork)([&p, &blocks, block, evaluator] { BuildBlock(p, blocks, block, evaluator); });
+      } else {
+        BuildBlock(p, blocks, block, evaluator);
+      }
     }
-  });
+  };
+  if (pool) {
+    pool->RunForked(planAndBuild);
+  } else {
+    planAndBuild(nullptr);
+  }
+  p.cumulativeCount = -1;  // the sums belong to this generation only
 }
 
 }  // namespace vobrix

@@ -45,8 +45,8 @@ enum class BreedOperation { Crossover, Mutation, OnePoint, Reproduction };
 
 // Everything the draws decided for one child, so that it can be built later on any thread:
 // the parent slots and the cuts (crossover: receiver and donor; mutation: the cut of first and
-// grownCount Nodes at grownAt in BreedingWorkspace::grown; one-point: first's and second's
-// positions in aStart and bStart).
+// grownCount Nodes at grownAt in its block's BreedingWorkspace::grown; one-point: first's and
+// second's positions in aStart and bStart).
 struct ChildPlan {
   BreedOperation operation = BreedOperation::Reproduction;
   std::int32_t first = 0;
@@ -68,7 +68,8 @@ struct BreedingWorkspace {
   std::unique_ptr<std::int32_t[]> opens;  // FillOpenCounts, only when one-point cuts can be drawn
   bool opensFilled = false;
   std::vector<ChildPlan> plans;  // one per slot of the next buffer
-  std::vector<Node> grown;       // the replacements mutation grew
+  // The replacements mutation grew, one vector per block of planned children (breeding.cpp).
+  std::vector<std::vector<Node>> grown;
 };
 
 struct Population {
@@ -160,8 +161,12 @@ inline constexpr std::int32_t kMutationSubtreeLimit = 30;
 // The current buffer must be evaluated and sorted best first, and currentPopulation must be p
 // (mutation draws its Nodes with p's ratios). g is not used. All draws are made on the calling
 // thread in slot order into a plan; the children are then built from it (breeding.cpp), on
-// pool's threads when there is one, to the same bits for every thread count.
-void Breed(Population& p, std::int32_t g, GenerationEvaluator* pool = nullptr);
+// pool's threads when there is one, to the same bits for every thread count. With
+// evaluateChildren (and a pool) the children's raw fitness is computed as they are built and
+// marked known, so the next generation's evaluation has nothing left to do; a run asks for it
+// when another generation follows.
+void Breed(Population& p, std::int32_t g, GenerationEvaluator* pool = nullptr,
+           bool evaluateChildren = false);
 
 // A slot of the current buffer chosen by p.params.selectionMethod (slot 0 for an unknown one).
 std::int32_t SelectParent(const Population& p);

@@ -39,6 +39,9 @@ struct GenerationEvaluator::Pool {
 // The chunks are the ones TBB's simple_partitioner makes; the results never depend on them.
 // The threads are made for each call and joined at its end: simple, and this build is not
 // for speed.
+// The slot of the task this thread runs (Pool::Work), for CurrentSlot.
+thread_local int currentSlot = 0;
+
 struct GenerationEvaluator::Pool {
   using Task = std::function<void(int slot)>;
 
@@ -71,6 +74,7 @@ struct GenerationEvaluator::Pool {
       tasks.pop_front();
       lock.unlock();
       std::exception_ptr thrown;
+      currentSlot = slot;
       try {
         task(slot);
       } catch (...) {
@@ -170,22 +174,43 @@ void GenerationEvaluator::RunForked(const std::function<void(const SortFork* for
 #endif
 }
 
-void GenerationEvaluator::ComputeRawFitness(Population& p) {
-  Individual** slots = p.Current();
-  ParallelFor(p.params.populationSize, [&](std::int32_t begin, std::int32_t end, int slot) {
-    // Verbatim copies keep their fitness; the rest go to the evaluator four at a time.
-    std::array<Individual*, 4> pending{};
-    std::int32_t count = 0;
-    for (std::int32_t i = begin; i < end; ++i) {
-      if (TakeKnownFitness(*slots[i])) continue;
-      pending[static_cast<std::size_t>(count++)] = slots[i];
-      if (count == 4) {
-        evaluator(slot).RawFitness(pending.data(), count, linearScaling_);
-        count = 0;
-      }
+int GenerationEvaluator::CurrentSlot() const {
+  if (!pool_) return 0;
+#ifdef VOBRIX_PLAIN_THREADS
+  return currentSlot;
+#else
+  const int slot = tbb::this_task_arena::current_thread_index();
+  return slot >= 0 && slot < threads() ? slot : 0;
+#endif
+}
+
+void GenerationEvaluator::EvaluateRange(Individual* const* slots, std::int32_t begin,
+                                        std::int32_t end, int slot) {
+  // Verbatim copies keep their fitness; the rest go to the evaluator four at a time.
+  std::array<Individual*, 4> pending{};
+  std::int32_t count = 0;
+  for (std::int32_t i = begin; i < end; ++i) {
+    if (TakeKnownFitness(*slots[i])) continue;
+    pending[static_cast<std::size_t>(count++)] = slots[i];
+    if (count == 4) {
+      evaluator(slot).RawFitness(pending.data(), count, linearScaling_);
+      count = 0;
     }
-    if (count > 0) evaluator(slot).RawFitness(pending.data(), count, linearScaling_);
+  }
+  if (count > 0) evaluator(slot).RawFitness(pending.data(), count, linearScaling_);
+}
+
+void GenerationEvaluator::ComputeRawFitness(Population& p) {
+  Individual* const* slots = p.Current();
+  ParallelFor(p.params.populationSize, [&](std::int32_t begin, std::int32_t end, int slot) {
+    EvaluateRange(slots, begin, end, slot);
   });
+}
+
+void GenerationEvaluator::EvaluateAhead(Individual* const* slots, std::int32_t begin,
+                                        std::int32_t end) {
+  EvaluateRange(slots, begin, end, CurrentSlot());
+  for (std::int32_t i = begin; i < end; ++i) slots[i]->fitnessKnown = true;
 }
 
 }  // namespace vobrix

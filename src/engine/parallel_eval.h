@@ -29,6 +29,10 @@ class GenerationEvaluator {
   // Writes rawFitness of every Individual of p's current buffer, except those whose known
   // fitness came with a verbatim copy (TakeKnownFitness).
   void ComputeRawFitness(Population& p);
+  // Writes rawFitness of slots begin .. end - 1 whose fitness is not known yet and marks every
+  // one of them known, so that the next ComputeRawFitness skips them. Called from a task of
+  // RunForked (or outside the pool), on the calling thread's own evaluator.
+  void EvaluateAhead(Individual* const* slots, std::int32_t begin, std::int32_t end);
 
   // A parallel loop over individuals 0 .. count - 1: body(begin, end, slot) is called for
   // disjoint ranges that together cover them once, on the pool's threads, and ParallelFor
@@ -52,6 +56,9 @@ class GenerationEvaluator {
   int threads() const { return static_cast<int>(evaluators_.size()); }
   bool linearScaling() const { return linearScaling_; }
 
+  // The slot of the calling thread inside ParallelFor or a RunForked task, 0 outside them.
+  int CurrentSlot() const;
+
   static int DefaultThreads();
   // The evaluators built for a requested count (below 1: one per processor core).
   static int ThreadCount(int requested);
@@ -72,6 +79,8 @@ class GenerationEvaluator {
 
  private:
   struct Pool;
+  // Raw fitness of slots begin .. end - 1, four programs at a time, except verbatim copies.
+  void EvaluateRange(Individual* const* slots, std::int32_t begin, std::int32_t end, int slot);
   std::vector<std::unique_ptr<BatchEvaluator>> evaluators_;  // one per slot, buffers kept
   std::unique_ptr<Pool> pool_;                               // null with one thread
   bool linearScaling_ = false;

@@ -221,7 +221,8 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
     ShowPaused(display, true);
   }
 
-  Breed(population, generation, session.evaluator.get());
+  Breed(population, generation, session.evaluator.get(),
+        generation + 1 < population.params.generations);
   display.application->ProcessMessages();
 
   std::optional<double> validationError;

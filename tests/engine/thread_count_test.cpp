@@ -106,7 +106,7 @@ std::string RunText(std::uint32_t seed, std::int32_t size, std::int32_t generati
       }
       text += '\n';
     }
-    Breed(p, g);
+    Breed(p, g, evaluator, g + 1 < generations);
     SwapGenerations(p);
   }
   currentPopulation = previous;
@@ -143,7 +143,7 @@ double FreshFitness(BatchEvaluator& batch, const Individual& individual, bool sc
 }
 
 // Elite copies and reproductions are marked, carry the fitness their genes really have, and are
-// not evaluated again; every other child is.
+// not evaluated again; every other child is, unless breeding evaluated it ahead.
 TEST(KnownFitnessTest, VerbatimCopiesKeepTheirParentsFitnessAndAreNotEvaluatedAgain) {
   TestProblem problem = WavyProblem();
   for (bool scaling : {false, true}) {
@@ -191,6 +191,16 @@ TEST(KnownFitnessTest, VerbatimCopiesKeepTheirParentsFitnessAndAreNotEvaluatedAg
       } else {
         EXPECT_TRUE(SameValue(child.rawFitness, FreshFitness(batch, child, scaling))) << i;
       }
+    }
+    // Breeding that evaluates ahead leaves every child marked, with its own genes' fitness.
+    EvaluateGeneration(p, &pool);  // no stand-ins left to copy
+    SortGeneration(p, &pool);
+    Breed(p, 5, &pool, true);
+    SwapGenerations(p);
+    for (std::int32_t i = 0; i < 500; ++i) {
+      const Individual& child = *p.Current()[i];
+      EXPECT_TRUE(child.fitnessKnown) << i;
+      EXPECT_TRUE(SameValue(child.rawFitness, FreshFitness(batch, child, scaling))) << i;
     }
     currentPopulation = previous;
   }
