@@ -67,6 +67,17 @@ inline std::string Quoted(const std::vector<std::string>& words) {
   return text;
 }
 
+// What the refusal of `f` (an Error) says, or "accepted".
+template <class Error, class F>
+std::string Refusal(F f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "accepted";
+}
+
 struct Outcome {
   int status = -1;
   std::string out, err;

@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "cli/output.h"
+#include "cli_fixture.h"
 #include "results/run_settings.h"
 
 namespace vobrix::cli {
@@ -21,21 +22,11 @@ using results::PanelSettings;
 using results::SettingsFileError;
 using results::SettingsFromJson;
 using results::SettingsToJson;
+using testing::Refusal;
 
 CliOptions Parse(std::vector<std::string> args) {
   args.insert(args.begin(), {"--train", "t.txt"});
   return ParseOptions(args);
-}
-
-// What the refusal of `f` says, or "accepted".
-template <class Error, class F>
-std::string Refusal(F f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "accepted";
 }
 
 TEST(CliOptions, PerPopulationValuesOneForAllOrOneEachAndProblemOptions) {

@@ -72,14 +72,12 @@ TEST_F(ReplacingFileTest, FailuresNameTheFileAndTheCause) {
       {"/dev/full", "No space left on device"},
       {(dir_ / "no such folder" / "dump.txt").string(), "No such file or directory"}};
   for (const auto& [path, cause] : cases) {
-    try {
-      ReplacingFile file(path);
-      file.Write(std::string(100000, 'x'));
-      file.Commit();
-      ADD_FAILURE() << path;
-    } catch (const WriteError& error) {
-      EXPECT_EQ(std::string(error.what()), "cannot write '" + path + "': " + cause);
-    }
+    EXPECT_EQ(cli::testing::Refusal<WriteError>([&] {
+                ReplacingFile file(path);
+                file.Write(std::string(100000, 'x'));
+                file.Commit();
+              }),
+              "cannot write '" + path + "': " + cause);
   }
   ReplacingFile null("/dev/null");  // a device is written in place, never replaced
   null.Write("x");
