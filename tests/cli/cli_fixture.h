@@ -1,11 +1,12 @@
-// The end-to-end tests' scaffolding: a scratch folder per test, and the built vobrix-cli run
-// in it with its standard output and standard error caught.
+// The command-line tests' scaffolding: reading files, the seeded runs of tests/golden/cases.txt,
+// and a scratch folder per test in which the built vobrix-cli runs with its outputs caught.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,9 +15,16 @@
 #include <vector>
 
 #include "common/scratch.h"
-#include "read_text.h"
 
 namespace vobrix::cli::testing {
+
+namespace fs = std::filesystem;
+
+inline std::string ReadText(const fs::path& path) {
+  std::stringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
 
 // The lines of a text, or the fields of a CSV row when split at ','.
 inline std::vector<std::string> Split(const std::string& text, char separator = '\n') {
@@ -26,17 +34,75 @@ inline std::vector<std::string> Split(const std::string& text, char separator = 
   return parts;
 }
 
+inline const fs::path kGoldenDir = VOBRIX_GOLDEN_DIR;
+
+struct GoldenCase {
+  std::string name;
+  std::vector<std::string> args;
+};
+inline void PrintTo(const GoldenCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+// The cases of cases.txt, "@" replaced by the golden folder.
+inline std::vector<GoldenCase> ReadCases() {
+  std::vector<GoldenCase> cases;
+  for (const std::string& line : Split(ReadText(kGoldenDir / "cases.txt"))) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream words(line);
+    GoldenCase c;
+    words >> c.name;
+    for (std::string word; words >> word;) {
+      c.args.push_back(word[0] == '@' ? (kGoldenDir / word.substr(1)).string() : word);
+    }
+    cases.push_back(c);
+  }
+  return cases;
+}
+
+// The words as shell words, each after a blank.
+inline std::string Quoted(const std::vector<std::string>& words) {
+  std::string text;
+  for (const std::string& word : words) text += " '" + word + "'";
+  return text;
+}
+
+// What the refusal of `f` (an Error) says, or "accepted".
+template <class Error, class F>
+std::string Refusal(F f) {
+  try {
+    f();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "accepted";
+}
+
 struct Outcome {
   int status = -1;
   std::string out, err;
 };
 
-class CliFixture : public ::testing::Test {
+// A refusal: status 2, one line on standard error that names `part`, nothing on standard
+// output (unless `output` says the refusal may come after it).
+inline void ExpectRefused(const Outcome& o, const std::string& part, const std::string& args,
+                          bool output = false) {
+  EXPECT_EQ(o.status, 2) << args << "\n" << o.err;
+  EXPECT_EQ(Split(o.err).size(), 1u) << args << "\n" << o.err;
+  EXPECT_EQ(o.err.rfind("vobrix-cli: ", 0), 0u) << o.err;
+  EXPECT_NE(o.err.find(part), std::string::npos) << args << "\n" << o.err;
+  EXPECT_EQ(o.out.empty(), !output) << args;
+}
+
+// Over ::testing::Test, or over ::testing::TestWithParam for a table of runs.
+template <class Base = ::testing::Test>
+class CliFixtureOf : public Base {
  protected:
-  void SetUp() override { std::filesystem::create_directories(dir_); }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  void SetUp() override { fs::create_directories(dir_); }
+  void TearDown() override { fs::remove_all(dir_); }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Read(const std::string& name) const { return ReadText(dir_ / name); }
   void Write(const std::string& name, const std::string& text) const {
     std::ofstream(dir_ / name, std::ios::binary) << text;
   }
@@ -51,10 +117,14 @@ class CliFixture : public ::testing::Test {
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(out), ReadText(err)};
   }
 
-  const std::filesystem::path dir_ = vobrix::testing::ScratchPath(
-      "vobrix_cli_" +
-      std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
-      "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  static std::string TestName() {
+    const ::testing::TestInfo& test = *::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(test.test_suite_name()) + "_" + test.name();
+    std::replace(name.begin(), name.end(), '/', '_');
+    return name;
+  }
+  const fs::path dir_ = vobrix::testing::ScratchPath("vobrix_cli_" + TestName());
 };
+using CliFixture = CliFixtureOf<>;
 
 }  // namespace vobrix::cli::testing

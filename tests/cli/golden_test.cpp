@@ -4,42 +4,27 @@
 // the program does not print them). VOBRIX_UPDATE_GOLDEN=1 writes the files instead of
 // comparing; tests/golden/README.md says what each file pins.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-#include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/options.h"
 #include "cli/output.h"
-#include "common/scratch.h"
+#include "cli_fixture.h"
 #include "engine/functions.h"
-#include "golden_cases.h"
 #include "problem/datafile.h"
 #include "problem/normalize.h"
 #include "problem/population_settings.h"
 #include "problem/problem.h"
-#include "read_text.h"
 #include "run/gp.h"
 #include "run/grid_rows.h"
 #include "run/memory_display.h"
 
-namespace vobrix {
+namespace vobrix::cli::testing {
 namespace {
-
-namespace fs = std::filesystem;
-
-using cli::testing::ReadText;
-
-using cli::testing::GoldenCase;
-using cli::testing::kGoldenDir;
-using cli::testing::ReadCases;
 
 bool Updating() {
   const char* update = std::getenv("VOBRIX_UPDATE_GOLDEN");
@@ -58,55 +43,28 @@ void CheckGolden(const GoldenCase& c, const std::string& file, const std::string
   ASSERT_TRUE(fs::exists(path)) << path << " is missing (VOBRIX_UPDATE_GOLDEN=1 writes it)";
   const std::string expected = ReadText(path);
   if (expected == actual) return;
-  std::istringstream e(expected), a(actual);
-  std::string el, al;
-  int line = 1;
-  while (std::getline(e, el) && std::getline(a, al) && el == al) ++line;
-  ADD_FAILURE() << path << " differs from the run at line " << line << "\n  golden: " << el
-                << "\n  run:    " << al;
+  const std::vector<std::string> e = Split(expected), a = Split(actual);
+  const auto [el, al] = std::mismatch(e.begin(), e.end(), a.begin(), a.end());
+  ADD_FAILURE() << path << " differs from the run at line " << (el - e.begin()) + 1
+                << "\n  golden: " << (el == e.end() ? "" : *el)
+                << "\n  run:    " << (al == a.end() ? "" : *al);
 }
 
-// Appends a blank, the prefix and the word in single quotes to a shell command.
-void AppendQuoted(std::string& command, const char* prefix, const std::string& word) {
-  command += ' ';
-  command += prefix;
-  command += '\'';
-  command += word;
-  command += '\'';
-}
-
-class Golden : public ::testing::TestWithParam<GoldenCase> {
- protected:
-  fs::path Scratch(const std::string& file) const {
-    const fs::path dir = vobrix::testing::ScratchPath("vobrix_golden_" + GetParam().name);
-    fs::create_directories(dir);
-    return dir / file;
-  }
-};
+using Golden = CliFixtureOf<::testing::TestWithParam<GoldenCase>>;
 
 TEST_P(Golden, CliOutputAndInitialGeneration) {
-  const GoldenCase& c = GetParam();
-  std::string command;
-  AppendQuoted(command, "", VOBRIX_CLI);
-  for (const std::string& arg : c.args) AppendQuoted(command, "", arg);
-  const fs::path out = Scratch("stdout.csv"), err = Scratch("stderr.txt"),
-                 dump = Scratch("initial.txt");
-  AppendQuoted(command, "--dump-initial ", dump.string());
-  AppendQuoted(command, ">", out.string());
-  AppendQuoted(command, "2>", err.string());
-  command += " </dev/null";
-  const int raw = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << ReadText(err);
-  EXPECT_EQ(ReadText(err), "");
-  CheckGolden(c, "stdout.csv", ReadText(out));
-  CheckGolden(c, "initial.txt", ReadText(dump));
+  const Outcome o = Run(Quoted(GetParam().args) + " --dump-initial initial.txt");
+  ASSERT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(o.err, "");
+  CheckGolden(GetParam(), "stdout.csv", o.out);
+  CheckGolden(GetParam(), "initial.txt", Read("initial.txt"));
 }
 
 // The same run in this process, on the in-memory controls, built from the same arguments as
 // the program builds it. Its CSV must be the program's, so the predictions belong to that run.
 TEST_P(Golden, PredictionGridAfterEveryStep) {
   const GoldenCase& c = GetParam();
-  const cli::CliOptions options = cli::ParseOptions(c.args);
+  const CliOptions options = ParseOptions(c.args);
   ASSERT_TRUE(options.seed.has_value()) << "a golden run needs --seed";
   std::vector<CellRow> training = ReadDataFile(options.trainPath);
   std::vector<CellRow> validation;
@@ -127,16 +85,15 @@ TEST_P(Golden, PredictionGridAfterEveryStep) {
   session.lastPopIndex = options.populations - 1;
   session.hasValidation = options.validationPath.has_value();
   session.seedSource = [seed = *options.seed] { return seed; };
-  for (int p = 0; p < options.populations; ++p) {
-    session.populations[static_cast<std::size_t>(p)] = std::make_unique<Population>(
-        ReadPopulationParams(options.panels[static_cast<std::size_t>(p)]));
+  for (std::size_t p = 0; p < static_cast<std::size_t>(options.populations); ++p) {
+    session.populations[p] = std::make_unique<Population>(ReadPopulationParams(options.panels[p]));
   }
-  std::string csv = cli::CsvHeader(), dump, predictions;
+  std::string csv = CsvHeader(), dump, predictions;
   session.observer.afterInitialEvaluation = [&](std::int32_t i, Population& population) {
-    dump += cli::DumpGeneration(i, population);
+    dump += DumpGeneration(i, population);
   };
   session.observer.afterStep = [&](const StepReport& report) {
-    csv += cli::CsvRow(report);
+    csv += CsvRow(report);
     const int column = report.population + 1;
     predictions += "generation " + std::to_string(report.generation) + " population " +
                    std::to_string(column) + "\n";
@@ -154,25 +111,15 @@ TEST_P(Golden, PredictionGridAfterEveryStep) {
 }
 
 // The cases are read when the tests are listed; an unreadable list would leave none to run.
-TEST(GoldenCases, AreListedWithASeedAndTheirFiles) {
-  const std::vector<GoldenCase> cases = ReadCases();
-  EXPECT_GE(cases.size(), 5u);
-  for (const GoldenCase& c : cases) {
-    EXPECT_NE(std::find(c.args.begin(), c.args.end(), "--seed"), c.args.end()) << c.name;
-    for (const char* file : {"stdout.csv", "initial.txt", "predictions.txt"}) {
-      EXPECT_TRUE(Updating() || fs::exists(kGoldenDir / c.name / file)) << c.name << "/" << file;
-    }
-  }
+TEST(GoldenCases, AreListed) {
+  EXPECT_GE(ReadCases().size(), 5u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runs, Golden, ::testing::ValuesIn(ReadCases()),
-                         [](const ::testing::TestParamInfo<GoldenCase>& info) {
-                           std::string name = info.param.name;
-                           for (char& ch : name) {
-                             if (ch == '-') ch = '_';
-                           }
-                           return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Runs, Golden, ::testing::ValuesIn(ReadCases()), [](const auto& info) {
+  std::string name = info.param.name;
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name;
+});
 
 }  // namespace
-}  // namespace vobrix
+}  // namespace vobrix::cli::testing

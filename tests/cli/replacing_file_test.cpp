@@ -2,19 +2,15 @@
 // reported, and no temporary is left behind.
 #include "results/replacing_file.h"
 
-#include "read_text.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
-#include "common/scratch.h"
+
+#include "cli_fixture.h"
 
 namespace vobrix::results {
 namespace {
@@ -22,62 +18,52 @@ namespace {
 namespace fs = std::filesystem;
 using cli::testing::ReadText;
 
-class ReplacingFileTest : public ::testing::Test {
+class ReplacingFileTest : public cli::testing::CliFixture {
  protected:
-  void SetUp() override {
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) {
-      names.push_back(entry.path().filename().string());
-    }
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }
-  const fs::path dir_ = vobrix::testing::ScratchPath("vobrix_replacing_file");
+  // The target's text, "-" when there is none.
+  std::string Target() const { return fs::exists(target_) ? ReadText(target_) : "-"; }
   const fs::path target_ = dir_ / "dump.txt";
 };
 
 TEST_F(ReplacingFileTest, TheTargetChangesOnlyAtCommit) {
-  struct Case {
-    const char* name;
-    bool existing;      // a target "old" exists before
-    bool commit;        // Commit, or destroyed without it
-    const char* after;  // the target's text afterwards, "-" when there is none
-  };
-  const Case cases[] = {{"new file, committed", false, true, "ab"},
-                        {"new file, abandoned", false, false, "-"},
-                        {"existing file, committed", true, true, "ab"},
-                        {"existing file, abandoned", true, false, "old"}};
-  for (const Case& c : cases) {
+  const struct {
+    const char* before;  // the target's text before, "-" when there is none
+    bool commit;         // Commit, or destroyed without it
+    const char* after;
+  } cases[] = {{"-", true, "ab"}, {"-", false, "-"}, {"old", true, "ab"}, {"old", false, "old"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.before) + (c.commit ? ", committed" : ", abandoned"));
     fs::remove(target_);
-    if (c.existing) std::ofstream(target_) << "old";
+    if (c.before != std::string("-")) std::ofstream(target_) << c.before;
     {
       ReplacingFile file(target_.string());
       file.Write("a");
       file.Write("b");
-      EXPECT_EQ(fs::exists(target_) ? ReadText(target_) : "-", c.existing ? "old" : "-") << c.name;
+      EXPECT_EQ(Target(), c.before);
       if (c.commit) file.Commit();
     }
-    EXPECT_EQ(fs::exists(target_) ? ReadText(target_) : "-", std::string(c.after)) << c.name;
-    EXPECT_EQ(Names(), std::vector<std::string>(fs::exists(target_), "dump.txt")) << c.name;
+    EXPECT_EQ(Target(), c.after);
+    EXPECT_EQ(Names(), std::vector<std::string>(fs::exists(target_), "dump.txt"));
   }
 }
 
 TEST_F(ReplacingFileTest, ALinkAndTheModeOfTheTargetStay) {
+  const fs::perms mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
   std::ofstream(target_) << "old";
-  fs::permissions(target_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::permissions(target_, mode);
   fs::create_symlink(target_, dir_ / "link.txt");
   ReplacingFile file((dir_ / "link.txt").string());
   file.Write("new");
   file.Commit();
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
-  EXPECT_EQ(ReadText(target_), "new");
-  EXPECT_EQ(fs::status(target_).permissions() & fs::perms::all,
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  EXPECT_EQ(Target(), "new");
+  EXPECT_EQ(fs::status(target_).permissions() & fs::perms::all, mode);
   EXPECT_EQ(Names(), (std::vector<std::string>{"dump.txt", "link.txt"}));
 }
 
@@ -86,14 +72,12 @@ TEST_F(ReplacingFileTest, FailuresNameTheFileAndTheCause) {
       {"/dev/full", "No space left on device"},
       {(dir_ / "no such folder" / "dump.txt").string(), "No such file or directory"}};
   for (const auto& [path, cause] : cases) {
-    try {
-      ReplacingFile file(path);
-      file.Write(std::string(100000, 'x'));
-      file.Commit();
-      ADD_FAILURE() << path;
-    } catch (const WriteError& error) {
-      EXPECT_EQ(std::string(error.what()), "cannot write '" + path + "': " + cause);
-    }
+    EXPECT_EQ(cli::testing::Refusal<WriteError>([&] {
+                ReplacingFile file(path);
+                file.Write(std::string(100000, 'x'));
+                file.Commit();
+              }),
+              "cannot write '" + path + "': " + cause);
   }
   ReplacingFile null("/dev/null");  // a device is written in place, never replaced
   null.Write("x");

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <random>
 
 namespace vobrix::forecast {
@@ -66,20 +67,13 @@ TEST(ArTest, RefusesSeriesItCannotFit) {
 }
 
 TEST(PersistenceTest, ScoresTheLatestValueOnTheGivenTargets) {
-  const std::vector<double> y = {1.0, 3.0, 2.0, 6.0};
-  const struct {
-    std::size_t firstTarget;
-    std::vector<double> predictions;
-    double mse;
-  } cases[] = {
-      {1, {1.0, 3.0, 2.0}, (4.0 + 1.0 + 16.0) / 3.0},  // errors 2, -1, 4
-      {2, {3.0, 2.0}, (1.0 + 16.0) / 2.0},
-      {3, {2.0}, 16.0},
-  };
-  for (const auto& c : cases) {
-    const BaselineScore score = ScorePersistence(y, c.firstTarget);
-    EXPECT_EQ(score.predictions, c.predictions);
-    EXPECT_EQ(score.mse, c.mse);
+  // Errors 2, -1 and 4.
+  const std::vector<double> y = {1.0, 3.0, 2.0, 6.0}, squares = {4.0, 1.0, 16.0};
+  for (std::size_t first = 1; first < y.size(); ++first) {
+    const BaselineScore score = ScorePersistence(y, first);
+    EXPECT_EQ(score.predictions, std::vector<double>(y.begin() + first - 1, y.end() - 1));
+    EXPECT_EQ(score.mse, std::accumulate(squares.begin() + first - 1, squares.end(), 0.0) /
+                             static_cast<double>(y.size() - first));
     EXPECT_EQ(score.theilU, 1.0);
   }
   EXPECT_THROW(ScorePersistence(y, 0), ForecastError);
