@@ -15,7 +15,6 @@
 #include "engine/gp_pop.h"
 #include "engine/init.h"
 #include "engine/misc.h"
-#include "evolution_support.h"
 #include "fixture.h"
 #include "reference_random.h"
 
@@ -129,11 +128,13 @@ class BreedTest : public ::testing::Test {
       {kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, test::LogisticSeries()};
 };
 
-// Grown parents with room to grow or none, and children written over older children: every
-// operator's child is well formed, within maxLength and zero after its end, and the crossover
-// child is the splice at the first drawn subtrees whenever that one fits.
+// Grown parents with plenty of room, a little or none, and children written over older
+// children: every operator's child is well formed, within maxLength and zero after its end. The
+// first draw is the start of the receiver's or the mutated subtree: crossover splices there
+// whenever the donor's first subtree fits, and mutation keeps the rest of the parent around a
+// replacement regrown until it closes within 30 Nodes and the room maxLength leaves.
 TEST_F(BreedTest, OperatorChildrenNeverExceedMaxLengthAndEndInZeros) {
-  auto p = Filled({.maxLength = 70,
+  auto p = Filled({.maxLength = 200,
                    .maxInitialDepth = 4,
                    .functionRatio = 0.6f,
                    .variableRatio = 0.3f,
@@ -141,16 +142,18 @@ TEST_F(BreedTest, OperatorChildrenNeverExceedMaxLengthAndEndInZeros) {
                    .populationSize = 300},
                   11);
   Individual &crossed = *p->Next()[0], &mutated = *p->Next()[1], &joined = *p->Next()[2];
-  int exact = 0;
-  for (int trial = 0; trial < 299; ++trial) {
-    const Individual &a = *p->Current()[trial], &b = *p->Current()[trial + 1];
-    const std::int32_t maxLength = trial % 2 ? a.length : 70;  // no room to grow, or plenty
+  int exact = 0, filled = 0;
+  std::int32_t longest = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    const Individual &a = *p->Current()[trial % 299], &b = *p->Current()[trial % 299 + 1];
+    const std::int32_t maxLength = a.length + (trial % 3 == 0 ? 200 - a.length : trial % 3 * 4 - 4);
     const std::uint64_t state = RandomState();
     const std::int32_t s1 = Rand31() % a.length, s2 = Rand31() % b.length;
     const std::int32_t e1 = *SubtreeEnd(a.genes, a.length, s1),
                        e2 = *SubtreeEnd(b.genes, b.length, s2);
     SetRandomState(state);
     SubtreeCrossover(crossed, a, b, maxLength);
+    SetRandomState(state);
     SubtreeMutation(mutated, a, maxLength, kMutationSubtreeLimit);
     OnePointMutation(joined, a, b, maxLength);
     for (const Individual* child : {&crossed, &mutated, &joined}) {
@@ -161,9 +164,18 @@ TEST_F(BreedTest, OperatorChildrenNeverExceedMaxLengthAndEndInZeros) {
       EXPECT_EQ(ProgramOf(crossed), ProgramOf(*p->Next()[3]));
       ++exact;
     }
+    const std::int32_t kept = a.length - (e1 - s1 + 1), replacement = mutated.length - kept;
+    ASSERT_LE(replacement, kMutationSubtreeLimit) << "trial " << trial;
+    ASSERT_TRUE(std::equal(a.genes, a.genes + s1, mutated.genes));
+    ASSERT_TRUE(std::equal(a.genes + e1 + 1, a.genes + a.length, mutated.genes + s1 + replacement));
+    if (trial % 3 == 0) longest = std::max(longest, replacement);
+    filled += trial % 3 == 2 && mutated.length == maxLength;
   }
-  EXPECT_GT(exact, 150);
-  EXPECT_LT(exact, 299);  // some trials really had to draw again
+  EXPECT_GT(exact, 1500);
+  EXPECT_LT(exact, 3000);  // some trials really had to draw again
+  // The bound that applies was really reached: 30 Nodes, or what maxLength leaves.
+  EXPECT_GE(longest, kMutationSubtreeLimit - 2);
+  EXPECT_GT(filled, 10);
 }
 
 // Series 1..6 with a window of 2: "+" and "-" at 0 and 1, X0 = 2, X1 = 3, the constants 1e200

@@ -10,7 +10,6 @@
 #include "engine/gp_opr.h"
 #include "engine/init.h"
 #include "engine/misc.h"
-#include "evolution_support.h"
 #include "fixture.h"
 #include "reference_random.h"
 
@@ -22,14 +21,30 @@ using test::PlaceBeforeRand15;
 using test::ReferenceRandom;
 using test::TestProblem;
 
-TEST(CutPositionTest, OneRand15DrawModLengthPerCutUpTo32768Nodes) {
-  for (std::uint32_t seed : {1u, 7u, 12345u, 4000000000u}) {
-    for (std::int32_t length : {1, 2, 3, 5, 7, 70, 100, 4096, 32767, 32768}) {
+// One Rand15 draw mod length up to 32768 Nodes, two joined to 30 bits beyond.
+TEST(CutPositionTest, OneRand15DrawUpTo32768NodesAndTwoJoinedTo30BitsBeyond) {
+  const std::int32_t lengths[] = {1,
+                                  2,
+                                  3,
+                                  7,
+                                  70,
+                                  100,
+                                  4096,
+                                  32767,
+                                  32768,
+                                  32769,
+                                  100000,
+                                  1 << 30,
+                                  std::numeric_limits<std::int32_t>::max()};
+  for (std::uint32_t seed : {1u, 12345u, 4000000000u}) {
+    for (std::int32_t length : lengths) {
       SeedRandom(seed);
       ReferenceRandom ref = ReferenceRandom::Seeded(seed);
       for (int k = 0; k < 200; ++k) {
-        ASSERT_EQ(DrawCutPosition(length), ref.Rand15() % length) << seed << " " << length;
-        ASSERT_EQ(RandomState(), ref.state()) << "one draw per cut, length " << length;
+        std::int64_t draw = ref.Rand15();
+        if (length > 32768) draw = (draw << 15) | ref.Rand15();
+        ASSERT_EQ(DrawCutPosition(length), draw % length) << seed << " " << length;
+        ASSERT_EQ(RandomState(), ref.state()) << "draws per cut, length " << length;
       }
     }
   }
@@ -40,20 +55,6 @@ TEST(CutPositionTest, OneRand15DrawModLengthPerCutUpTo32768Nodes) {
     EXPECT_EQ(DrawCutPosition(length), value % length);
     ref.Rand15();
     EXPECT_EQ(RandomState(), ref.state()) << value;
-  }
-}
-
-TEST(CutPositionTest, LongerProgramsTakeExactlyTwoDrawsJoinedTo30Bits) {
-  const std::int32_t lengths[] = {32769, 100000, 1 << 30, std::numeric_limits<std::int32_t>::max()};
-  for (std::int32_t length : lengths) {
-    SeedRandom(99);
-    ReferenceRandom ref = ReferenceRandom::Seeded(99);
-    for (int k = 0; k < 100; ++k) {
-      const std::int64_t high = ref.Rand15();
-      const std::int64_t wide = (high << 15) | ref.Rand15();
-      ASSERT_EQ(DrawCutPosition(length), wide % length) << length;
-      ASSERT_EQ(RandomState(), ref.state()) << length;
-    }
   }
 }
 
@@ -99,11 +100,6 @@ TEST(CutPositionTest, OnePointMutationDrawsFirstCutThenSecondOnePairPerAttempt) 
 constexpr std::int32_t kF = 4, kV = 3, kC = 5;
 enum Block { kFunctionBlock, kVariableBlock, kConstantBlock };
 
-// The unit draw k / 32767 for the nearest k: the generator is placed to return k next.
-int DrawFor(double u) {
-  return static_cast<int>(u * 32767.0 + 0.5);
-}
-
 float UnitOf(int k) {
   return static_cast<float>(k / 32767.0L);
 }
@@ -124,13 +120,7 @@ TEST(DrawNodeTest, KindThresholdsIndexWithinBlockAndTwoDrawsPerRequest) {
     float functionRatio, variableRatio;
     Block block;
   } cases[] = {
-      {NodeKindRequest::Any, DrawFor(0.3), 0.5f, 0.2f, kFunctionBlock},
-      {NodeKindRequest::Any, DrawFor(0.5), 0.5f, 0.2f, kVariableBlock},
-      {NodeKindRequest::Any, DrawFor(0.6), 0.5f, 0.2f, kVariableBlock},
-      {NodeKindRequest::Any, DrawFor(0.75), 0.5f, 0.2f, kConstantBlock},
-      {NodeKindRequest::Terminal, DrawFor(0.39), 0.5f, 0.2f, kVariableBlock},
-      {NodeKindRequest::Terminal, DrawFor(0.41), 0.5f, 0.2f, kConstantBlock},
-      {NodeKindRequest::Terminal, DrawFor(0.0), 1.0f, 0.0f, kConstantBlock},  // 0/0 never wins
+      {NodeKindRequest::Terminal, 0, 1.0f, 0.0f, kConstantBlock},  // 0/0 never wins
       {NodeKindRequest::Function, 32767, 0.0f, 0.0f, kFunctionBlock},
       // Both kind tests are strict: a draw equal to the function share is not a function, and
       // one equal to the function and variable shares together is not a variable.
@@ -160,17 +150,6 @@ TEST(DrawNodeTest, KindThresholdsIndexWithinBlockAndTwoDrawsPerRequest) {
       EXPECT_EQ(node, expected) << "case " << c;
       EXPECT_EQ(RandomState(), ref.state()) << "case " << c << ": one unit draw, one index draw";
     }
-  }
-}
-
-TEST(DrawNodeTest, OneFunctionStillAdvancesTheGeneratorTwice) {
-  SeedRandom(5);
-  ReferenceRandom ref = ReferenceRandom::Seeded(5);
-  for (int k = 0; k < 20; ++k) {
-    EXPECT_EQ(DrawNode(NodeKindRequest::Function, NodeDrawSetup{1, 2, 2, 0.5f, 0.2f}), 0);
-    ref.Rand15();
-    ref.Rand31();
-    EXPECT_EQ(RandomState(), ref.state());
   }
 }
 
@@ -217,17 +196,23 @@ class GrowthModel {
   ReferenceRandom& ref_;
 };
 
+// Depth 0 sets no limit; with a single function the index draw is still made.
 TEST(GrowthTest, SeededProgramsFollowTheGrowingProcedureDrawForDraw) {
-  TestProblem problem({kAdd, kSubtract, kMultiply, kDivide, kSin, kLn}, 5, {0.5, 1.5, 2.5});
+  const std::initializer_list<int> all = {kAdd, kSubtract, kMultiply, kDivide, kSin, kLn};
   const struct {
+    std::initializer_list<int> functions;
     std::int32_t depth, restartAt;
     float functionRatio, variableRatio;
-  } settings[] = {{5, 70, 0.5f, 0.2f}, {1, 70, 0.5f, 0.2f},  {0, 70, 0.5f, 0.2f},
-                  {6, 20, 0.6f, 0.2f}, {3, 70, 0.9f, 0.05f}, {2, 70, 0.3f, 0.7f}};
+  } settings[] = {{all, 5, 70, 0.5f, 0.2f},        {all, 1, 70, 0.5f, 0.2f},
+                  {all, 0, 70, 0.5f, 0.2f},        {all, 6, 20, 0.6f, 0.2f},
+                  {all, 3, 70, 0.9f, 0.05f},       {all, 2, 70, 0.3f, 0.7f},
+                  {{kMultiply}, 4, 70, 0.5f, 0.2f}};
   std::vector<Node> scratch(70);
   for (const auto& s : settings) {
+    TestProblem problem(s.functions, 5, {0.5, 1.5, 2.5});
     for (std::uint32_t seed : {3u, 1000u, 65536u}) {
-      const NodeDrawSetup setup{6, 5, 3, s.functionRatio, s.variableRatio};
+      const NodeDrawSetup setup{problem.get().functionCount, 5, 3, s.functionRatio,
+                                s.variableRatio};
       SeedRandom(seed);
       ReferenceRandom ref = ReferenceRandom::Seeded(seed);
       GrowthModel model(problem.get(), setup, ref);
@@ -239,12 +224,6 @@ TEST(GrowthTest, SeededProgramsFollowTheGrowingProcedureDrawForDraw) {
         ASSERT_EQ(RandomState(), ref.state());
       }
     }
-  }
-  // Depth 1: the root and its arguments only.
-  SeedRandom(21);
-  for (int k = 0; k < 200; ++k) {
-    const std::int32_t n = GrowProgram(scratch.data(), 1, 70, NodeDrawSetup{6, 5, 3, 0.9f, 0.05f});
-    ASSERT_TRUE(n == 2 || n == 3) << n;
   }
 }
 

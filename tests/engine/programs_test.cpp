@@ -13,7 +13,6 @@
 #include "engine/fitness.h"
 #include "engine/init.h"
 #include "engine/misc.h"
-#include "evolution_support.h"
 #include "fixture.h"
 
 namespace vobrix {
@@ -86,16 +85,6 @@ TEST(ProgramShapeTest, TextsFinalCountersAndDepths) {
     EXPECT_EQ(position, c.last) << c.text;
     position = 0;
     EXPECT_EQ(TreeDepth(0, c.genes.data(), position), c.depth) << c.text;
-  }
-  // DepthAtPosition reads only what stands before the target, so programs may be incomplete.
-  const std::tuple<std::vector<Node>, std::int32_t, std::int32_t> targets[] = {
-      {{p.fn(0), p.var(0)}, 2, 1},
-      {{p.fn(0), p.fn(0), p.var(0)}, 3, 2},
-      {nested, 5, 2},
-      {nested, 4, 1}};
-  for (const auto& [genes, target, depth] : targets) {
-    std::int32_t position = 0;
-    EXPECT_EQ(DepthAtPosition(0, genes.data(), position, target), depth) << target;
   }
 }
 

@@ -172,25 +172,18 @@ TEST(KnownFitnessTest, VerbatimCopiesKeepTheirParentsFitnessAndAreNotEvaluatedAg
     }
     // A stand-in value survives evaluation where the mark is, on both evaluation paths.
     constexpr double kStandIn = -7.0;
+    std::vector<bool> marked;
     for (std::int32_t i = 0; i < 500; ++i) {
       Individual& child = *p.Current()[i];
+      marked.push_back(child.fitnessKnown);
       child.rawFitness = child.fitnessKnown ? kStandIn : -1.0;
     }
-    std::vector<bool> marked;
-    for (std::int32_t i = 0; i < 500; ++i) marked.push_back(p.Current()[i]->fitnessKnown);
-    if (scaling) {
-      pool.ComputeRawFitness(p);
-    } else {
-      ComputeRawFitness(p);
-    }
+    scaling ? pool.ComputeRawFitness(p) : ComputeRawFitness(p);
     for (std::int32_t i = 0; i < 500; ++i) {
       const Individual& child = *p.Current()[i];
       EXPECT_FALSE(child.fitnessKnown) << i;
-      if (marked[i]) {
-        EXPECT_EQ(child.rawFitness, kStandIn) << i;
-      } else {
-        EXPECT_TRUE(SameValue(child.rawFitness, FreshFitness(batch, child, scaling))) << i;
-      }
+      const double expected = marked[i] ? kStandIn : FreshFitness(batch, child, scaling);
+      EXPECT_TRUE(SameValue(child.rawFitness, expected)) << i;
     }
     currentPopulation = previous;
   }

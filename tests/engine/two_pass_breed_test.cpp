@@ -16,7 +16,6 @@
 #include "engine/gp_pop.h"
 #include "engine/misc.h"
 #include "engine/parallel_eval.h"
-#include "evolution_support.h"
 #include "fixture.h"
 #include "one_pass_breed.h"
 
@@ -166,17 +165,16 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
                                     .eliteFraction = c.elite};
       Population two(params), one(params);
       GenerationEvaluator pool(problem.get(), static_cast<int>(seed * 3 - 2));  // 1, 4, 7
-      currentPopulation = &two;
-      SeedRandom(seed);
-      FillInitialGeneration(two);
-      currentPopulation = &one;
-      SeedRandom(seed);
-      FillInitialGeneration(one);
+      for (Population* p : {&two, &one}) {
+        currentPopulation = p;
+        SeedRandom(seed);
+        FillInitialGeneration(*p);
+      }
       for (std::int32_t g = 0; g < params.generations; ++g) {
-        EvaluateGeneration(two);
-        SortGeneration(two);
-        EvaluateGeneration(one);
-        SortGeneration(one);
+        for (Population* p : {&two, &one}) {
+          EvaluateGeneration(*p);
+          SortGeneration(*p);
+        }
         const std::uint64_t state = RandomState();
         currentPopulation = &two;
         Breed(two, g, &pool);
@@ -194,8 +192,7 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
               << "slot " << i;
           ASSERT_EQ(a.fitnessKnown, b.fitnessKnown) << "slot " << i;
         }
-        SwapGenerations(two);
-        SwapGenerations(one);
+        for (Population* p : {&two, &one}) SwapGenerations(*p);
       }
     }
   }
