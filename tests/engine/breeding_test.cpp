@@ -15,9 +15,7 @@
 #include "engine/gp_pop.h"
 #include "engine/init.h"
 #include "engine/misc.h"
-#include "evolution_support.h"
 #include "fixture.h"
-#include "reference_random.h"
 
 namespace vobrix {
 namespace {
@@ -44,6 +42,14 @@ TEST(OperatorTest, SplicesAndReproductionByExample) {
     EXPECT_EQ(child.Program(), program);
     EXPECT_TRUE(IsSoundChild(child.ind, 10));  // the old Nodes are gone
   };
+  a.ind.rawFitness = 2.5;
+  a.ind.adjustedFitness = 0.25;
+  a.ind.normalizedFitness = 0.125;
+  Reproduce(child.ind, a.ind, 10);
+  expect(a.Program());
+  EXPECT_EQ(
+      (std::array{child.ind.rawFitness, child.ind.adjustedFitness, child.ind.normalizedFitness}),
+      (std::array{2.5, 0.25, 0.125}));
   SpliceCrossover(child.ind, a.ind, 1, 1, b.ind, 0, 1, 10);
   expect({kPlus, kSine, kX2, kX1});
   SpliceCrossover(child.ind, a.ind, 0, 2, b.ind, 1, 1, 10);
@@ -56,17 +62,6 @@ TEST(OperatorTest, SplicesAndReproductionByExample) {
   expect(a.Program());
   SpliceMutation(child.ind, a.ind, 2, 2, x3, 1, 10);
   expect({kPlus, kX0, kX3});
-
-  a.ind.rawFitness = 2.5;
-  a.ind.adjustedFitness = 0.25;
-  a.ind.normalizedFitness = 0.125;
-  OwnedIndividual longer({kPlus, kTimes, kX0, kX1, kSine, kX2, kX3}, 10);
-  Reproduce(longer.ind, a.ind, 10);
-  EXPECT_EQ(longer.Program(), a.Program());
-  EXPECT_TRUE(IsSoundChild(longer.ind, 10));
-  EXPECT_EQ(
-      (std::array{longer.ind.rawFitness, longer.ind.adjustedFitness, longer.ind.normalizedFitness}),
-      (std::array{2.5, 0.25, 0.125}));
 }
 
 TEST(PopulationTest, StorageBeyondMemoryIsRefusedBeforeAnythingIsAllocated) {
@@ -114,56 +109,60 @@ TEST(BreedingRulesTest, EliteCountsAndRateBoundariesInSinglePrecision) {
   for (const auto& [r, operation] : edges) EXPECT_EQ(ChooseOperation(r, params), operation) << r;
 }
 
-// A population of random programs on a series that rewards products, so programs grow.
-class BreedTest : public ::testing::Test {
- protected:
-  std::unique_ptr<Population> Filled(const PopulationParams& params, std::uint32_t seed) {
-    auto p = std::make_unique<Population>(params);
-    currentPopulation = p.get();
-    SeedRandom(seed);
-    FillInitialGeneration(*p);
-    return p;
-  }
-  test::ResetCurrentPopulation reset_;
-  TestProblem problem_{
-      {kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0}, test::LogisticSeries()};
-};
-
-// Grown parents with room to grow or none, and children written over older children: every
-// operator's child is well formed, within maxLength and zero after its end, and the crossover
-// child is the splice at the first drawn subtrees whenever that one fits.
-TEST_F(BreedTest, OperatorChildrenNeverExceedMaxLengthAndEndInZeros) {
-  auto p = Filled({.maxLength = 70,
-                   .maxInitialDepth = 4,
-                   .functionRatio = 0.6f,
-                   .variableRatio = 0.3f,
-                   .generations = 3,
-                   .populationSize = 300},
-                  11);
-  Individual &crossed = *p->Next()[0], &mutated = *p->Next()[1], &joined = *p->Next()[2];
-  int exact = 0;
-  for (int trial = 0; trial < 299; ++trial) {
-    const Individual &a = *p->Current()[trial], &b = *p->Current()[trial + 1];
-    const std::int32_t maxLength = trial % 2 ? a.length : 70;  // no room to grow, or plenty
+// Grown parents with plenty of room, a little or none, and children written over older
+// children: every operator's child is well formed, within maxLength and zero after its end. The
+// first draw is the start of the receiver's or the mutated subtree: crossover splices there
+// whenever the donor's first subtree fits, and mutation keeps the rest of the parent around a
+// replacement regrown until it closes within 30 Nodes and the room maxLength leaves.
+TEST(BreedTest, OperatorChildrenNeverExceedMaxLengthAndEndInZeros) {
+  TestProblem problem({kAdd, kSubtract, kMultiply, kDivide, kSin}, 3, {-1.0, 0.5, 2.0},
+                      test::LogisticSeries());  // rewards products, so programs grow
+  Population parents({.maxLength = 200,
+                      .maxInitialDepth = 4,
+                      .functionRatio = 0.6f,
+                      .variableRatio = 0.3f,
+                      .generations = 3,
+                      .populationSize = 300});
+  test::ResetCurrentPopulation reset;
+  currentPopulation = &parents;
+  SeedRandom(11);
+  FillInitialGeneration(parents);
+  Individual &crossed = *parents.Next()[0], &mutated = *parents.Next()[1],
+             &joined = *parents.Next()[2];
+  int exact = 0, filled = 0;
+  std::int32_t longest = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    const Individual &a = *parents.Current()[trial % 299], &b = *parents.Current()[trial % 299 + 1];
+    const std::int32_t maxLength = a.length + (trial % 3 == 0 ? 200 - a.length : trial % 3 * 4 - 4);
     const std::uint64_t state = RandomState();
     const std::int32_t s1 = Rand31() % a.length, s2 = Rand31() % b.length;
     const std::int32_t e1 = *SubtreeEnd(a.genes, a.length, s1),
                        e2 = *SubtreeEnd(b.genes, b.length, s2);
     SetRandomState(state);
     SubtreeCrossover(crossed, a, b, maxLength);
+    SetRandomState(state);
     SubtreeMutation(mutated, a, maxLength, kMutationSubtreeLimit);
     OnePointMutation(joined, a, b, maxLength);
     for (const Individual* child : {&crossed, &mutated, &joined}) {
       ASSERT_TRUE(IsSoundChild(*child, maxLength)) << "trial " << trial;
     }
     if (a.length - (e1 - s1) + (e2 - s2) <= maxLength) {
-      SpliceCrossover(*p->Next()[3], a, s1, e1, b, s2, e2, maxLength);
-      EXPECT_EQ(ProgramOf(crossed), ProgramOf(*p->Next()[3]));
+      SpliceCrossover(*parents.Next()[3], a, s1, e1, b, s2, e2, maxLength);
+      EXPECT_EQ(ProgramOf(crossed), ProgramOf(*parents.Next()[3]));
       ++exact;
     }
+    const std::int32_t kept = a.length - (e1 - s1 + 1), replacement = mutated.length - kept;
+    ASSERT_LE(replacement, kMutationSubtreeLimit) << "trial " << trial;
+    ASSERT_TRUE(std::equal(a.genes, a.genes + s1, mutated.genes));
+    ASSERT_TRUE(std::equal(a.genes + e1 + 1, a.genes + a.length, mutated.genes + s1 + replacement));
+    if (trial % 3 == 0) longest = std::max(longest, replacement);
+    filled += trial % 3 == 2 && mutated.length == maxLength;
   }
-  EXPECT_GT(exact, 150);
-  EXPECT_LT(exact, 299);  // some trials really had to draw again
+  EXPECT_GT(exact, 1500);
+  EXPECT_LT(exact, 3000);  // some trials really had to draw again
+  // The bound that applies was really reached: 30 Nodes, or what maxLength leaves.
+  EXPECT_GE(longest, kMutationSubtreeLimit - 2);
+  EXPECT_GT(filled, 10);
 }
 
 // Series 1..6 with a window of 2: "+" and "-" at 0 and 1, X0 = 2, X1 = 3, the constants 1e200
@@ -191,14 +190,14 @@ TEST_F(EvaluationTest, ThreePassesThenBestFirst) {
   const double sum = 0.2 + 1.0;
   const double expected[3][3] = {{4.0, 0.2, 0.2 / sum}, {0.0, 1.0, 1.0 / sum}, {kInf, 0.0, 0.0}};
   for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(slots[i]->rawFitness, expected[i][0]) << i;
-    EXPECT_EQ(slots[i]->adjustedFitness, expected[i][1]) << i;
-    EXPECT_EQ(slots[i]->normalizedFitness, expected[i][2]) << i;
+    EXPECT_EQ(
+        (std::array{slots[i]->rawFitness, slots[i]->adjustedFitness, slots[i]->normalizedFitness}),
+        (std::array{expected[i][0], expected[i][1], expected[i][2]}))
+        << i;
   }
   SortGeneration(*p);
-  EXPECT_EQ(p->Current()[0]->rawFitness, 0.0);
-  EXPECT_EQ(p->Current()[1]->rawFitness, 4.0);
-  EXPECT_EQ(p->Current()[2]->rawFitness, kInf);
+  EXPECT_EQ((std::array{slots[0]->rawFitness, slots[1]->rawFitness, slots[2]->rawFitness}),
+            (std::array{0.0, 4.0, kInf}));
 
   auto infinite = WithPrograms({{kHuge}, {kPlus, kHuge, kX0}});
   for (int i = 0; i < 2; ++i) EXPECT_TRUE(std::isnan(infinite->Current()[i]->normalizedFitness));

@@ -19,7 +19,6 @@
 #include "engine/init.h"
 #include "engine/memory_room.h"
 #include "engine/misc.h"
-#include "evolution_support.h"
 #include "fixture.h"
 
 namespace vobrix {
@@ -31,9 +30,7 @@ constexpr std::uint64_t kKib = 1024;
 
 class MemoryRoomTest : public ::testing::Test {
  protected:
-  void SetUp() override { fs::create_directories(dir_); }
   void TearDown() override { fs::remove_all(dir_); }
-
   void Write(const fs::path& name, const std::string& text) const {
     fs::create_directories((dir_ / name).parent_path());
     std::ofstream(dir_ / name) << text;
@@ -108,32 +105,27 @@ TEST(EvaluatorBoundTest, RowBuffersStayWithinWhatTheRunIsWeighedBy) {
     EXPECT_EQ(batch.buffersHeld(), static_cast<std::size_t>(k));
     EXPECT_LE(static_cast<std::int32_t>(batch.buffersHeld()), (length + 1) / 3);
   }
-  // Random programs of every shape up to 60 Nodes keep within the bound too.
+  // Random programs of every shape up to 60 Nodes keep within the bound too, alone and side by
+  // side, where the rows of the programs already run wait for the last one.
   const NodeDrawSetup setup{2, 1, 1, 0.55f, 0.3f};
-  std::array<Node, 70> scratch{};
-  SeedRandom(12);
-  for (int i = 0; i < 3000; ++i) {
-    const std::int32_t n = GrowProgram(scratch.data(), 0, 60, setup);
-    BatchEvaluator fresh(problem.get());
-    fresh.Fitness(scratch.data(), n);
-    EXPECT_LE(static_cast<std::int32_t>(fresh.buffersHeld()), (n + 1) / 3) << n;
-  }
-  // Side by side, the rows of the programs already run wait for the last one.
   constexpr std::int32_t kGroup = BatchEvaluator::kSideBySide;
-  for (int i = 0; i < 500; ++i) {
+  SeedRandom(12);
+  for (int i = 0; i < 800; ++i) {
     std::array<std::array<Node, 70>, kGroup> genes{};
     std::array<const Node*, kGroup> starts{};
     std::array<std::int32_t, kGroup> lengths{};
-    std::int32_t longest = 0;
     for (std::int32_t k = 0; k < kGroup; ++k) {
       lengths[k] = GrowProgram(genes[k].data(), 0, 60, setup);
       starts[k] = genes[k].data();
-      longest = std::max(longest, lengths[k]);
+      BatchEvaluator alone(problem.get());
+      alone.Fitness(starts[k], lengths[k]);
+      EXPECT_LE(static_cast<std::int32_t>(alone.buffersHeld()), (lengths[k] + 1) / 3);
     }
-    BatchEvaluator fresh(problem.get());
+    BatchEvaluator grouped(problem.get());
     std::array<double, kGroup> out{};
-    fresh.FitnessSideBySide(starts.data(), lengths.data(), kGroup, out.data());
-    EXPECT_LE(static_cast<std::int32_t>(fresh.buffersHeld()), (longest + 1) / 3 + kGroup - 1);
+    grouped.FitnessSideBySide(starts.data(), lengths.data(), kGroup, out.data());
+    const std::int32_t longest = *std::max_element(lengths.begin(), lengths.end());
+    EXPECT_LE(static_cast<std::int32_t>(grouped.buffersHeld()), (longest + 1) / 3 + kGroup - 1);
   }
 }
 
@@ -157,35 +149,28 @@ TEST(GrowthOddsTest, DrawOddsComeFromTheExactUnitValuesAndTheModuloOfRand31) {
 // routines, agrees with the dynamic programme within five standard errors.
 TEST(GrowthOddsTest, AttemptOddsAgreeWithCountedAttempts) {
   test::TestProblem problem({kAdd, kMultiply, kSin}, 2, {0.5});
-  const std::vector<std::int32_t> arities{1, 1, 0};
-  PopulationParams params;
-  params.functionRatio = 0.6f;
-  Population population(params);
+  Population population({.functionRatio = 0.6f});
   test::ResetCurrentPopulation reset;
   currentPopulation = &population;
   const NodeDrawSetup setup{3, 2, 1, 0.6f, 0.2f};
+  const DrawOdds odds = NodeOdds(0.6f, {1, 1, 0});
   constexpr int kAttempts = 20000;
   std::array<Node, 70> scratch{};
-  auto expectClose = [](double counted, double computed, const std::string& what) {
+  const auto expectClose = [](auto attempt, double computed, const std::string& what) {
+    int closed = 0;
+    for (int a = 0; a < kAttempts; ++a) closed += attempt() ? 1 : 0;
     const double error = 5.0 * std::sqrt(computed * (1.0 - computed) / kAttempts) + 1e-12;
-    EXPECT_NEAR(counted, computed, error) << what;
+    EXPECT_NEAR(static_cast<double>(closed) / kAttempts, computed, error) << what;
   };
   SeedRandom(5);
   for (std::int32_t budget : {1, 3, 6, 30}) {
-    int closed = 0;
-    for (int a = 0; a < kAttempts; ++a) closed += RegrowAttempt(scratch.data(), budget) ? 1 : 0;
-    expectClose(static_cast<double>(closed) / kAttempts,
-                MutationAttempt(NodeOdds(0.6f, arities), budget).closes,
-                "mutation room " + std::to_string(budget));
+    expectClose([&] { return RegrowAttempt(scratch.data(), budget).has_value(); },
+                MutationAttempt(odds, budget).closes, "mutation room " + std::to_string(budget));
   }
-  for (const auto& [depth, restartAt] : {std::pair{0, 20}, {3, 12}, {6, 25}, {2, 5}}) {
-    int closed = 0;
-    for (int a = 0; a < kAttempts; ++a) {
-      closed += GrowAttempt(scratch.data(), depth, restartAt, setup) ? 1 : 0;
-    }
-    expectClose(static_cast<double>(closed) / kAttempts,
-                GrowthAttempt(NodeOdds(0.6f, arities), depth, restartAt).closes,
-                "growth depth " + std::to_string(depth) + " at " + std::to_string(restartAt));
+  for (const auto& s : {std::pair{0, 20}, {3, 12}, {6, 25}, {2, 5}}) {
+    expectClose([&] { return GrowAttempt(scratch.data(), s.first, s.second, setup).has_value(); },
+                GrowthAttempt(odds, s.first, s.second).closes,
+                "growth depth " + std::to_string(s.first) + " at " + std::to_string(s.second));
   }
 }
 

@@ -34,13 +34,17 @@ inline std::int32_t WalkedOpenCount(const Node* genes, std::int32_t last) {
   return open;
 }
 
-inline std::int32_t Select(const Population& p) {
-  if (p.params.selectionMethod != kProportional) return SelectParent(p);
-  const float u = static_cast<float>(RandomUnit());
+// The slot of u by binary search over the running sums: the first above u, or slot 0.
+inline std::int32_t SlotBySearch(const Population& p, double u) {
   const double* begin = p.cumulativeFitness.data();
   const double* end = begin + p.cumulativeCount;
-  const double* found = std::upper_bound(begin, end, static_cast<double>(u));
+  const double* found = std::upper_bound(begin, end, u);
   return found == end ? 0 : static_cast<std::int32_t>(found - begin);
+}
+
+inline std::int32_t Select(const Population& p) {
+  if (p.params.selectionMethod != kProportional) return SelectParent(p);
+  return SlotBySearch(p, static_cast<float>(RandomUnit()));
 }
 
 inline std::int32_t SelectSecond(const Population& p, std::int32_t p1) {

@@ -28,8 +28,6 @@ class ReferenceRandom {
     state_ = state_ * 1486058704437ull + 1ull;
     return static_cast<std::int32_t>((state_ >> 32) & 0x7FFFFFFFull);
   }
-  // RandomUnit narrowed to single precision, as every probability test uses it.
-  float UnitFloat() { return static_cast<float>(Rand15() / 32767.0L); }
   std::int32_t Below(std::int32_t n) { return n == 0 ? 0 : Rand31() % n; }
   std::uint64_t state() const { return state_; }
 

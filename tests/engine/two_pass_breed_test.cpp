@@ -4,10 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <limits>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -16,14 +14,12 @@
 #include "engine/gp_pop.h"
 #include "engine/misc.h"
 #include "engine/parallel_eval.h"
-#include "evolution_support.h"
 #include "fixture.h"
 #include "one_pass_breed.h"
 
 namespace vobrix {
 namespace {
 
-using test::ProgramOf;
 using test::TestProblem;
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -58,11 +54,7 @@ TEST(ParentTablesTest, EndsAndOpenCountsAreTheWalks) {
 
 // The slot the plain binary search gives for the u of Rand15 draw d.
 std::int32_t Searched(const Population& p, int d) {
-  const double u = static_cast<float>(UnitOfDraw(d));
-  const double* begin = p.cumulativeFitness.data();
-  const double* end = begin + p.cumulativeCount;
-  const double* found = std::upper_bound(begin, end, u);
-  return found == end ? 0 : static_cast<std::int32_t>(found - begin);
+  return test::one_pass::SlotBySearch(p, static_cast<float>(UnitOfDraw(d)));
 }
 
 // Every possible draw through the index against the search, and seeded selections that each
@@ -166,17 +158,16 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
                                     .eliteFraction = c.elite};
       Population two(params), one(params);
       GenerationEvaluator pool(problem.get(), static_cast<int>(seed * 3 - 2));  // 1, 4, 7
-      currentPopulation = &two;
-      SeedRandom(seed);
-      FillInitialGeneration(two);
-      currentPopulation = &one;
-      SeedRandom(seed);
-      FillInitialGeneration(one);
+      for (Population* p : {&two, &one}) {
+        currentPopulation = p;
+        SeedRandom(seed);
+        FillInitialGeneration(*p);
+      }
       for (std::int32_t g = 0; g < params.generations; ++g) {
-        EvaluateGeneration(two);
-        SortGeneration(two);
-        EvaluateGeneration(one);
-        SortGeneration(one);
+        for (Population* p : {&two, &one}) {
+          EvaluateGeneration(*p);
+          SortGeneration(*p);
+        }
         const std::uint64_t state = RandomState();
         currentPopulation = &two;
         Breed(two, g, &pool);
@@ -187,15 +178,12 @@ TEST(TwoPassBreedTest, SameChildrenAndDrawsAsBreedingInOnePass) {
         ASSERT_EQ(twoState, RandomState()) << "method " << c.method << " size " << c.size;
         for (std::int32_t i = 0; i < c.size; ++i) {
           const Individual &a = *two.Next()[i], &b = *one.Next()[i];
-          ASSERT_EQ(ProgramOf(a), ProgramOf(b)) << "method " << c.method << " slot " << i;
-          ASSERT_TRUE(std::equal(a.genes, a.genes + c.maxLength, b.genes)) << "tail " << i;
-          ASSERT_EQ(std::bit_cast<std::uint64_t>(a.normalizedFitness),
-                    std::bit_cast<std::uint64_t>(b.normalizedFitness))
-              << "slot " << i;
-          ASSERT_EQ(a.fitnessKnown, b.fitnessKnown) << "slot " << i;
+          ASSERT_TRUE(a.length == b.length && a.fitnessKnown == b.fitnessKnown &&
+                      std::equal(a.genes, a.genes + c.maxLength, b.genes) &&
+                      test::SameValue(a.normalizedFitness, b.normalizedFitness))
+              << "method " << c.method << " size " << c.size << " slot " << i;
         }
-        SwapGenerations(two);
-        SwapGenerations(one);
+        for (Population* p : {&two, &one}) SwapGenerations(*p);
       }
     }
   }
