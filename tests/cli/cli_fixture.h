@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "common/error_text.h"
 #include "common/scratch.h"
 
 namespace vobrix::cli::testing {
@@ -70,12 +71,7 @@ inline std::string Quoted(const std::vector<std::string>& words) {
 // What the refusal of `f` (an Error) says, or "accepted".
 template <class Error, class F>
 std::string Refusal(F f) {
-  try {
-    f();
-  } catch (const Error& e) {
-    return e.what();
-  }
-  return "accepted";
+  return vobrix::testing::ErrorText<Error>(f, "accepted");
 }
 
 struct Outcome {

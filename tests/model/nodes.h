@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/error_text.h"
 #include "model/model.h"
 
 namespace vobrix::model::test {
@@ -29,12 +30,7 @@ inline std::uint64_t Bits(double v) {
 // The message of the ModelError the action throws, or "(none)" when it throws nothing.
 template <class Action>
 std::string ModelErrorOf(Action action) {
-  try {
-    action();
-  } catch (const ModelError& e) {
-    return e.what();
-  }
-  return "(none)";
+  return vobrix::testing::ErrorText<ModelError>(action, "(none)");
 }
 
 // A model of one program, by default over every function.

@@ -8,6 +8,7 @@
 #include <string>
 #include <tuple>
 
+#include "common/error_text.h"
 #include "problem/textconv.h"
 
 namespace vobrix {
@@ -75,12 +76,7 @@ TEST(ReadPopulationParamsTest, ReadsInThePanelOrder) {
 // The message of the SettingsError the check throws, or "" when it accepts.
 template <class Check>
 std::string Refused(Check check) {
-  try {
-    check();
-  } catch (const SettingsError& error) {
-    return error.what();
-  }
-  return "";
+  return vobrix::testing::ErrorText<SettingsError>(check, "");
 }
 std::string Refusal(const PopulationParams& params, int population) {
   return Refused([&] { ValidatePopulationParams(params, population); });
