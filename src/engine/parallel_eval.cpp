@@ -31,6 +31,9 @@ struct GenerationEvaluator::Pool {
   tbb::task_arena arena;
 };
 #else
+// The slot of the task this thread runs (Pool::Work), for CurrentSlot.
+thread_local int currentSlot = 0;
+
 // The ThreadSanitizer build (VOBRIX_PLAIN_THREADS) runs the same loops on plain std::threads.
 // Debian's oneTBB is not built with TSan, so TSan sees neither the locks nor the atomics with
 // which TBB hands a task to a worker: it reported every hand-over as a race in TBB's range
@@ -39,9 +42,6 @@ struct GenerationEvaluator::Pool {
 // The chunks are the ones TBB's simple_partitioner makes; the results never depend on them.
 // The threads are made for each call and joined at its end: simple, and this build is not
 // for speed.
-// The slot of the task this thread runs (Pool::Work), for CurrentSlot.
-thread_local int currentSlot = 0;
-
 struct GenerationEvaluator::Pool {
   using Task = std::function<void(int slot)>;
 
