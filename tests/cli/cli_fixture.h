@@ -102,6 +102,13 @@ class CliFixtureOf : public Base {
   void Write(const std::string& name, const std::string& text) const {
     std::ofstream(dir_ / name, std::ios::binary) << text;
   }
+  // The names in the scratch folder, sorted.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   // The program with `args` (shell words), run in the scratch folder; its outputs are kept there
   // as stdout.txt and stderr.txt. `shell` runs first in the same shell (a resource limit, say).
   Outcome Run(const std::string& args, const std::string& shell = "") const {

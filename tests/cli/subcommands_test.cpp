@@ -75,15 +75,6 @@ class Subcommands : public CliFixture {
     return Run("run --train train.txt --validation valid.txt --pop-size 60 --generations 5 " +
                extra);
   }
-  // The files of the scratch folder but the caught outputs.
-  std::vector<std::string> Files() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::erase_if(names,
-                  [](const std::string& n) { return n == "stdout.txt" || n == "stderr.txt"; });
-    std::sort(names.begin(), names.end());
-    return names;
-  }
 };
 
 // Seeded golden runs without normalization: the predictions file holds the values whose

@@ -174,23 +174,12 @@ std::vector<Case> EdgeCases() {
   Model identity = OneProgram({X(0)}, 1);
   identity.normalization = Normalization{0.0, 1.0};
   const double max = std::numeric_limits<double>::max();
-  const double ties[] = {123456789012344.5,
-                         123456789012345.5,
-                         999999999999999.5,
-                         -999999999999999.5,
-                         0.30000000000000004,
-                         1.0000000000000002,
-                         2.5e-310,
-                         5e-324,
-                         -0.0,
-                         max,
-                         -max,
-                         1.2345678901234549e-7,
-                         kInf,
-                         -kInf,
-                         kNaN};
   Case rounding{identity, {}};
-  for (double t : ties) rounding.windows.push_back({t});
+  for (double t : {123456789012344.5, 123456789012345.5, 999999999999999.5, -999999999999999.5,
+                   0.30000000000000004, 1.0000000000000002, 2.5e-310, 5e-324, -0.0, max, -max,
+                   1.2345678901234549e-7, kInf, -kInf, kNaN}) {
+    rounding.windows.push_back({t});
+  }
   Model clipped = OneProgram({F(kMultiply), X(0), C(3.0)}, 1);
   Model differencedEnsemble =
       Members({{F(kAdd), X(0), C(0.5)}, {F(kDivide), C(1.0), X(0)}, {X(0)}}, Clip{-4.0, 4.0});
