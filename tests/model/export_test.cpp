@@ -10,6 +10,7 @@
 #include <fstream>
 #include <limits>
 #include <sstream>
+#include <tuple>
 
 #include "common/scratch.h"
 #include "engine/init.h"
@@ -32,11 +33,7 @@ using test::OneProgram;
 using test::X;
 
 TEST(ExportTest, FormsSpellTheProgramWithFullPrecisionConstants) {
-  const struct {
-    std::vector<ModelNode> program;
-    const char* infix;
-    const char* latex;
-  } cases[] = {
+  const std::tuple<std::vector<ModelNode>, const char*, const char*> cases[] = {
       {{F(kMultiply), F(kAdd), X(0), X(1), F(kSin), X(2)},
        "((X0 + X1) * sin(X2))",
        "\\left(\\left(X_{0} + X_{1}\\right) \\cdot \\sin\\left(X_{2}\\right)\\right)"},
@@ -49,10 +46,10 @@ TEST(ExportTest, FormsSpellTheProgramWithFullPrecisionConstants) {
        "\\left(1.0000000000000001 \\times 10^{300} - X_{2}\\right)"},
       {{X(2)}, "X2", "X_{2}"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(InfixText(c.program), c.infix);
-    const std::string latex = ExportLatex(OneProgram(c.program, 3), 0);
-    EXPECT_NE(latex.find(std::string("\\hat{y} = ") + c.latex + "\n"), std::string::npos) << latex;
+  for (const auto& [program, infix, formula] : cases) {
+    EXPECT_EQ(InfixText(program), infix);
+    const std::string latex = ExportLatex(OneProgram(program, 3), 0);
+    EXPECT_NE(latex.find(std::string("\\hat{y} = ") + formula + "\n"), std::string::npos) << latex;
   }
 
   Model m = OneProgram({F(kDivide), X(0), C(2.0)}, 1);
