@@ -50,28 +50,25 @@ TEST(DataFile, ReadsOnePairPerLineInSinglePrecisionWithSixDigits) {
 }
 
 TEST(DataFile, RefusesTheWholeFileAndNamesTheFirstBadLineWithItsText) {
-  struct Case {
-    const char* contents;
-    int line;
-    const char* text;  // what the blamed line holds
-  };
-  const Case cases[] = {{"1\t2\n3\n5\t6\n", 2, "3"},       {"1\n", 1, "1"},
-                        {"1\t2\n3\t4\n5", 3, "5"},         {"1\t2\n\n3\t4\n", 2, ""},
-                        {"1\t2\r\n\r\n3\t4\r\n", 2, ""},   {"1\t2\n3\t4\n\n", 3, ""},
-                        {"1\t2\n   ", 2, "   "},           {"", 1, ""},
-                        {"1\t2\n3\t1e39\n", 2, "3\t1e39"}, {"1\tnan\n", 1, "1\tnan"},
-                        {"1\t-INF\n", 1, "1\t-INF"},       {"0x10\t1\n", 1, "0x10\t1"},
-                        {"1,5\t2\n", 1, "1,5\t2"},         {"1.2.3\t4\n", 1, "1.2.3\t4"},
-                        {"1\t2\t3\n", 1, "1\t2\t3"},       {"1 2 3\n4 5\n", 1, "1 2 3"},
-                        {"1\n2\n3 4\n5 6", 1, "1"},        {"1 2\r3 4\rx y\r5 6\r", 3, "x y"},
-                        {"1 2\r\n3 x\r\n", 2, "3 x"},      {"1 2\r\n3 4\r\nx\r\n", 3, "x"}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.contents);
-    const DataFileError error = ErrorOf([&] { ParseDataFile(c.contents, "d.txt"); });
+  // The contents, the line blamed and what it holds.
+  const std::tuple<const char*, int, const char*> cases[] = {
+      {"1\t2\n3\n5\t6\n", 2, "3"},       {"1\n", 1, "1"},
+      {"1\t2\n3\t4\n5", 3, "5"},         {"1\t2\n\n3\t4\n", 2, ""},
+      {"1\t2\r\n\r\n3\t4\r\n", 2, ""},   {"1\t2\n3\t4\n\n", 3, ""},
+      {"1\t2\n   ", 2, "   "},           {"", 1, ""},
+      {"1\t2\n3\t1e39\n", 2, "3\t1e39"}, {"1\tnan\n", 1, "1\tnan"},
+      {"1\t-INF\n", 1, "1\t-INF"},       {"0x10\t1\n", 1, "0x10\t1"},
+      {"1,5\t2\n", 1, "1,5\t2"},         {"1.2.3\t4\n", 1, "1.2.3\t4"},
+      {"1\t2\t3\n", 1, "1\t2\t3"},       {"1 2 3\n4 5\n", 1, "1 2 3"},
+      {"1\n2\n3 4\n5 6", 1, "1"},        {"1 2\r3 4\rx y\r5 6\r", 3, "x y"},
+      {"1 2\r\n3 x\r\n", 2, "3 x"},      {"1 2\r\n3 4\r\nx\r\n", 3, "x"}};
+  for (const auto& [contents, line, text] : cases) {
+    SCOPED_TRACE(contents);
+    const DataFileError error = ErrorOf([&] { ParseDataFile(contents, "d.txt"); });
     EXPECT_EQ(error.kind(), DataFileError::Kind::kInvalidData);
-    EXPECT_EQ(error.line(), c.line);
-    EXPECT_EQ(error.lineCount(), CountLines(c.contents));
-    EXPECT_EQ(error.lineText(), c.text);
+    EXPECT_EQ(error.line(), line);
+    EXPECT_EQ(error.lineCount(), CountLines(contents));
+    EXPECT_EQ(error.lineText(), text);
   }
   EXPECT_EQ(CountLines("a\r\nb\rc\n"), 3);
   EXPECT_EQ(CountLines("a\n\n"), 2);
