@@ -1,9 +1,7 @@
 // vobrix-cli end to end: the built program on small data files.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
-#include <tuple>
 #include <utility>
 
 #include "cli_fixture.h"
@@ -11,19 +9,8 @@
 namespace vobrix::cli::testing {
 namespace {
 
-class Cli : public CliFixture {
+class Cli : public SineFixture {
  protected:
-  void SetUp() override {
-    CliFixture::SetUp();
-    for (const auto& [name, firstX, n] : {std::tuple{"train.txt", 0, 60}, {"valid.txt", 60, 10}}) {
-      std::string text;
-      for (int x = firstX; x < firstX + n; ++x) {
-        text += std::to_string(x) + "\t" + std::to_string(5 + 3 * std::sin(0.3 * x)) + "\n";
-      }
-      Write(name, text);
-    }
-  }
-
   // A quick run over the sample files.
   Outcome RunSmall(const std::string& extra) const {
     return Run("--train '" + Path("train.txt") + "' --pop-size 40 --generations 4 " + extra);
@@ -90,7 +77,7 @@ TEST_F(Cli, BadAndHostileInputsExitTwoAndLeaveEveryFileAsItWas) {
   // A run that succeeds replaces the old dump, with no temporary left beside it.
   ASSERT_EQ(RunSmall("--seed 3" + dump + "'" + Path("old dump.txt") + "'").status, 0);
   EXPECT_EQ(Split(Read("old dump.txt")).size(), 40u);
-  EXPECT_EQ(Files().size(), 8u);  // train, valid, bad, gap, zeros, old dump, stdout, stderr
+  EXPECT_EQ(Files().size(), 9u);  // train, valid, joined, bad, gap, zeros, old dump, outputs
 }
 
 // What cannot fit is refused with one line before anything is made: windows beyond the data
