@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -102,6 +104,13 @@ class CliFixtureOf : public Base {
   void Write(const std::string& name, const std::string& text) const {
     std::ofstream(dir_ / name, std::ios::binary) << text;
   }
+  // The names in the scratch folder, sorted.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
   // The program with `args` (shell words), run in the scratch folder; its outputs are kept there
   // as stdout.txt and stderr.txt. `shell` runs first in the same shell (a resource limit, say).
   Outcome Run(const std::string& args, const std::string& shell = "") const {
@@ -122,5 +131,23 @@ class CliFixtureOf : public Base {
   const fs::path dir_ = vobrix::testing::ScratchPath("vobrix_cli_" + TestName());
 };
 using CliFixture = CliFixtureOf<>;
+
+// A sine with four decimals (kept as they are by the data-file reader): train.txt holds x from
+// 0 to 59, valid.txt from 60 to 69, joined.txt both.
+class SineFixture : public CliFixture {
+ protected:
+  void SetUp() override {
+    CliFixture::SetUp();
+    std::string train, valid;
+    for (int x = 0; x < 70; ++x) {
+      char line[64];
+      std::snprintf(line, sizeof line, "%d\t%.4f\n", x, 5 + 3 * std::sin(0.3 * x));
+      (x < 60 ? train : valid) += line;
+    }
+    Write("train.txt", train);
+    Write("valid.txt", valid);
+    Write("joined.txt", train + valid);
+  }
+};
 
 }  // namespace vobrix::cli::testing

@@ -20,12 +20,6 @@ using cli::testing::ReadText;
 
 class ReplacingFileTest : public cli::testing::CliFixture {
  protected:
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-  }
   // The target's text, "-" when there is none.
   std::string Target() const { return fs::exists(target_) ? ReadText(target_) : "-"; }
   const fs::path target_ = dir_ / "dump.txt";
@@ -49,7 +43,7 @@ TEST_F(ReplacingFileTest, TheTargetChangesOnlyAtCommit) {
       if (c.commit) file.Commit();
     }
     EXPECT_EQ(Target(), c.after);
-    EXPECT_EQ(Names(), std::vector<std::string>(fs::exists(target_), "dump.txt"));
+    EXPECT_EQ(Files(), std::vector<std::string>(fs::exists(target_), "dump.txt"));
   }
 }
 
@@ -64,7 +58,7 @@ TEST_F(ReplacingFileTest, ALinkAndTheModeOfTheTargetStay) {
   EXPECT_TRUE(fs::is_symlink(dir_ / "link.txt"));
   EXPECT_EQ(Target(), "new");
   EXPECT_EQ(fs::status(target_).permissions() & fs::perms::all, mode);
-  EXPECT_EQ(Names(), (std::vector<std::string>{"dump.txt", "link.txt"}));
+  EXPECT_EQ(Files(), (std::vector<std::string>{"dump.txt", "link.txt"}));
 }
 
 TEST_F(ReplacingFileTest, FailuresNameTheFileAndTheCause) {
@@ -83,7 +77,7 @@ TEST_F(ReplacingFileTest, FailuresNameTheFileAndTheCause) {
   null.Write("x");
   EXPECT_NO_THROW(null.Commit());
   EXPECT_TRUE(fs::is_character_file("/dev/null"));
-  EXPECT_TRUE(Names().empty());
+  EXPECT_TRUE(Files().empty());
 }
 
 }  // namespace

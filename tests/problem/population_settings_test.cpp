@@ -54,11 +54,7 @@ TEST(ReadPopulationParamsTest, ReadsInThePanelOrder) {
     }
     return std::string("(none)");
   };
-  struct Spoil {
-    std::string PanelTexts::*field;
-    std::string text;
-  };
-  const Spoil backwards[] = {
+  const std::pair<std::string PanelTexts::*, std::string> backwards[] = {
       {&PanelTexts::variableRatio, "v"},   {&PanelTexts::functionRatio, "f"},
       {&PanelTexts::maxInitialDepth, "d"}, {&PanelTexts::maxLength, "1.5"},  // an integer field
       {&PanelTexts::breakEvery, "b"},      {&PanelTexts::elite, "e"},
@@ -67,9 +63,9 @@ TEST(ReadPopulationParamsTest, ReadsInThePanelOrder) {
       {&PanelTexts::generations, "g"},     {&PanelTexts::populationSize, ""}};
   PanelTexts texts{.selectionIndex = 1, .breakChecked = true};
   EXPECT_EQ(failingText(texts), "(none)");
-  for (const Spoil& spoil : backwards) {
-    texts.*spoil.field = spoil.text;
-    EXPECT_EQ(failingText(texts), spoil.text);
+  for (const auto& [field, text] : backwards) {
+    texts.*field = text;
+    EXPECT_EQ(failingText(texts), text);
   }
 }
 
@@ -186,25 +182,21 @@ TEST(ValidateGrowthTest, OnlyGrowthThatCannotCloseInReasonableTimeIsRefused) {
 TEST(ValidatePopulationParamsTest, RatesAndRatiosMustBeFiniteAndNotNegative) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  struct Case {
-    float PopulationParams::*field;
-    const char* name;
-  };
   using P = PopulationParams;
-  const Case cases[] = {
+  const std::pair<float P::*, const char*> cases[] = {
       {&P::crossoverRate, "\"Crossover\""},         {&P::mutationRate, "\"Mutation\""},
       {&P::onePointRate, "\"One-point Mutation\""}, {&P::eliteFraction, "\"Elite Strategy\""},
       {&P::functionRatio, "\"Function\""},          {&P::variableRatio, "\"Variable\""}};
-  for (const Case& c : cases) {
+  for (const auto& [field, name] : cases) {
     for (float value : {-0.01f, nan, inf}) {
       PopulationParams params;
-      params.*c.field = value;
+      params.*field = value;
       EXPECT_EQ(Refusal(params, 2),
-                std::string(c.name) + " of population 2 must be a finite number of at least 0.")
+                std::string(name) + " of population 2 must be a finite number of at least 0.")
           << value;
     }
     PopulationParams zero;
-    zero.*c.field = 0.0f;
+    zero.*field = 0.0f;
     EXPECT_EQ(Refusal(zero, 1), "");
   }
 

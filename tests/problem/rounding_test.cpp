@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "problem/normalize.h"
 #include "problem/textconv.h"
@@ -14,26 +15,22 @@ TEST(RoundToDigitsTest, IsTheNumberTheGeneralFormatReadsBackAs) {
   const double inf = std::numeric_limits<double>::infinity();
   // A tie goes away from zero, not to even; 999999999999999.5 carries into a new digit;
   // 1.79769313486232E308 lies beyond the double range.
-  const struct {
-    double value;
-    int digits;
-    double expected;
-  } cases[] = {{123456789012344.5, 15, 123456789012345.0},
-               {-123456789012344.5, 15, -123456789012345.0},
-               {999999999999999.5, 15, 1e15},
-               {0.30000000000000004, 15, 0.3},
-               {-0.0, 15, 0.0},
-               {5e-324, 15, 5e-324},
-               {max, 15, inf},
-               {-max, 15, -inf},
-               {-inf, 15, -inf},
-               {1234.5678, 6, 1234.57}};
-  for (const auto& c : cases) {
-    const double r = RoundToDigits(c.value, c.digits);
-    EXPECT_EQ(r, c.expected) << c.value;
-    EXPECT_EQ(std::signbit(r), std::signbit(c.expected)) << c.value;
+  const std::tuple<double, int, double> cases[] = {{123456789012344.5, 15, 123456789012345.0},
+                                                   {-123456789012344.5, 15, -123456789012345.0},
+                                                   {999999999999999.5, 15, 1e15},
+                                                   {0.30000000000000004, 15, 0.3},
+                                                   {-0.0, 15, 0.0},
+                                                   {5e-324, 15, 5e-324},
+                                                   {max, 15, inf},
+                                                   {-max, 15, -inf},
+                                                   {-inf, 15, -inf},
+                                                   {1234.5678, 6, 1234.57}};
+  for (const auto& [value, digits, expected] : cases) {
+    const double r = RoundToDigits(value, digits);
+    EXPECT_EQ(r, expected) << value;
+    EXPECT_EQ(std::signbit(r), std::signbit(expected)) << value;
     if (std::isfinite(r)) {
-      EXPECT_EQ(r, TextToFloat(FormatGeneral(c.value, c.digits)));
+      EXPECT_EQ(r, TextToFloat(FormatGeneral(value, digits)));
     }
   }
   EXPECT_TRUE(std::isnan(RoundToDigits(std::nan(""), 15)));
