@@ -167,11 +167,10 @@ TEST(BreedTest, OperatorChildrenNeverExceedMaxLengthAndEndInZeros) {
 
 // Series 1..6 with a window of 2: "+" and "-" at 0 and 1, X0 = 2, X1 = 3, the constants 1e200
 // at 4 and 7 at 5.
-class EvaluationTest : public ::testing::Test {
- protected:
-  static constexpr Node kPlus = 0, kMinus = 1, kX0 = 2, kX1 = 3, kHuge = 4, kSeven = 5;
-
-  std::unique_ptr<Population> WithPrograms(const std::vector<std::vector<Node>>& programs) {
+TEST(EvaluationTest, ThreePassesThenBestFirstAndTheAverageLength) {
+  TestProblem problem({kAdd, kSubtract}, 2, {1e200, 7.0}, {1, 2, 3, 4, 5, 6});
+  const Node kPlus = 0, kMinus = 1, kX0 = 2, kX1 = 3, kHuge = 4, kSeven = 5;
+  const auto evaluated = [](const std::vector<std::vector<Node>>& programs) {
     auto p = std::make_unique<Population>(SmallParams(static_cast<std::int32_t>(programs.size())));
     for (std::size_t i = 0; i < programs.size(); ++i) {
       std::copy(programs[i].begin(), programs[i].end(), p->Current()[i]->genes);
@@ -179,13 +178,9 @@ class EvaluationTest : public ::testing::Test {
     }
     EvaluateGeneration(*p);
     return p;
-  }
-  TestProblem problem_{{kAdd, kSubtract}, 2, {1e200, 7.0}, {1, 2, 3, 4, 5, 6}};
-};
-
-TEST_F(EvaluationTest, ThreePassesThenBestFirst) {
+  };
   // X0 is off by 2 everywhere, X1 + (X1 - X0) predicts exactly, 1e200 overflows the square.
-  auto p = WithPrograms({{kX0}, {kPlus, kX1, kMinus, kX1, kX0}, {kHuge}});
+  auto p = evaluated({{kX0}, {kPlus, kX1, kMinus, kX1, kX0}, {kHuge}});
   Individual* const* slots = p->Current();
   const double sum = 0.2 + 1.0;
   const double expected[3][3] = {{4.0, 0.2, 0.2 / sum}, {0.0, 1.0, 1.0 / sum}, {kInf, 0.0, 0.0}};
@@ -199,18 +194,15 @@ TEST_F(EvaluationTest, ThreePassesThenBestFirst) {
   EXPECT_EQ((std::array{slots[0]->rawFitness, slots[1]->rawFitness, slots[2]->rawFitness}),
             (std::array{0.0, 4.0, kInf}));
 
-  auto infinite = WithPrograms({{kHuge}, {kPlus, kHuge, kX0}});
+  auto infinite = evaluated({{kHuge}, {kPlus, kHuge, kX0}});
   for (int i = 0; i < 2; ++i) EXPECT_TRUE(std::isnan(infinite->Current()[i]->normalizedFitness));
-  auto same = WithPrograms({{kSeven}, {kSeven}, {kSeven}, {kSeven}});
+  auto same = evaluated({{kSeven}, {kSeven}, {kSeven}, {kSeven}});
   for (int i = 0; i < 4; ++i) EXPECT_DOUBLE_EQ(same->Current()[i]->normalizedFitness, 0.25);
-}
 
-TEST_F(EvaluationTest, AverageLengthSumsBeyond32Bits) {
-  auto p = WithPrograms({{kX0}, {kX1}, {kSeven}});
-  p->Current()[0]->length = 3;
-  p->Current()[1]->length = p->Current()[2]->length = 4;
+  slots[0]->length = 3;  // the average length sums beyond 32 bits
+  slots[1]->length = slots[2]->length = 4;
   EXPECT_DOUBLE_EQ(AverageLength(*p), 11.0 / 3.0);
-  for (int i = 0; i < 3; ++i) p->Current()[i]->length = 1 << 30;
+  for (int i = 0; i < 3; ++i) slots[i]->length = 1 << 30;
   EXPECT_EQ(AverageLength(*p), double(1 << 30));
 }
 

@@ -111,23 +111,19 @@ inline std::vector<Node> ProgramOf(const Individual& ind) {
   return {ind.genes, ind.genes + ind.length};
 }
 
-// The openCount stays at 0 or above before the last Node and is -1 exactly at it.
-inline bool IsWellFormed(const Node* genes, std::int32_t length) {
-  if (length < 1) return false;
+// Within capacity and zero from length up to capacity, and well formed: the openCount stays at
+// 0 or above before the last Node and is -1 exactly at it.
+inline bool IsSoundChild(const Individual& ind, std::int32_t capacity) {
+  if (ind.length < 1 || ind.length > capacity) return false;
   std::int32_t open = 0;
-  for (std::int32_t k = 0; k < length; ++k) {
-    const Node node = genes[k];
+  for (std::int32_t k = 0; k < ind.length; ++k) {
+    const Node node = ind.genes[k];
     if (node < 0 || node >= static_cast<Node>(currentProblem->nodeTable.size())) return false;
     open += currentProblem->nodeTable[node].arityCode;
-    if (k < length - 1 && open < 0) return false;
+    if (k < ind.length - 1 && open < 0) return false;
   }
-  return open == -1;
-}
-
-// Well formed, within capacity, and zero from length up to capacity.
-inline bool IsSoundChild(const Individual& ind, std::int32_t capacity) {
-  if (ind.length > capacity || !IsWellFormed(ind.genes, ind.length)) return false;
-  return std::all_of(ind.genes + ind.length, ind.genes + capacity, [](Node n) { return n == 0; });
+  return open == -1 &&
+         std::all_of(ind.genes + ind.length, ind.genes + capacity, [](Node n) { return n == 0; });
 }
 
 }  // namespace vobrix::test

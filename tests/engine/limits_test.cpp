@@ -28,31 +28,18 @@ namespace fs = std::filesystem;
 
 constexpr std::uint64_t kKib = 1024;
 
-class MemoryRoomTest : public ::testing::Test {
- protected:
-  void TearDown() override { fs::remove_all(dir_); }
-  void Write(const fs::path& name, const std::string& text) const {
-    fs::create_directories((dir_ / name).parent_path());
-    std::ofstream(dir_ / name) << text;
-  }
-  MemorySources Sources() const {
-    MemorySources s;
-    s.meminfo = dir_ / "meminfo";
-    s.status = dir_ / "status";
-    s.cgroups = dir_ / "cgroup";
-    s.cgroupRoot = dir_ / "fs";
-    return s;
-  }
+TEST(MemoryRoomTest, TheLeastOfAvailableMemoryGroupLimitsAndResourceLimits) {
+  const fs::path dir = vobrix::testing::ScratchPath("vobrix_memory_room");
+  const auto write = [&](const fs::path& name, const std::string& text) {
+    fs::create_directories((dir / name).parent_path());
+    std::ofstream(dir / name) << text;
+  };
+  const MemorySources files{dir / "meminfo", dir / "status", dir / "cgroup", dir / "fs", {}, {}};
+  write("meminfo", "MemTotal:  8000000 kB\nMemAvailable:  6000000 kB\n");
+  write("status", "Name:\tx\nVmSize:\t  100000 kB\nVmData:\t   40000 kB\n");
+  EXPECT_EQ(MemoryRoom(files), 6000000 * kKib);
 
-  const fs::path dir_ = vobrix::testing::ScratchPath("vobrix_memory_room");
-};
-
-TEST_F(MemoryRoomTest, TheLeastOfAvailableMemoryGroupLimitsAndResourceLimits) {
-  Write("meminfo", "MemTotal:  8000000 kB\nMemAvailable:  6000000 kB\n");
-  Write("status", "Name:\tx\nVmSize:\t  100000 kB\nVmData:\t   40000 kB\n");
-  EXPECT_EQ(MemoryRoom(Sources()), 6000000 * kKib);
-
-  MemorySources s = Sources();
+  MemorySources s = files;
   s.addressSpaceLimit = 300000 * kKib;  // less the 100000 kB already mapped
   s.dataLimit = 500000 * kKib;
   EXPECT_EQ(MemoryRoom(s), 200000 * kKib);
@@ -63,29 +50,29 @@ TEST_F(MemoryRoomTest, TheLeastOfAvailableMemoryGroupLimitsAndResourceLimits) {
 
   // v2: the tightest group on the way up counts, a group without a limit ("max") does not;
   // v1: the memory hierarchy, found by its controller name.
-  Write("cgroup", "0::/a/b\n4:cpu,memory:/x\n");
-  Write("fs/a/b/memory.max", "max\n");
-  Write("fs/a/b/memory.current", "100\n");
-  Write("fs/a/memory.max", "4000000000\n");
-  Write("fs/a/memory.current", "1000000000\n");
-  EXPECT_EQ(MemoryRoom(Sources()), 3000000000u);
-  Write("fs/memory/x/memory.limit_in_bytes", "2500000000\n");
-  Write("fs/memory/x/memory.usage_in_bytes", "1000000000\n");
-  Write("fs/memory/memory.limit_in_bytes", "9223372036854771712\n");
-  Write("fs/memory/memory.usage_in_bytes", "5000000000\n");
-  EXPECT_EQ(MemoryRoom(Sources()), 1500000000u);
+  write("cgroup", "0::/a/b\n4:cpu,memory:/x\n");
+  write("fs/a/b/memory.max", "max\n");
+  write("fs/a/b/memory.current", "100\n");
+  write("fs/a/memory.max", "4000000000\n");
+  write("fs/a/memory.current", "1000000000\n");
+  EXPECT_EQ(MemoryRoom(files), 3000000000u);
+  write("fs/memory/x/memory.limit_in_bytes", "2500000000\n");
+  write("fs/memory/x/memory.usage_in_bytes", "1000000000\n");
+  write("fs/memory/memory.limit_in_bytes", "9223372036854771712\n");
+  write("fs/memory/memory.usage_in_bytes", "5000000000\n");
+  EXPECT_EQ(MemoryRoom(files), 1500000000u);
   // Inactive file cache is given back before the group runs out.
-  Write("fs/memory/x/memory.stat",
+  write("fs/memory/x/memory.stat",
         "cache 900000000\ninactive_file 1\ntotal_inactive_file 700000000\n");
-  EXPECT_EQ(MemoryRoom(Sources()), 2200000000u);
-  Write("fs/unified/a/b/memory.max", "1200000000\n");  // v2 beside v1
-  Write("fs/unified/a/b/memory.current", "1300000000\n");
-  EXPECT_EQ(MemoryRoom(Sources()), 0u);
-  Write("fs/unified/a/b/memory.stat", "anon 1000\ninactive_file 300000000\n");
-  EXPECT_EQ(MemoryRoom(Sources()), 200000000u);
+  EXPECT_EQ(MemoryRoom(files), 2200000000u);
+  write("fs/unified/a/b/memory.max", "1200000000\n");  // v2 beside v1
+  write("fs/unified/a/b/memory.current", "1300000000\n");
+  EXPECT_EQ(MemoryRoom(files), 0u);
+  write("fs/unified/a/b/memory.stat", "anon 1000\ninactive_file 300000000\n");
+  EXPECT_EQ(MemoryRoom(files), 200000000u);
 
-  fs::remove_all(dir_);
-  EXPECT_EQ(MemoryRoom(Sources()), std::nullopt);
+  fs::remove_all(dir);
+  EXPECT_EQ(MemoryRoom(files), std::nullopt);
   EXPECT_TRUE(FitsInRoom(~std::uint64_t{0}, std::nullopt));
   EXPECT_FALSE(FitsInRoom(11, 10));
 }

@@ -28,15 +28,11 @@ namespace {
 using test::SameValue;
 using test::TestProblem;
 
-std::vector<double> WavySeries() {
+TestProblem WavyProblem() {
   std::vector<double> y(200);
   for (int i = 0; i < 200; ++i) y[i] = std::sin(0.1 * i) * 3.0 + (i % 7 == 0 ? 0.0 : 1.0);
-  return y;
-}
-
-TestProblem WavyProblem() {
   return TestProblem({kAdd, kSubtract, kMultiply, kDivide, kSin, kCos, kLn, kSqrt}, 4,
-                     {0.0, 1.5, -2.0, 1e200}, WavySeries());
+                     {0.0, 1.5, -2.0, 1e200}, y);
 }
 
 // oneTBB runs no more threads than the processor has cores unless told otherwise: seven

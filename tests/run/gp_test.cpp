@@ -24,40 +24,10 @@ std::vector<std::string> Blank(int count) {
 
 using GenerationReport = RunScenario;
 
-TEST_F(GenerationReport, OnePopulationLabelsChartsMemoAndButtons) {
-  LoadData();
-  Create({SmallParams(50)});
-  std::vector<std::string> captions;
-  onStep = [&](const StepReport&) { captions.push_back(controls.Label31.Caption()); };
-  ASSERT_EQ(Run().outcome, RunOutcome::Finished);
-  ASSERT_EQ(captions.size(), 50u);
-  EXPECT_EQ(captions.front(), "No1:" + kSpace + "1 / 50");
-  EXPECT_EQ(captions.back(), "No1:" + kSpace + "50 / 50");
-  EXPECT_FALSE(controls.Label48.Visible());
-  // The fitness axis is scaled from generation 0's best error, on both fitness charts.
-  for (toolkit::MemoryChart* chart : {&controls.Chart2, &controls.Form5Chart2}) {
-    EXPECT_EQ(Labels(*chart, 0), Numbered(50));
-    EXPECT_EQ(Labels(*chart, 1), Numbered(50));  // validation
-    EXPECT_EQ(chart->PointCount(2), 0);
-    EXPECT_EQ(chart->LeftAxisMaximum(), 1.1 * steps.front().bestFitness);
-  }
-  // Series 0 of the length charts is the average, series 1 the best individual's length.
-  for (std::size_t g = 0; g < steps.size(); ++g) {
-    EXPECT_EQ(controls.Form6Chart3.Points(0)[g].y, steps[g].averageLength);
-    EXPECT_EQ(controls.Chart3.Points(1)[g].y, steps[g].bestLength);
-    EXPECT_EQ(controls.Chart2.Points(0)[g].y, steps[g].bestFitness);
-  }
-  EXPECT_EQ(controls.Memo1.Text(), "[Population No1]\r\n" + steps.back().bestProgram + kSeparator +
-                                       kSeparator + kSeparator);
-  EXPECT_EQ(controls.ProgressBar1.Position(), 50);
-  EXPECT_TRUE(controls.BitBtn2.Enabled());
-  EXPECT_FALSE(controls.BitBtn1.Enabled());
-  EXPECT_EQ(controls.application.Beeps(), 1);
-  EXPECT_EQ(session.problem, nullptr);
-  EXPECT_EQ(currentProblem, nullptr);
-}
-
-TEST_F(GenerationReport, PopulationsOfDifferentLengthsInterleaveAndTheLongestLabels) {
+// Runs one after another on the same controls: populations of different lengths, then equal
+// ones, then a single population whose run starts from empty charts and keeps the reports of the
+// populations it does not have.
+TEST_F(GenerationReport, LabelsChartsMemoAndButtonsOverRunsOfThreeTwoFourAndOnePopulation) {
   LoadData();
   Create({SmallParams(100, 10), SmallParams(50, 10), SmallParams(70, 10)});
   ASSERT_EQ(Run().outcome, RunOutcome::Finished);
@@ -74,7 +44,7 @@ TEST_F(GenerationReport, PopulationsOfDifferentLengthsInterleaveAndTheLongestLab
   EXPECT_EQ(controls.Label48.Caption(), "No2:" + kSpace + "50 / 50");
   EXPECT_EQ(controls.Label82.Caption(), "No3:" + kSpace + "70 / 70");
   EXPECT_FALSE(controls.Label83.Visible());
-  EXPECT_EQ(Labels(controls.Chart2, 0), Numbered(100));
+  EXPECT_EQ(Labels(controls.Chart2, 0), Numbered(100));  // the longest population labels
   EXPECT_EQ(Labels(controls.Chart2, 2), Blank(50));
   EXPECT_EQ(Labels(controls.Chart3, 5), Blank(70));
   EXPECT_EQ(Labels(controls.Form5Chart2, 3), Numbered(50));  // validation always labelled
@@ -83,10 +53,7 @@ TEST_F(GenerationReport, PopulationsOfDifferentLengthsInterleaveAndTheLongestLab
   ASSERT_EQ(Run().outcome, RunOutcome::Finished);
   EXPECT_EQ(Labels(controls.Chart2, 0), Blank(30));
   EXPECT_EQ(Labels(controls.Chart2, 2), Numbered(60));
-}
 
-TEST_F(GenerationReport, NextRunStartsWithEmptyChartsAndKeepsTheReportsItDoesNotWrite) {
-  LoadData();
   Create({SmallParams(5, 10), SmallParams(5, 10), SmallParams(5, 10), SmallParams(5, 10)});
   ASSERT_EQ(Run().outcome, RunOutcome::Finished);
   EXPECT_EQ(Labels(controls.Chart3, 0), Numbered(5));  // equal counts: the first labels
@@ -97,23 +64,44 @@ TEST_F(GenerationReport, NextRunStartsWithEmptyChartsAndKeepsTheReportsItDoesNot
   steps.clear();
   Create({SmallParams(4)});
   session.seedSource = [] { return 999u; };
+  std::vector<std::string> captions;
+  onStep = [&](const StepReport&) { captions.push_back(controls.Label31.Caption()); };
   ASSERT_EQ(Run().outcome, RunOutcome::Finished);
+  EXPECT_EQ(captions,
+            (std::vector<std::string>{"No1:" + kSpace + "1 / 4", "No1:" + kSpace + "2 / 4",
+                                      "No1:" + kSpace + "3 / 4", "No1:" + kSpace + "4 / 4"}));
+  EXPECT_FALSE(controls.Label48.Visible());
   EXPECT_EQ(controls.Memo1.Text(), "[Population No1]\r\n" + steps.back().bestProgram + kSeparator +
                                        first[1] + kSeparator + first[2] + kSeparator + first[3]);
   EXPECT_EQ(first[3].rfind("[Population No4]\r\n", 0), 0u);
-  EXPECT_EQ(controls.Chart2.PointCount(0), 4);
-  EXPECT_EQ(controls.Chart2.PointCount(2), 0);
+  // The fitness axis is scaled from generation 0's best error, on both fitness charts.
+  for (toolkit::MemoryChart* chart : {&controls.Chart2, &controls.Form5Chart2}) {
+    EXPECT_EQ(Labels(*chart, 0), Numbered(4));
+    EXPECT_EQ(Labels(*chart, 1), Numbered(4));  // validation
+    EXPECT_EQ(chart->PointCount(2), 0);
+    EXPECT_EQ(chart->LeftAxisMaximum(), 1.1 * steps.front().bestFitness);
+  }
+  // Series 0 of the length charts is the average, series 1 the best individual's length.
+  for (std::size_t g = 0; g < steps.size(); ++g) {
+    EXPECT_EQ(controls.Form6Chart3.Points(0)[g].y, steps[g].averageLength);
+    EXPECT_EQ(controls.Chart3.Points(1)[g].y, steps[g].bestLength);
+    EXPECT_EQ(controls.Chart2.Points(0)[g].y, steps[g].bestFitness);
+  }
   EXPECT_EQ(controls.Form6Chart3.PointCount(3), 0);
   EXPECT_EQ(controls.Chart4.PointCount(2), 0);  // population 2's predictions are gone too
   EXPECT_EQ(controls.ProgressBar1.Maximum(), 4);
+  EXPECT_EQ(controls.ProgressBar1.Position(), 4);
   EXPECT_EQ(controls.StringGrid5.ColCount(), 2);
+  EXPECT_TRUE(controls.BitBtn2.Enabled());
+  EXPECT_FALSE(controls.BitBtn1.Enabled());
+  EXPECT_EQ(controls.application.Beeps(), 4);  // one for each run
+  EXPECT_EQ(session.problem, nullptr);
+  EXPECT_EQ(currentProblem, nullptr);
 }
-
-using RunControl = RunScenario;
 
 // A step that fails, whether on a cell that is no number or on a grid that no longer matches the
 // run, ends the run as failed with one message, and leaves the window idle.
-TEST_F(RunControl, AStepThatFailsEndsTheRunCleanly) {
+TEST_F(GenerationReport, AStepThatFailsEndsTheRunCleanly) {
   const std::pair<std::function<void()>, std::string> faults[] = {
       {[&] { controls.StringGrid3.SetCell(1, 7, "abc"); }, "\"abc\" is not a number"},
       {[&] { controls.StringGrid1.SetRowCount(controls.StringGrid1.RowCount() - 1); },

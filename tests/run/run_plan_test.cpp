@@ -18,8 +18,7 @@ namespace vobrix {
 namespace {
 
 RunPlan DefaultPlan() {
-  RunPlan plan{ReadProblemShape(ProblemSettings{}, 100), {PopulationParams{}}, 1, 10};
-  return plan;
+  return {ReadProblemShape(ProblemSettings{}, 100), {PopulationParams{}}, 1, 10};
 }
 
 TEST(RunPlanTest, EveryPartOfTheRunAddsAtLeastWhatItAllocates) {
@@ -93,9 +92,8 @@ TEST(RunPlanTest, ThreadsBeyondTheCoresOrTheWorkAreNeitherBuiltNorCounted) {
     EXPECT_EQ(GenerationEvaluator::ThreadCount(requested, largest), built)
         << requested << " for " << largest;
   }
-  RunPlan many = DefaultPlan();
+  RunPlan many = DefaultPlan(), own = DefaultPlan();
   many.threads = 1024;
-  RunPlan own = DefaultPlan();
   own.threads = 0;
   EXPECT_EQ(RunMemoryBytes(many), RunMemoryBytes(own));
 }
