@@ -16,7 +16,12 @@ constexpr double kRowsPerSecond = 4.0e7;
 constexpr double kCores = 2.0;
 constexpr double kSearchShare = 0.25;
 
+// A member's population starts at 500 and grows, up to 2,000, while the work still gives it
+// the most generations: on short series the hold-out choice then picks among better programs
+// (bench/quality), while long series keep the generations they need.
 constexpr std::int32_t kMemberPopulation = 500;
+constexpr std::int32_t kLargestMemberPopulation = 2000;
+constexpr std::int32_t kMemberGenerations = 500;
 constexpr std::int32_t kSearchPopulation = 300;
 constexpr std::int32_t kTournamentSize = 4;
 
@@ -24,6 +29,12 @@ std::string GenerationsFor(double work, std::int32_t population, std::size_t tar
                            std::int32_t low, std::int32_t high) {
   const double generations = std::floor(work / (population * static_cast<double>(targets)));
   return std::to_string(static_cast<std::int32_t>(std::clamp<double>(generations, low, high)));
+}
+
+std::int32_t MemberPopulation(double work, std::size_t targets) {
+  const double population = std::floor(work / (kMemberGenerations * static_cast<double>(targets)));
+  return static_cast<std::int32_t>(
+      std::clamp<double>(population, kMemberPopulation, kLargestMemberPopulation));
 }
 
 PanelTexts Panel(std::int32_t population, std::string generations) {
@@ -67,10 +78,11 @@ WorkPlan PlanWork(const ForecastSettings& settings, std::size_t innerTargets,
   const double work = settings.budgetSeconds * kRowsPerSecond * kCores;
   const double perMember = (1.0 - kSearchShare) * work / settings.runs;
   const double perCandidate = kSearchShare * work / static_cast<double>(candidates);
-  return {
-      Panel(kMemberPopulation, GenerationsFor(perMember, kMemberPopulation, innerTargets, 10, 500)),
-      Panel(kSearchPopulation,
-            GenerationsFor(perCandidate, kSearchPopulation, innerTargets, 5, 200))};
+  const std::int32_t population = MemberPopulation(perMember, innerTargets);
+  return {Panel(population,
+                GenerationsFor(perMember, population, innerTargets, 10, kMemberGenerations)),
+          Panel(kSearchPopulation,
+                GenerationsFor(perCandidate, kSearchPopulation, innerTargets, 5, 200))};
 }
 
 ProblemSettings ProblemAt(std::int32_t window) {

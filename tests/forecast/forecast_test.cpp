@@ -9,6 +9,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "forecast/baselines.h"
 #include "forecast/ensemble.h"
@@ -51,6 +52,30 @@ TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursAndSmallWindowsWithinTheL
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CandidateWindows(c.arOrder, c.values), c.windows) << c.arOrder << " " << c.values;
+  }
+}
+
+// The work is budget x 8e7 row evaluations: three quarters shared by the members, a quarter by
+// the candidate windows. Each plan reads "population x generations" of members, then of windows.
+TEST(ForecastPlan, SpareWorkGrowsTheMembersPopulationBeforeItCutsTheirGenerations) {
+  const std::tuple<double, std::int32_t, std::size_t, std::size_t, std::string> cases[] = {
+      // A short series: the largest population, at the most generations.
+      {20.0, 10, 120, 6, "2000 x 500, 300 x 200"},
+      {20.0, 10, 154, 6, "1558 x 500, 300 x 200"},
+      // A long one: the smallest population, with fewer generations.
+      {20.0, 10, 800, 6, "500 x 300, 300 x 200"},
+      // The least work: the lower bounds.
+      {0.01, 3, 40, 3, "500 x 10, 300 x 5"},
+  };
+  for (const auto& [budget, runs, targets, candidates, expected] : cases) {
+    ForecastSettings settings;
+    settings.budgetSeconds = budget;
+    settings.runs = runs;
+    const WorkPlan plan = PlanWork(settings, targets, candidates);
+    EXPECT_EQ(plan.member.populationSize + " x " + plan.member.generations + ", " +
+                  plan.search.populationSize + " x " + plan.search.generations,
+              expected)
+        << targets << " targets";
   }
 }
 
