@@ -101,6 +101,7 @@ void RunMembers(const InnerSplit& split, const PanelTexts& panel, bool linearSca
   for (std::size_t k = 0; k < runs.size(); ++k) {
     model::MemberModel& member = m.ensemble->members[k];
     MemberRun& run = runs[k];
+    run.scaling = RefittedScaling(w, run.program, run.scaling, split.training);
     member.trainingMse = ProgramError(ProgramModel(w, run.program, *m.clip, run.scaling),
                                       split.training, static_cast<std::size_t>(w));
     member.generation = run.generation;

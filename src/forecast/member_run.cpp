@@ -1,7 +1,9 @@
 #include "forecast/member_run.h"
 
+#include <cmath>
 #include <memory>
 
+#include "engine/linear_scaling.h"
 #include "forecast/baselines.h"
 #include "forecast/plan.h"
 #include "model/predictor.h"
@@ -62,6 +64,20 @@ model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> pro
   m.populations = {{std::move(program), 0.0, std::nullopt, scaling}};
   m.clip = clip;
   return m;
+}
+
+std::optional<LinearScaling> RefittedScaling(std::int32_t window,
+                                             const std::vector<model::ModelNode>& program,
+                                             const std::optional<LinearScaling>& runScaling,
+                                             const std::vector<double>& series) {
+  if (!runScaling) return runScaling;
+  model::Model raw = ProgramModel(window, program, {});
+  raw.clip.reset();
+  const std::vector<double> p = model::Predictor(raw, 0).Predict(series).predictions;
+  const double* targets = series.data() + window;
+  const auto n = static_cast<std::int32_t>(p.size());
+  const ScaledFit fit = FitScaling(MomentsOf(targets, n), targets, p.data(), n);
+  return std::isfinite(fit.mse) ? std::optional(fit.scaling) : runScaling;
 }
 
 double ProgramError(const model::Model& program, const std::vector<double>& series,

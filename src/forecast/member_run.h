@@ -56,6 +56,15 @@ model::Model ProgramModel(std::int32_t window, std::vector<model::ModelNode> pro
                           const model::Clip& clip,
                           const std::optional<LinearScaling>& scaling = std::nullopt);
 
+// The program's a and b fitted again, by least squares, on every target of the series from
+// series[window] on: a run fits them on its inner training rows, which leave out the latest
+// values, where the level a forecast starts from is. Without linear scaling, or when the
+// program's output is not finite on every window, the run's scaling is kept.
+std::optional<LinearScaling> RefittedScaling(std::int32_t window,
+                                             const std::vector<model::ModelNode>& program,
+                                             const std::optional<LinearScaling>& runScaling,
+                                             const std::vector<double>& series);
+
 // Mean squared error of the clipped program's predictions of series[firstTarget ..].
 double ProgramError(const model::Model& program, const std::vector<double>& series,
                     std::size_t firstTarget);

@@ -258,6 +258,43 @@ TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
   EXPECT_EQ(RunForecast(rows, settings, 1).model, f.model);
 }
 
+// A run fits a and b on its inner rows, which leave out the latest values; a member's are
+// fitted again on every training target. Here y[t] = 1 + 2 y[t - 1] exactly, so with the
+// latest value as the program the refit finds 1 and 2 whatever the run found; without linear
+// scaling there is nothing to refit, and a program that overflows keeps the run's scaling.
+TEST(ForecastRun, MembersScalingIsFittedAgainOnEveryTrainingTarget) {
+  std::vector<double> series{0.5};
+  for (int t = 1; t < 12; ++t) series.push_back(1.0 + 2.0 * series.back());
+  const std::vector<model::ModelNode> latest{{model::ModelNode::Kind::Variable, 0, 0.0}};
+  const LinearScaling run{-3.0, 0.5};
+  const std::optional<LinearScaling> refit = RefittedScaling(1, latest, run, series);
+  ASSERT_TRUE(refit.has_value());
+  EXPECT_NEAR(refit->a, 1.0, 1e-9);
+  EXPECT_NEAR(refit->b, 2.0, 1e-12);
+  EXPECT_FALSE(RefittedScaling(1, latest, std::nullopt, series).has_value());
+  series[5] = 1e300;  // the square of the next value's window overflows
+  const std::vector<model::ModelNode> square{
+      {model::ModelNode::Kind::Function, kMultiply, 0.0}, latest[0], latest[0]};
+  EXPECT_EQ(RefittedScaling(1, square, run, series), run);
+
+  // In a forecast the members' scaling is that refit on the (differenced) training values: on
+  // a series whose level rises in the hold-out it is not the one the hold-out error was
+  // scored with.
+  const std::vector<CellRow> rows =
+      Rows(50, [](int i) { return (i * 37) % 11 + (i >= 40 ? 20.0 : 0.0); });
+  ForecastSettings settings = Quick(5, 2);
+  settings.difference = std::vector<std::int32_t>{};
+  const Forecast f = RunForecast(rows, settings, 1);
+  const InnerSplit split = SplitTraining(rows);
+  for (const model::MemberModel& member : f.model.ensemble->members) {
+    const std::int32_t w = f.model.windowSize;
+    EXPECT_EQ(member.scaling, RefittedScaling(w, member.program, member.scaling, split.training));
+    EXPECT_NE(member.holdoutMse,
+              ProgramError(ProgramModel(w, member.program, *f.model.clip, member.scaling),
+                           split.training, split.innerRows));
+  }
+}
+
 // The control sees every generation of every run once, in order, with a fixed total, and a
 // cancel set during a generation ends the forecast after that generation.
 TEST(ForecastRun, ProgressCountsEveryGenerationAndCancelStopsAfterTheCurrentOne) {
