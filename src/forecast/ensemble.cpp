@@ -156,7 +156,8 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
       split.training.begin(),
       split.training.begin() + static_cast<std::ptrdiff_t>(split.innerRows));
   const std::int32_t arOrder = FitAr(inner).order;
-  const std::vector<std::int32_t> candidates = CandidateWindows(arOrder, split.training.size());
+  const std::vector<std::int32_t> candidates =
+      CandidateWindows(arOrder, split.training.size(), difference.lags);
   const WorkPlan plan = PlanWork(settings, split.innerRows, candidates.size());
   const model::Clip clip = ClipOfTraining(split.training, settings.clipMargin);
   Tracker tracker(control, candidates.size() * Generations(plan.search) +

@@ -37,21 +37,27 @@ ForecastSettings Quick(std::uint32_t seed, std::int32_t runs) {
   return settings;
 }
 
-TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursAndSmallWindowsWithinTheLimit) {
+TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursSmallWindowsAndTheSeasonWithinTheLimit) {
   const struct {
     std::int32_t arOrder;
     std::size_t values;
+    std::vector<std::int32_t> lags;
     std::vector<std::int32_t> windows;
   } cases[] = {
-      {16, 200, {1, 2, 3, 15, 16, 17}},
-      {1, 200, {1, 2, 3}},
-      {4, 200, {1, 2, 3, 4, 5}},
-      {30, 1000, {1, 2, 3, 23, 24}},  // never beyond 24
-      {12, 60, {1, 2, 3, 11, 12}},    // never beyond n / 5
-      {5, 10, {1, 2}},
+      {16, 200, {}, {1, 2, 3, 15, 16, 17}},
+      {1, 200, {}, {1, 2, 3}},
+      {4, 200, {1}, {1, 2, 3, 4, 5}},
+      {30, 1000, {}, {1, 2, 3, 23, 24}},  // never beyond 24
+      {12, 60, {}, {1, 2, 3, 11, 12}},    // never beyond n / 5
+      {5, 10, {}, {1, 2}},
+      {1, 200, {12}, {1, 2, 3, 12, 13}},  // a season's lag and the one after it
+      {2, 200, {1, 4}, {1, 2, 3, 4, 5}},
+      {1, 65, {1, 12}, {1, 2, 3, 12, 13}},
+      {1, 64, {1, 12}, {1, 2, 3, 12}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CandidateWindows(c.arOrder, c.values), c.windows) << c.arOrder << " " << c.values;
+    EXPECT_EQ(CandidateWindows(c.arOrder, c.values, c.lags), c.windows)
+        << c.arOrder << " " << c.values << " " << c.lags.size();
   }
 }
 
