@@ -283,9 +283,8 @@ TEST(ForecastRun, MembersScalingIsFittedAgainOnEveryTrainingTarget) {
       {model::ModelNode::Kind::Function, kMultiply, 0.0}, latest[0], latest[0]};
   EXPECT_EQ(RefittedScaling(1, square, run, series), run);
 
-  // In a forecast the members' scaling is that refit on the (differenced) training values: on
-  // a series whose level rises in the hold-out it is not the one the hold-out error was
-  // scored with.
+  // In a forecast the members' scaling is that refit on all the training values: on a series
+  // whose level rises in the hold-out it is not the one the hold-out error was scored with.
   const std::vector<CellRow> rows =
       Rows(50, [](int i) { return (i * 37) % 11 + (i >= 40 ? 20.0 : 0.0); });
   ForecastSettings settings = Quick(5, 2);
