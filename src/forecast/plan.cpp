@@ -68,11 +68,8 @@ std::vector<std::int32_t> CandidateWindows(std::int32_t arOrder, std::size_t tra
   std::vector<std::int32_t> windows{1, 2, 3};
   const std::int32_t p = std::clamp(arOrder, 1, largest);
   for (std::int32_t w : {p - 1, p, p + 1}) windows.push_back(std::clamp(w, 1, largest));
-  if (!differenceLags.empty() && differenceLags.back() > 1) {
-    for (std::int32_t w : {differenceLags.back(), differenceLags.back() + 1}) {
-      windows.push_back(std::clamp(w, 1, largest));
-    }
-  }
+  const std::int32_t season = differenceLags.empty() ? 0 : differenceLags.back();
+  if (season > 1) windows.insert(windows.end(), {season, season + 1});
   for (std::int32_t& w : windows) w = std::min(w, largest);
   std::sort(windows.begin(), windows.end());
   windows.erase(std::unique(windows.begin(), windows.end()), windows.end());
