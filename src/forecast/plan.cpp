@@ -71,6 +71,10 @@ std::vector<std::int32_t> CandidateWindows(std::int32_t arOrder, std::size_t tra
   const std::int32_t season = differenceLags.empty() ? 0 : differenceLags.back();
   if (season > 1) windows.insert(windows.end(), {season, season + 1});
   for (std::int32_t& w : windows) w = std::min(w, largest);
+  if (season > 1) {
+    const std::int32_t shortest = std::min(season, largest);
+    std::erase_if(windows, [shortest](std::int32_t w) { return w < shortest; });
+  }
   std::sort(windows.begin(), windows.end());
   windows.erase(std::unique(windows.begin(), windows.end()), windows.end());
   return windows;

@@ -37,7 +37,7 @@ ForecastSettings Quick(std::uint32_t seed, std::int32_t runs) {
   return settings;
 }
 
-TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursSmallWindowsAndTheSeasonWithinTheLimit) {
+TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursAndSmallWindowsOrFromTheSeasonUp) {
   const struct {
     std::int32_t arOrder;
     std::size_t values;
@@ -50,10 +50,13 @@ TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursSmallWindowsAndTheSeasonW
       {30, 1000, {}, {1, 2, 3, 23, 24}},  // never beyond 24
       {12, 60, {}, {1, 2, 3, 11, 12}},    // never beyond n / 5
       {5, 10, {}, {1, 2}},
-      {1, 200, {12}, {1, 2, 3, 12, 13}},  // a season's lag and the one after it
-      {2, 200, {1, 4}, {1, 2, 3, 4, 5}},
-      {1, 65, {1, 12}, {1, 2, 3, 12, 13}},
-      {1, 64, {1, 12}, {1, 2, 3, 12}},
+      // A season's lag, the one after it and nothing shorter.
+      {1, 200, {12}, {12, 13}},
+      {16, 200, {12}, {12, 13, 15, 16, 17}},
+      {2, 200, {1, 4}, {4, 5}},
+      {1, 65, {1, 12}, {12, 13}},
+      {1, 64, {1, 12}, {12}},
+      {1, 50, {12}, {10}},  // a season beyond the limit leaves the limit
   };
   for (const auto& c : cases) {
     EXPECT_EQ(CandidateWindows(c.arOrder, c.values, c.lags), c.windows)
