@@ -137,6 +137,7 @@ std::vector<std::pair<std::size_t, model::Model>> Labelled(const model::Model& m
     model::Model member = model::MemberAsModel(m, k);
     member.clip = m.clip;
     member.difference = m.difference;
+    member.differenceSeasons = m.differenceSeasons;
     models.emplace_back(static_cast<std::size_t>(m.ensemble->members[k].number), member);
   }
   return models;
@@ -154,9 +155,13 @@ std::string PredictionsText(const model::Model& m, const Series& data, std::size
 Json DifferenceChoiceJson(const forecast::DifferenceChoice& choice) {
   Json scores = Json::array();
   for (const forecast::DifferenceScore& s : choice.scores) {
-    scores.push_back({{"lags", s.lags}, {"holdoutMse", JsonNumber(s.holdoutMse)}});
+    Json score = {{"lags", s.lags}, {"holdoutMse", JsonNumber(s.holdoutMse)}};
+    if (s.seasons > 1) score["seasons"] = s.seasons;
+    scores.push_back(std::move(score));
   }
-  return {{"season", choice.season}, {"candidates", scores}, {"chosen", choice.lags}};
+  Json json = {{"season", choice.season}, {"candidates", scores}, {"chosen", choice.lags}};
+  if (choice.seasons > 1) json["chosenSeasons"] = choice.seasons;
+  return json;
 }
 
 Json WindowChoiceJson(const forecast::WindowChoice& choice) {
@@ -268,7 +273,8 @@ Action AddForecastCommand(CLI::App& app) {
          "1)");
   option("--difference", args->difference, "auto|none|LAGS",
          "difference the series before the runs at these lags, e.g. 1 or 1,12 (default auto: "
-         "chosen on the inner hold-out among none, 1, a season s, and 1 and s)");
+         "chosen on the inner hold-out among none, 1, a season s, and 1 and s, the season then "
+         "also against the mean of up to 10 seasons)");
   option("--shard", args->shard, "i/n",
          "run only members i, i + n, ... and write that part of the model (--model)");
   return [command, args] { return RunForecastCommand(ReadJob(*command, *args)); };

@@ -135,7 +135,8 @@ std::vector<CellRow> DifferencedTraining(const std::vector<CellRow>& training,
     choice = ChooseDifference(original.training, original.innerRows);
   }
   if (choice.lags.empty()) return training;
-  std::vector<CellRow> rows = DifferencedRows(training, original.training, choice.lags);
+  std::vector<CellRow> rows =
+      DifferencedRows(training, original.training, choice.lags, choice.seasons);
   if (rows.size() < kMinTrainingValues) {
     throw ForecastError("differencing at lags " + DifferenceText(choice.lags) + " leaves " +
                         std::to_string(rows.size()) + " training values; a forecast needs " +
@@ -156,8 +157,12 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
       split.training.begin(),
       split.training.begin() + static_cast<std::ptrdiff_t>(split.innerRows));
   const std::int32_t arOrder = FitAr(inner).order;
+  // A mean of seasons passes on little of one season's noise, so its differences need not
+  // be seen at lag s (CandidateWindows); measured, the windows of an undifferenced series did
+  // better there.
   const std::vector<std::int32_t> candidates =
-      CandidateWindows(arOrder, split.training.size(), difference.lags);
+      CandidateWindows(arOrder, split.training.size(),
+                       difference.seasons > 1 ? std::vector<std::int32_t>{} : difference.lags);
   const WorkPlan plan = PlanWork(settings, split.innerRows, candidates.size());
   const model::Clip clip = ClipOfTraining(split.training, settings.clipMargin);
   Tracker tracker(control, candidates.size() * Generations(plan.search) +
@@ -170,6 +175,7 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
     forecast.windows.arOrder = arOrder;
     forecast.model = EnsembleFrame(settings, plan, forecast.windows.window, clip, shard);
     forecast.model.difference = difference.lags;
+    forecast.model.differenceSeasons = difference.seasons;
     forecast.difference = std::move(difference);
     RunMembers(split, plan.member, settings.linearScaling, threads, tracker, forecast.model);
   } catch (const RunStopped&) {

@@ -5,17 +5,24 @@
 
 namespace vobrix::model {
 
-std::int32_t DifferenceSpan(const std::vector<std::int32_t>& lags) {
-  return std::accumulate(lags.begin(), lags.end(), std::int32_t{0});
+std::int32_t DifferenceSpan(const std::vector<std::int32_t>& lags, std::int32_t seasons) {
+  const std::int32_t sum = std::accumulate(lags.begin(), lags.end(), std::int32_t{0});
+  return lags.empty() ? 0 : sum + (seasons - 1) * lags.back();
 }
 
-std::vector<double> DifferenceCoefficients(const std::vector<std::int32_t>& lags) {
+std::vector<double> DifferenceCoefficients(const std::vector<std::int32_t>& lags,
+                                           std::int32_t seasons) {
   std::vector<double> c{1.0};
-  for (std::int32_t lag : lags) {
-    std::vector<double> next(c.size() + static_cast<std::size_t>(lag), 0.0);
+  for (std::size_t i = 0; i < lags.size(); ++i) {
+    const auto lag = static_cast<std::size_t>(lags[i]);
+    const std::int32_t repeats = i + 1 == lags.size() ? seasons : 1;
+    const double weight = 1.0 / repeats;
+    std::vector<double> next(c.size() + lag * static_cast<std::size_t>(repeats), 0.0);
     for (std::size_t k = 0; k < c.size(); ++k) {
       next[k] += c[k];
-      next[k + static_cast<std::size_t>(lag)] -= c[k];
+      for (std::int32_t j = 1; j <= repeats; ++j) {
+        next[k + lag * static_cast<std::size_t>(j)] -= weight * c[k];
+      }
     }
     c = std::move(next);
   }
@@ -52,11 +59,12 @@ double DifferenceBase(const std::vector<double>& coefficients, const double* tar
   return base;
 }
 
-std::string LagsText(const std::vector<std::int32_t>& lags) {
+std::string LagsText(const std::vector<std::int32_t>& lags, std::int32_t seasons) {
   std::string text = lags.size() == 1 ? "lag " : "lags ";
   for (std::size_t i = 0; i < lags.size(); ++i) {
     text.append(i == 0 ? "" : ", ").append(std::to_string(lags[i]));
   }
+  if (seasons > 1) text += " (the mean of " + std::to_string(seasons) + " seasons)";
   return text;
 }
 

@@ -4,11 +4,16 @@
 // goes back to the data's units by adding the part of y[t] that the earlier values fix:
 // y[t] = z[t] + base[t], base[t] = y[t] - z[t].
 //
-// Expanded, the product is z[t] = sum over k of c[k] y[t - k] with whole coefficients c (c[0] =
-// 1). Every sum here, and in the exported code, is taken in that one order, k from 0 up,
-// skipping zero coefficients, so that the predictor and the exports give the same bits. With
-// at most three distinct lags every coefficient is -1, 0 or 1: two sets of lags with the same
-// sum and sizes of the same parity would be needed for any other.
+// The largest lag s, when above 1, may instead be taken against the mean of the K values s,
+// 2s, .. Ks before: its factor is then 1 - (B^s + B^2s + .. + B^Ks) / K. A plain seasonal
+// difference copies one season's noise, or a level break, into the next season; the mean of K
+// of them passes on a K-th of it.
+//
+// Expanded, the product is z[t] = sum over k of c[k] y[t - k] (c[0] = 1). Every sum here, and
+// in the exported code, is taken in that one order, k from 0 up, skipping zero coefficients,
+// so that the predictor and the exports give the same bits. With at most three distinct lags
+// and K = 1 every coefficient is -1, 0 or 1: two sets of lags with the same sum and sizes of
+// the same parity would be needed for any other.
 #pragma once
 
 #include <cstddef>
@@ -21,12 +26,17 @@ namespace vobrix::model {
 // A model differences with at most this many lags, each from 1 to kMaxDifferenceLag.
 inline constexpr std::size_t kMaxDifferenceLags = 3;
 inline constexpr std::int32_t kMaxDifferenceLag = 1000;
+// The seasons K the largest lag may be averaged over.
+inline constexpr std::int32_t kMaxDifferenceSeasons = 100;
 
-// The values before a target that differencing reads: the sum of the lags.
-std::int32_t DifferenceSpan(const std::vector<std::int32_t>& lags);
+// The values before a target that differencing reads: the sum of the lags, the largest one
+// counted K times.
+std::int32_t DifferenceSpan(const std::vector<std::int32_t>& lags, std::int32_t seasons);
 
-// c[0] .. c[span] of the expanded product (every lag at least 1).
-std::vector<double> DifferenceCoefficients(const std::vector<std::int32_t>& lags);
+// c[0] .. c[span] of the expanded product (every lag at least 1; seasons K from 1 up, above 1
+// only with a largest lag above 1).
+std::vector<double> DifferenceCoefficients(const std::vector<std::int32_t>& lags,
+                                           std::int32_t seasons);
 
 // z[j] = sum over k of c[k] y[j + span - k]: one value for each y from y[span] on.
 std::vector<double> Differenced(const std::vector<double>& y,
@@ -39,7 +49,8 @@ double DifferencedAt(const std::vector<double>& coefficients, const double* targ
 // `target` (y[t] itself is not read). A prediction p of z[t] stands for y[t] = base[t] + p.
 double DifferenceBase(const std::vector<double>& coefficients, const double* target);
 
-// "lag 1" or "lags 1, 12": how texts for people name the differencing.
-std::string LagsText(const std::vector<std::int32_t>& lags);
+// "lag 1", "lags 1, 12" or "lags 1, 12 (the mean of 7 seasons)": how texts for people name the
+// differencing.
+std::string LagsText(const std::vector<std::int32_t>& lags, std::int32_t seasons);
 
 }  // namespace vobrix::model

@@ -422,7 +422,7 @@ std::string Subject(const Model& model, std::size_t population) {
 }
 
 std::string Header(const Model& model, const std::string& subject, const std::string& prefix) {
-  std::string text = prefix + "Vobrix model (format " + std::to_string(model.formatVersion) +
+  std::string text = prefix + "Vobrix model (format " + std::to_string(FormatVersion(model)) +
                      "), " + subject + ", window of " + std::to_string(model.windowSize) +
                      (model.windowSize == 1 ? " value.\n" : " values.\n");
   const std::string last = std::to_string(model.windowSize - 1);
@@ -445,14 +445,24 @@ std::string Header(const Model& model, const std::string& subject, const std::st
   return text;
 }
 
+// How an export spells input i, and |c| times an input for a coefficient other than -1 and 1.
+struct DifferenceSpelling {
+  std::function<std::string(std::size_t)> input;
+  std::function<std::string(double)> times;  // "0.25 * " or "0.25 \\cdot "
+};
+
+// |c[k]| times input i, the factor left out when it is 1 (1 * y is y to the bit).
+std::string Term(double c, std::size_t i, const DifferenceSpelling& spell) {
+  return (std::fabs(c) == 1.0 ? std::string() : spell.times(std::fabs(c))) + spell.input(i);
+}
+
 // The differenced value at input t as the code sums it (difference.cpp): y[t] first, then
-// each c[k] * y[t - k] added, k from 1 up; every coefficient of up to three distinct lags is
-// -1, 0 or 1, and adding -y is subtracting y to the bit. `input` spells input i.
+// each c[k] * y[t - k] added, k from 1 up; adding (-a) * y is subtracting a * y to the bit.
 std::string DifferencedCode(const std::vector<double>& c, std::size_t t,
-                            const std::function<std::string(std::size_t)>& input) {
-  std::string text = input(t);
+                            const DifferenceSpelling& spell) {
+  std::string text = spell.input(t);
   for (std::size_t k = 1; k < c.size(); ++k) {
-    if (c[k] != 0.0) text.append(c[k] < 0.0 ? " - " : " + ").append(input(t - k));
+    if (c[k] != 0.0) text.append(c[k] < 0.0 ? " - " : " + ").append(Term(c[k], t - k, spell));
   }
   return text;
 }
@@ -460,31 +470,45 @@ std::string DifferencedCode(const std::vector<double>& c, std::size_t t,
 // The base of input `target` as the code sums it: -(c[k] * y[t - k]) for the first k from 1
 // with c[k] != 0, then each later c[k] * y[t - k] subtracted.
 std::string BaseCode(const std::vector<double>& c, std::size_t target,
-                     const std::function<std::string(std::size_t)>& input) {
+                     const DifferenceSpelling& spell) {
   std::string text;
   for (std::size_t k = 1; k < c.size(); ++k) {
     if (c[k] == 0.0) continue;
     if (text.empty()) {
-      text.append(c[k] < 0.0 ? "" : "-").append(input(target - k));
+      text.append(c[k] < 0.0 ? "" : "-").append(Term(c[k], target - k, spell));
     } else {
-      text.append(c[k] < 0.0 ? " + " : " - ").append(input(target - k));
+      text.append(c[k] < 0.0 ? " + " : " - ").append(Term(c[k], target - k, spell));
     }
   }
   return text;
 }
 
+std::string CodeTimes(double c) {
+  return ExactText(c) + " * ";
+}
+
+// The expanded coefficients and span of the model's differencing.
+std::vector<double> CoefficientsOf(const Model& model) {
+  return DifferenceCoefficients(model.difference, model.differenceSeasons);
+}
+std::size_t SpanOf(const Model& model) {
+  return static_cast<std::size_t>(DifferenceSpan(model.difference, model.differenceSeasons));
+}
+
 // The model without its differencing: what the differenced inputs are given to.
 Model Undifferenced(const Model& model) {
   Model inner = model;
+  inner.formatVersion = FormatVersion(model);
   inner.difference.clear();
+  inner.differenceSeasons = 1;
   return inner;
 }
 
 // Comment lines on a differenced model's inputs, behind `prefix`.
 std::string DifferenceHeader(const Model& model, const std::string& prefix) {
   const std::int32_t n = InputCount(model);
-  return prefix + "Differenced at " + LagsText(model.difference) + ": x[0] .. x[" +
-         std::to_string(n - 1) + "] are the latest " + std::to_string(n) +
+  return prefix + "Differenced at " + LagsText(model.difference, model.differenceSeasons) +
+         ": x[0] .. x[" + std::to_string(n - 1) + "] are the latest " + std::to_string(n) +
          " values, the oldest first, in the data's units;\n" + prefix + "the formula reads their " +
          std::to_string(model.windowSize) +
          " latest differences and predicts the next difference,\n" + prefix +
@@ -554,19 +578,23 @@ std::string EnsembleLatex(const Model& model) {
 std::string ExportText(const Model& model, std::size_t population) {
   if (!model.difference.empty()) {
     ValidateModel(model);
-    const std::vector<double> c = DifferenceCoefficients(model.difference);
-    const auto span = static_cast<std::size_t>(DifferenceSpan(model.difference));
+    const std::vector<double> c = CoefficientsOf(model);
+    const std::size_t span = SpanOf(model);
     const auto n = static_cast<std::size_t>(InputCount(model));
-    const auto x = [](std::size_t i) { return "x[" + std::to_string(i) + "]"; };
-    const auto relative = [span](std::size_t i) {
-      return "x[k" + (i == span ? std::string() : " - " + std::to_string(span - i)) + "]";
-    };
+    const DifferenceSpelling x{[](std::size_t i) { return "x[" + std::to_string(i) + "]"; },
+                               CodeTimes};
+    const DifferenceSpelling relative{
+        [span](std::size_t i) {
+          return "x[k" + (i == span ? std::string() : " - " + std::to_string(span - i)) + "]";
+        },
+        CodeTimes};
     std::string inner = ExportText(Undifferenced(model), population);
     inner[0] = 'v';  // the formula's own "y = ..." predicts the difference v
     return "y = " + BaseCode(c, n, x) + " + v, for inputs x[0] .. x[" + std::to_string(n - 1) +
            "] (the oldest first)\nXj = " + DifferencedCode(c, span, relative) + " with k = j + " +
            std::to_string(span) + " (j = 0 .. " + std::to_string(model.windowSize - 1) +
-           "): the inputs differenced at " + LagsText(model.difference) + "\n" + inner;
+           "): the inputs differenced at " + LagsText(model.difference, model.differenceSeasons) +
+           "\n" + inner;
   }
   if (model.ensemble) {
     ValidateModel(model);
@@ -648,10 +676,11 @@ std::string CEnsembleFunction(const Model& model, const std::string& name) {
 std::string CDifferencedFunction(const Model& model, std::size_t population,
                                  const std::string& name) {
   const std::string inner = name + "_differenced";
-  const std::vector<double> c = DifferenceCoefficients(model.difference);
-  const auto span = static_cast<std::size_t>(DifferenceSpan(model.difference));
+  const std::vector<double> c = CoefficientsOf(model);
+  const std::size_t span = SpanOf(model);
   const auto w = static_cast<std::size_t>(model.windowSize);
-  const auto x = [](std::size_t i) { return "x[" + std::to_string(i) + "]"; };
+  const DifferenceSpelling x{[](std::size_t i) { return "x[" + std::to_string(i) + "]"; },
+                             CodeTimes};
   std::string text = CFunction(Undifferenced(model), population, inner) + "\n";
   text += DifferenceHeader(model, "// ");
   text += "double " + name + "(const double *x) {\n  double z[" + std::to_string(w) + "];\n";
@@ -721,10 +750,11 @@ std::string PythonEnsembleFunction(const Model& model, const std::string& name) 
 std::string PythonDifferencedFunction(const Model& model, std::size_t population,
                                       const std::string& name) {
   const std::string inner = name + "_differenced";
-  const std::vector<double> c = DifferenceCoefficients(model.difference);
-  const auto span = static_cast<std::size_t>(DifferenceSpan(model.difference));
+  const std::vector<double> c = CoefficientsOf(model);
+  const std::size_t span = SpanOf(model);
   const auto w = static_cast<std::size_t>(model.windowSize);
-  const auto x = [](std::size_t i) { return "float(x[" + std::to_string(i) + "])"; };
+  const DifferenceSpelling x{[](std::size_t i) { return "float(x[" + std::to_string(i) + "])"; },
+                             CodeTimes};
   std::string text = PythonFunction(Undifferenced(model), population, inner) + "\n\n";
   text += DifferenceHeader(model, "# ");
   text += "def " + name + "(x):\n    z = [\n";
@@ -755,9 +785,10 @@ std::string ExportPython(const Model& model, std::size_t population) {
 std::string ExportLatex(const Model& model, std::size_t population) {
   if (!model.difference.empty()) {
     ValidateModel(model);
-    const std::vector<double> c = DifferenceCoefficients(model.difference);
+    const std::vector<double> c = CoefficientsOf(model);
     const auto n = static_cast<std::size_t>(InputCount(model));
-    const auto x = [](std::size_t i) { return "x_{" + std::to_string(i) + "}"; };
+    const DifferenceSpelling x{[](std::size_t i) { return "x_{" + std::to_string(i) + "}"; },
+                               [](double a) { return LatexConstant(a) + " \\cdot "; }};
     std::string inner = ExportLatex(Undifferenced(model), population);
     for (std::size_t at = inner.find("\\hat{y}"); at != std::string::npos;
          at = inner.find("\\hat{y}", at)) {

@@ -158,6 +158,13 @@ void ValidateEnsemble(const Model& model) {
 // At most kMaxDifferenceLags lags, ascending, each from 1 to kMaxDifferenceLag.
 void ValidateDifference(const Model& model) {
   const std::vector<std::int32_t>& lags = model.difference;
+  const std::int32_t seasons = model.differenceSeasons;
+  if (seasons != 1 &&
+      (lags.empty() || lags.back() < 2 || seasons < 1 || seasons > kMaxDifferenceSeasons)) {
+    throw ModelError("differenceSeasons: must be an integer from 1 to " +
+                     std::to_string(kMaxDifferenceSeasons) +
+                     ", above 1 only with a largest difference lag above 1");
+  }
   if (lags.empty()) return;
   if (model.normalization) throw ModelError("difference: a differenced model is never normalized");
   if (lags.size() > kMaxDifferenceLags) {
@@ -279,12 +286,17 @@ Model MemberAsModel(const Model& model, std::size_t k) {
   single.ensemble.reset();
   single.clip.reset();
   single.difference.clear();
+  single.differenceSeasons = 1;
   single.populations = {{member.program, member.trainingMse, std::nullopt, member.scaling}};
   return single;
 }
 
+int FormatVersion(const Model& model) {
+  return std::max(model.formatVersion, model.differenceSeasons > 1 ? 2 : 1);
+}
+
 std::int32_t InputCount(const Model& model) {
-  return model.windowSize + DifferenceSpan(model.difference);
+  return model.windowSize + DifferenceSpan(model.difference, model.differenceSeasons);
 }
 
 double Median(std::vector<double>& values) {

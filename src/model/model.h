@@ -26,7 +26,11 @@ class ModelError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The format a model is written in: 1, which every version of the program reads, unless it
+// averages seasons (differenceSeasons), which came with version 2 and which a program that
+// reads only 1 would otherwise silently leave out.
 inline constexpr int kModelFormatVersion = 1;
+inline constexpr int kNewestModelFormatVersion = 2;
 inline constexpr const char* kProgramVersion = "1.0";
 
 // Bounds that keep a hand-edited file from asking for absurd amounts of work or memory.
@@ -123,12 +127,18 @@ struct Model {
   // differenced values, and a prediction is the base of the earlier values plus the clipped
   // value. A differenced model is never normalized.
   std::vector<std::int32_t> difference;
+  // How many seasons the largest lag (above 1) is averaged over (difference.h); 1 for a plain
+  // difference, and for a model without differencing.
+  std::int32_t differenceSeasons = 1;
   bool operator==(const Model&) const = default;
 };
 
 // How many of the latest values one prediction reads: the window, plus the span of the
 // differencing. predictions[i] of a series predict series[i + InputCount(model)].
 std::int32_t InputCount(const Model& model);
+
+// The format version the model is written in (kModelFormatVersion above).
+int FormatVersion(const Model& model);
 
 // The engine's FunctionTable, whose symbols and arities the model layer uses.
 const FunctionTable& Primitives();

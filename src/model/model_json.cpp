@@ -244,6 +244,10 @@ void ReadOptionalParts(const Json& root, Model& model) {
           Integer((*lags)[i], At("difference", i), 1, kMaxDifferenceLag)));
     }
   }
+  if (const Json* seasons = OptionalField(root, "differenceSeasons")) {
+    model.differenceSeasons =
+        static_cast<std::int32_t>(Integer(*seasons, "differenceSeasons", 1, kMaxDifferenceSeasons));
+  }
   if (const Json* seed = OptionalField(root, "seed")) {
     model.seed = static_cast<std::uint32_t>(
         Integer(*seed, "seed", 0, std::numeric_limits<std::uint32_t>::max()));
@@ -266,9 +270,9 @@ Model ReadModel(const Json& root) {
   }
   const std::int64_t version =
       Integer(Field(root, "version", ""), "version", 1, std::numeric_limits<std::int32_t>::max());
-  if (version > kModelFormatVersion) {
+  if (version > kNewestModelFormatVersion) {
     throw ModelError("version: " + std::to_string(version) + " is newer than this program reads (" +
-                     std::to_string(kModelFormatVersion) + ")");
+                     std::to_string(kNewestModelFormatVersion) + ")");
   }
   Model model;
   model.windowSize = static_cast<std::int32_t>(
@@ -331,7 +335,7 @@ std::string ModelToJson(const Model& model) {
   ValidateModel(model);
   Json root = Json::object();
   root["format"] = kFormat;
-  root["version"] = model.formatVersion;
+  root["version"] = FormatVersion(model);
   root["programVersion"] = model.programVersion;
   root["windowSize"] = model.windowSize;
   Json functions = Json::array();
@@ -359,6 +363,7 @@ std::string ModelToJson(const Model& model) {
   }
   if (model.ensemble) root["ensemble"] = EnsembleJson(*model.ensemble);
   if (!model.difference.empty()) root["difference"] = model.difference;
+  if (model.differenceSeasons != 1) root["differenceSeasons"] = model.differenceSeasons;
   return root.dump(2) + "\n";
 }
 

@@ -58,7 +58,8 @@ Predictor::Predictor(const Model& model, std::size_t population)
       problem_(std::make_unique<Problem>()),
       clip_(model.clip) {
   ValidateModel(model);
-  if (!model.difference.empty()) difference_ = DifferenceCoefficients(model.difference);
+  if (!model.difference.empty())
+    difference_ = DifferenceCoefficients(model.difference, model.differenceSeasons);
   if (model.ensemble) {
     if (model.ensemble->shard) {
       throw ModelError(

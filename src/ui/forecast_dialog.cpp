@@ -287,11 +287,11 @@ void ForecastDialog::ShowResult() {
     return;
   }
   const forecast::Forecast& f = result_.forecast;
-  const QString differenced =
-      f.model.difference.empty()
-          ? QString()
-          : QStringLiteral(", differenced at %1")
-                .arg(QString::fromStdString(model::LagsText(f.model.difference)));
+  const QString differenced = f.model.difference.empty()
+                                  ? QString()
+                                  : QStringLiteral(", differenced at %1")
+                                        .arg(QString::fromStdString(model::LagsText(
+                                            f.model.difference, f.model.differenceSeasons)));
   QString text = QStringLiteral("Seed %1: window %2 (AR order %3)%4, %5 members.")
                      .arg(f.model.seed.value_or(0))
                      .arg(f.windows.window)

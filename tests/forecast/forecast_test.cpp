@@ -222,8 +222,23 @@ TEST(ForecastDifference, ChoiceTakesOutWhatTheHoldOutShowsAndOnlyThat) {
   EXPECT_EQ(ChooseDifference(walk, inner).lags, (std::vector<std::int32_t>{1}));
   const DifferenceChoice s = ChooseDifference(seasonal, inner);
   EXPECT_EQ(s.season, 12);
-  ASSERT_EQ(s.scores.size(), 4u);
-  EXPECT_EQ(s.lags.back(), 12);
+  // The plain season wins first; then 12 against the mean of 2 .. 5 seasons and 1, 12 against
+  // 2 .. 4, the most that leave half of the 120 inner values, and the mean of 5 takes out the
+  // most noise.
+  ASSERT_EQ(s.scores.size(), 11u);
+  EXPECT_EQ(s.scores.back().seasons, 5);
+  EXPECT_EQ(s.lags, std::vector<std::int32_t>{12});
+  EXPECT_EQ(s.seasons, 5);
+  // Each month a random walk of its own: last year's value is the best guess, and stays.
+  std::vector<double> drifting;
+  for (int t = 0; t < 150; ++t) {
+    drifting.push_back(t < 12 ? 10.0 * std::sin(2.0 * M_PI * t / 12.0)
+                              : drifting[static_cast<std::size_t>(t - 12)] + 3.0 * Noise(t));
+  }
+  const DifferenceChoice d = ChooseDifference(drifting, inner);
+  EXPECT_EQ(d.lags, std::vector<std::int32_t>{12});
+  EXPECT_EQ(d.seasons, 1);
+  EXPECT_EQ(d.scores.size(), 11u);
   EXPECT_EQ(ChooseDifference(level, inner).lags, std::vector<std::int32_t>{});
   const DifferenceChoice c = ChooseDifference(nearUnit, inner);
   ASSERT_EQ(c.scores.size(), 2u);
@@ -247,8 +262,8 @@ TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
   const Forecast f = RunForecast(rows, settings, 2);
   ASSERT_FALSE(f.model.difference.empty());
   EXPECT_EQ(f.model.difference, f.difference.lags);
-  const InnerSplit split =
-      SplitTraining(DifferencedRows(rows, SplitTraining(rows).training, f.model.difference));
+  const InnerSplit split = SplitTraining(DifferencedRows(
+      rows, SplitTraining(rows).training, f.model.difference, f.model.differenceSeasons));
   const auto best = std::min_element(
       f.windows.scores.begin(), f.windows.scores.end(),
       [](const WindowScore& a, const WindowScore& b) { return a.holdoutMse < b.holdoutMse; });
@@ -265,6 +280,19 @@ TEST(ForecastRun, MembersKeepTheirHoldOutErrorsAndTheWindowIsTheBestCandidate) {
     EXPECT_EQ(member.generation, 0);
   }
   EXPECT_EQ(RunForecast(rows, settings, 1).model, f.model);
+}
+
+// A steady season in noise is taken against the mean of five seasons (as the choice above
+// finds); the model carries that mean, and its windows are those of a series without a season.
+TEST(ForecastRun, AMeanOfSeasonsIsInTheModelAndLeavesTheWindowsFree) {
+  const std::vector<CellRow> rows =
+      Rows(150, [](int t) { return 0.5 * t + 20.0 * std::sin(2.0 * M_PI * t / 12.0) + Noise(t); });
+  const Forecast f = RunForecast(rows, Quick(2, 1), 2);
+  EXPECT_EQ(f.model.difference, std::vector<std::int32_t>{12});
+  EXPECT_EQ(f.model.differenceSeasons, 5);
+  std::vector<std::int32_t> windows;
+  for (const WindowScore& score : f.windows.scores) windows.push_back(score.window);
+  EXPECT_EQ(windows, CandidateWindows(f.windows.arOrder, 150 - 60, {}));
 }
 
 // A run fits a and b on its inner rows, which leave out the latest values; a member's are

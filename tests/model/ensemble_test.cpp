@@ -66,12 +66,17 @@ TEST(EnsembleTest, PredictorTakesTheMedianThenClipsAndFeedsTheClippedValueBack) 
 
 TEST(EnsembleTest, DifferencedModelPredictsTheDifferenceClipsItAndAddsTheBase) {
   // (1 - B)(1 - B^12) expands to 1 - B - B^12 + B^13; lags 1, 2, 3 leave B^3 out.
-  EXPECT_EQ(DifferenceCoefficients({1, 12}),
+  EXPECT_EQ(DifferenceCoefficients({1, 12}, 1),
             (std::vector<double>{1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1, 1}));
-  EXPECT_EQ(DifferenceCoefficients({1, 2, 3}), (std::vector<double>{1, -1, -1, 0, 1, 1, -1}));
+  EXPECT_EQ(DifferenceCoefficients({1, 2, 3}, 1), (std::vector<double>{1, -1, -1, 0, 1, 1, -1}));
+  // (1 - B)(1 - (B^3 + B^6) / 2): the last lag against the mean of two seasons.
+  EXPECT_EQ(DifferenceCoefficients({1, 3}, 2),
+            (std::vector<double>{1, -1, 0, -0.5, 0.5, 0, -0.5, 0.5}));
+  EXPECT_EQ(DifferenceSpan({1, 3}, 2), 7);
+  EXPECT_EQ(DifferenceSpan({}, 1), 0);
   const std::vector<double> y{1.0, 3.0, 6.0, 10.0};
-  EXPECT_EQ(Differenced(y, DifferenceCoefficients({1})), (std::vector<double>{2.0, 3.0, 4.0}));
-  EXPECT_EQ(Differenced(y, DifferenceCoefficients({1, 2})),
+  EXPECT_EQ(Differenced(y, DifferenceCoefficients({1}, 1)), (std::vector<double>{2.0, 3.0, 4.0}));
+  EXPECT_EQ(Differenced(y, DifferenceCoefficients({1, 2}, 1)),
             (std::vector<double>{2.0}));  // 10 - 6 - 3 + 1
 
   // Each difference predicted by the one before it: 6 from 3 + 2, 10 from 6 + 3.
@@ -88,6 +93,19 @@ TEST(EnsembleTest, DifferencedModelPredictsTheDifferenceClipsItAndAddsTheBase) {
   EXPECT_EQ(Predictor(m, 0).Forecast(y, 2), (std::vector<double>{13.5, 17.0}));
   EXPECT_EQ(ModelFromJson(ModelToJson(m)), m);
   EXPECT_THROW(Predictor(m, 0).Predict({1.0, 2.0}), ModelError);  // no value after 2 inputs
+  EXPECT_NE(ModelToJson(m).find("\"version\": 1,"), std::string::npos);
+
+  // Lag 2 against the mean of two seasons: z[t] = y[t] - (y[t - 2] + y[t - 4]) / 2, and X0 the
+  // latest z.
+  Model seasonal = Members({{X(0)}}, std::nullopt);
+  seasonal.difference = {2};
+  seasonal.differenceSeasons = 2;
+  const std::vector<double> squares{1.0, 4.0, 9.0, 16.0, 25.0, 36.0};
+  // z[4] = 25 - (9 + 1) / 2 = 20 and z[5] = 36 - (16 + 4) / 2 = 26; 36 is predicted as its
+  // base 10 plus z[4].
+  EXPECT_EQ(Predictor(seasonal, 0).Predict(squares).predictions, std::vector<double>{30.0});
+  EXPECT_EQ(ModelFromJson(ModelToJson(seasonal)), seasonal);
+  EXPECT_NE(ModelToJson(seasonal).find("\"version\": 2,"), std::string::npos);
 }
 
 TEST(EnsembleTest, FileKeepsMembersClipAndShardToTheBit) {
@@ -128,6 +146,16 @@ TEST(EnsembleTest, ModelsThatCannotBeGiveOneErrorNamingTheField) {
        "difference[1]: must be an integer from 13 to 1000, the lags ascending"},
       {[](M m) { m.difference = {0}; }, "difference[0]: must be an integer from 1 to 1000"},
       {[](M m) { m.difference.resize(4, 1); }, "difference: at most 3 lags"},
+      {[](M m) {
+         m.difference = {1};
+         m.differenceSeasons = 2;
+       },
+       "differenceSeasons: must be an integer from 1 to 100, above 1 only with a largest"},
+      {[](M m) {
+         m.difference = {12};
+         m.differenceSeasons = 0;
+       },
+       "differenceSeasons: must be"},
   };
   for (const auto& c : cases) {
     Model m = ThreeMembers(Clip{0.0, 1.0});

@@ -145,8 +145,9 @@ std::vector<Case> RandomCases() {
 
 // The model differenced at the lags, with windows of its inputs: ordinary values and a few of
 // NastyWindow's.
-Case Differenced(Model m, std::vector<std::int32_t> lags) {
+Case Differenced(Model m, std::vector<std::int32_t> lags, std::int32_t seasons = 1) {
   m.difference = std::move(lags);
+  m.differenceSeasons = seasons;
   Case c{m, {}};
   for (int j = 0; j < 8; ++j) {
     std::vector<double> window(static_cast<std::size_t>(InputCount(m)));
@@ -193,6 +194,8 @@ std::vector<Case> EdgeCases() {
                    std::nullopt),
            {{0.0}, {2.0}, {kNaN}, {-0.0}, {kInf}}},
           Differenced(differencedEnsemble, {1, 12}),
+          // Lag 12 against the mean of three seasons: coefficients of +-1/3 and 1.
+          Differenced(differencedEnsemble, {1, 12}, 3),
           // Lags 1, 2, 3: a zero coefficient among the others, which the sums must skip.
           Differenced(OneProgram({F(kAdd), X(1), F(kMultiply), X(0), C(0.5)}, 2), {1, 2, 3})};
 }

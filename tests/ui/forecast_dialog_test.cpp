@@ -189,8 +189,9 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
   // The trend and season of these data are differenced out, and the status line says so.
   const std::vector<std::int32_t>& lags = dialog->Result().forecast.model.difference;
   ASSERT_FALSE(lags.empty());
-  EXPECT_TRUE(dialog->status->text().contains(
-      QString::fromStdString(", differenced at " + model::LagsText(lags) + ", 2 members.")))
+  EXPECT_TRUE(dialog->status->text().contains(QString::fromStdString(
+      ", differenced at " +
+      model::LagsText(lags, dialog->Result().forecast.model.differenceSeasons) + ", 2 members.")))
       << dialog->status->text().toStdString();
 
   // A failed save says why; a cancelled file dialog does nothing.
