@@ -157,12 +157,8 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
       split.training.begin(),
       split.training.begin() + static_cast<std::ptrdiff_t>(split.innerRows));
   const std::int32_t arOrder = FitAr(inner).order;
-  // A mean of seasons passes on little of one season's noise, so its differences need not
-  // be seen at lag s (CandidateWindows); measured, the windows of an undifferenced series did
-  // better there.
   const std::vector<std::int32_t> candidates =
-      CandidateWindows(arOrder, split.training.size(),
-                       difference.seasons > 1 ? std::vector<std::int32_t>{} : difference.lags);
+      CandidateWindows(arOrder, split.training.size(), difference.lags, difference.seasons);
   const WorkPlan plan = PlanWork(settings, split.innerRows, candidates.size());
   const model::Clip clip = ClipOfTraining(split.training, settings.clipMargin);
   Tracker tracker(control, candidates.size() * Generations(plan.search) +

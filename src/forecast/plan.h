@@ -60,14 +60,16 @@ model::Clip ClipOfTraining(const std::vector<double>& training, double margin);
 // The windows worth a run: the AR order chosen by AIC on the inner training values, held to
 // 1 .. min(24, n / 5) for n training values, the windows on either side of it and the small
 // windows 1 to 3, each within the same limits; ascending. For a series differenced at a season
-// s (the largest of the ascending differencing lags, when above 1) they are s, s + 1 and those
-// of the others that are not shorter than s (or than the limit, when s passes it).
+// s (the largest of the ascending differencing lags, when above 1) against one season before
+// (differenceSeasons 1) they are s, s + 1 and those of the others that are not shorter than s
+// (or than the limit, when s passes it); against the mean of several, those of no season.
 // Seasonal differencing leaves what remains of the season at lag s of the differences (it
 // copies one season's noise into the next, which lag s takes back out), and the short AR order
 // chosen on them does not reach it. A shorter window cannot see it, and when the inner
 // hold-out picked one it forecast worse and far less steadily (bench/quality).
 std::vector<std::int32_t> CandidateWindows(std::int32_t arOrder, std::size_t trainingValues,
-                                           const std::vector<std::int32_t>& differenceLags);
+                                           const std::vector<std::int32_t>& differenceLags,
+                                           std::int32_t differenceSeasons);
 
 // "auto", "none" or the lags joined by commas ("1,12"): how a forecast's model records the
 // setting.

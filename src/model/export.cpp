@@ -487,14 +487,6 @@ std::string CodeTimes(double c) {
   return ExactText(c) + " * ";
 }
 
-// The expanded coefficients and span of the model's differencing.
-std::vector<double> CoefficientsOf(const Model& model) {
-  return DifferenceCoefficients(model.difference, model.differenceSeasons);
-}
-std::size_t SpanOf(const Model& model) {
-  return static_cast<std::size_t>(DifferenceSpan(model.difference, model.differenceSeasons));
-}
-
 // The model without its differencing: what the differenced inputs are given to.
 Model Undifferenced(const Model& model) {
   Model inner = model;
@@ -578,8 +570,8 @@ std::string EnsembleLatex(const Model& model) {
 std::string ExportText(const Model& model, std::size_t population) {
   if (!model.difference.empty()) {
     ValidateModel(model);
-    const std::vector<double> c = CoefficientsOf(model);
-    const std::size_t span = SpanOf(model);
+    const std::vector<double> c = DifferenceCoefficientsOf(model);
+    const auto span = static_cast<std::size_t>(DifferenceSpanOf(model));
     const auto n = static_cast<std::size_t>(InputCount(model));
     const DifferenceSpelling x{[](std::size_t i) { return "x[" + std::to_string(i) + "]"; },
                                CodeTimes};
@@ -676,8 +668,8 @@ std::string CEnsembleFunction(const Model& model, const std::string& name) {
 std::string CDifferencedFunction(const Model& model, std::size_t population,
                                  const std::string& name) {
   const std::string inner = name + "_differenced";
-  const std::vector<double> c = CoefficientsOf(model);
-  const std::size_t span = SpanOf(model);
+  const std::vector<double> c = DifferenceCoefficientsOf(model);
+  const auto span = static_cast<std::size_t>(DifferenceSpanOf(model));
   const auto w = static_cast<std::size_t>(model.windowSize);
   const DifferenceSpelling x{[](std::size_t i) { return "x[" + std::to_string(i) + "]"; },
                              CodeTimes};
@@ -750,8 +742,8 @@ std::string PythonEnsembleFunction(const Model& model, const std::string& name) 
 std::string PythonDifferencedFunction(const Model& model, std::size_t population,
                                       const std::string& name) {
   const std::string inner = name + "_differenced";
-  const std::vector<double> c = CoefficientsOf(model);
-  const std::size_t span = SpanOf(model);
+  const std::vector<double> c = DifferenceCoefficientsOf(model);
+  const auto span = static_cast<std::size_t>(DifferenceSpanOf(model));
   const auto w = static_cast<std::size_t>(model.windowSize);
   const DifferenceSpelling x{[](std::size_t i) { return "float(x[" + std::to_string(i) + "])"; },
                              CodeTimes};
@@ -785,7 +777,7 @@ std::string ExportPython(const Model& model, std::size_t population) {
 std::string ExportLatex(const Model& model, std::size_t population) {
   if (!model.difference.empty()) {
     ValidateModel(model);
-    const std::vector<double> c = CoefficientsOf(model);
+    const std::vector<double> c = DifferenceCoefficientsOf(model);
     const auto n = static_cast<std::size_t>(InputCount(model));
     const DifferenceSpelling x{[](std::size_t i) { return "x_{" + std::to_string(i) + "}"; },
                                [](double a) { return LatexConstant(a) + " \\cdot "; }};

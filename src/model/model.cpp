@@ -295,8 +295,16 @@ int FormatVersion(const Model& model) {
   return std::max(model.formatVersion, model.differenceSeasons > 1 ? 2 : 1);
 }
 
+std::vector<double> DifferenceCoefficientsOf(const Model& model) {
+  return DifferenceCoefficients(model.difference, model.differenceSeasons);
+}
+
+std::int32_t DifferenceSpanOf(const Model& model) {
+  return DifferenceSpan(model.difference, model.differenceSeasons);
+}
+
 std::int32_t InputCount(const Model& model) {
-  return model.windowSize + DifferenceSpan(model.difference, model.differenceSeasons);
+  return model.windowSize + DifferenceSpanOf(model);
 }
 
 double Median(std::vector<double>& values) {

@@ -137,6 +137,11 @@ struct Model {
 // differencing. predictions[i] of a series predict series[i + InputCount(model)].
 std::int32_t InputCount(const Model& model);
 
+// The model's differencing as the filter of difference.h: its coefficients ({1} for none) and
+// the values before a target it reads.
+std::vector<double> DifferenceCoefficientsOf(const Model& model);
+std::int32_t DifferenceSpanOf(const Model& model);
+
 // The format version the model is written in (kModelFormatVersion above).
 int FormatVersion(const Model& model);
 

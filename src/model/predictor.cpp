@@ -58,8 +58,7 @@ Predictor::Predictor(const Model& model, std::size_t population)
       problem_(std::make_unique<Problem>()),
       clip_(model.clip) {
   ValidateModel(model);
-  if (!model.difference.empty())
-    difference_ = DifferenceCoefficients(model.difference, model.differenceSeasons);
+  if (!model.difference.empty()) difference_ = DifferenceCoefficientsOf(model);
   if (model.ensemble) {
     if (model.ensemble->shard) {
       throw ModelError(

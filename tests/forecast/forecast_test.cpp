@@ -59,9 +59,12 @@ TEST(ForecastPlan, CandidatesAreTheArOrderItsNeighboursAndSmallWindowsOrFromTheS
       {1, 50, {12}, {10}},  // a season beyond the limit leaves the limit
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CandidateWindows(c.arOrder, c.values, c.lags), c.windows)
+    EXPECT_EQ(CandidateWindows(c.arOrder, c.values, c.lags, 1), c.windows)
         << c.arOrder << " " << c.values << " " << c.lags.size();
   }
+  // Against the mean of several seasons, the windows of a series without one.
+  EXPECT_EQ(CandidateWindows(16, 200, {1, 12}, 5),
+            (std::vector<std::int32_t>{1, 2, 3, 15, 16, 17}));
 }
 
 // The work is budget x 8e7 row evaluations: three quarters shared by the members, a quarter by
@@ -292,7 +295,7 @@ TEST(ForecastRun, AMeanOfSeasonsIsInTheModelAndLeavesTheWindowsFree) {
   EXPECT_EQ(f.model.differenceSeasons, 5);
   std::vector<std::int32_t> windows;
   for (const WindowScore& score : f.windows.scores) windows.push_back(score.window);
-  EXPECT_EQ(windows, CandidateWindows(f.windows.arOrder, 150 - 60, {}));
+  EXPECT_EQ(windows, CandidateWindows(f.windows.arOrder, 150 - 60, {}, 1));
 }
 
 // A run fits a and b on its inner rows, which leave out the latest values; a member's are
