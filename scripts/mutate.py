@@ -8,6 +8,7 @@ restored in the copy before the next fault, also on Ctrl-C. See the README, "Mut
 """
 
 import argparse
+import json
 import os
 import re
 import shutil
@@ -178,6 +179,10 @@ def main():
                         help="only the mutants whose 'file: description' matches")
     parser.add_argument("--jobs", type=int, default=2, help="build and test jobs (default 2)")
     parser.add_argument("--list", action="store_true", help="check and list the mutants, no run")
+    parser.add_argument("--matrix", metavar="FILE",
+                        help="run every test on each mutant (slower) and write which tests "
+                             "caught it to FILE, as JSON: a test that is never a mutant's only "
+                             "catcher is a candidate for merging or removal")
     args = parser.parse_args()
 
     mutants = parse_mutants(args.mutants)
@@ -231,6 +236,7 @@ def main():
         fail(f"the unmutated copy fails tests {failed}, see {logs}/baseline-test.log")
 
     killed, survived, broken = [], [], []
+    catchers = {}
     for index, m in enumerate(mutants, 1):
         file = os.path.join(tree, m.path)
         with open(file, encoding="utf-8") as f:
@@ -246,7 +252,9 @@ def main():
                 verdict = "DOES NOT BUILD"
                 broken.append(m)
             else:
-                passed, failed = run_tests(build_dir, args.jobs, log + "-test.log", True)
+                passed, failed = run_tests(build_dir, args.jobs, log + "-test.log",
+                                           not args.matrix)
+                catchers[m.name()] = failed
                 if passed:
                     verdict = "SURVIVED"
                     survived.append(m)
@@ -258,6 +266,9 @@ def main():
         print(f"[{index:2d}/{len(mutants)}] {m.name()}: {verdict} "
               f"({time.monotonic() - began:.0f} s)", flush=True)
 
+    if args.matrix:
+        with open(args.matrix, "w") as f:
+            json.dump(catchers, f, indent=1)
     # Leave the copy's build matching the unmutated tree for the next run.
     if build(build_dir, args.jobs, os.path.join(logs, "final-build.log")):
         os.remove(marker)
