@@ -26,12 +26,12 @@
 #include "problem/problem.h"
 #include "problem/textconv.h"
 #include "ui/about.h"
+#include "ui/fitness_baselines.h"
+#include "ui/forecast_dialog.h"
+#include "ui/forecast_view.h"
 #include "ui/grid_fit.h"
 #include "ui/page_guard.h"
-#include "ui/forecast_dialog.h"
 #include "ui/results_menu.h"
-#include "ui/fitness_baselines.h"
-#include "ui/forecast_view.h"
 #include "ui/settings.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -92,6 +92,21 @@ QLineEdit* NewEdit(const char* text, QWidget* parent, int width = 56) {
   return edit;
 }
 
+// X holds short time indexes; Y gets the room, so that 6-digit values show whole.
+void SizeDataColumns(QtGrid* grid) {
+  grid->SetColWidth(0, kXColumn);
+  grid->SetColWidth(1, kYColumn);
+  grid->setFixedWidth(kXColumn + kYColumn + 22);
+}
+
+// Two buttons side by side.
+QHBoxLayout* ButtonRow(QPushButton* first, QPushButton* second) {
+  auto* row = new QHBoxLayout();
+  row->addWidget(first);
+  row->addWidget(second);
+  return row;
+}
+
 bool IsClipboardKey(const QKeyEvent* key) {
   if (key->modifiers() != Qt::ControlModifier) return false;
   return key->key() == Qt::Key_C || key->key() == Qt::Key_X || key->key() == Qt::Key_V;
@@ -145,54 +160,69 @@ TForm1::~TForm1() {
 QWidget* TForm1::BuildProblemPage() {
   auto* page = new QWidget();
   auto* layout = new QHBoxLayout(page);
+  layout->addWidget(BuildTrainingBox(page));
+  layout->addWidget(BuildValidationBox(page));
+  layout->addLayout(BuildProblemSettingsColumn(page), 1);
+  // The backups of the normalization: grids that exist but are never seen.
+  StringGrid2 = new QtGrid(2, 100, 24, false, page);
+  StringGrid6 = new QtGrid(2, 100, 24, false, page);
+  StringGrid2->hide();
+  StringGrid6->hide();
+  ConnectProblemPage();
+  SetUpDataGrids();
+  return page;
+}
 
+QGroupBox* TForm1::BuildTrainingBox(QWidget* page) {
   GroupBox6 = new QGroupBox(QStringLiteral("Training Data"), page);
   Label20 = new QLabel(QStringLiteral("X"), GroupBox6);
   Label26 = new QLabel(QStringLiteral("Y"), GroupBox6);
   StringGrid1 = new QtGrid(2, 100, 24, true, GroupBox6);
-  // X holds short time indexes; Y gets the room, so that 6-digit values show whole.
-  StringGrid1->SetColWidth(0, kXColumn);
-  StringGrid1->SetColWidth(1, kYColumn);
-  StringGrid1->setFixedWidth(kXColumn + kYColumn + 22);
+  SizeDataColumns(StringGrid1);
   BitBtn3 = new QPushButton(QStringLiteral("Load"), GroupBox6);
   Button1 = new QPushButton(QStringLiteral("Clear"), GroupBox6);
-  {
-    auto* box = new QVBoxLayout(GroupBox6);
-    auto* heads = new QHBoxLayout();
-    Label20->setFixedWidth(kXColumn);
-    Label20->setAlignment(Qt::AlignCenter);
-    Label26->setFixedWidth(kYColumn);
-    Label26->setAlignment(Qt::AlignCenter);
-    heads->addWidget(Label20);
-    heads->addWidget(Label26);
-    heads->addStretch(1);
-    box->addLayout(heads);
-    box->addWidget(StringGrid1, 1);
-    auto* buttons = new QHBoxLayout();
-    buttons->addWidget(BitBtn3);
-    buttons->addWidget(Button1);
-    box->addLayout(buttons);
-  }
-  layout->addWidget(GroupBox6);
+  auto* box = new QVBoxLayout(GroupBox6);
+  auto* heads = new QHBoxLayout();
+  Label20->setFixedWidth(kXColumn);
+  Label20->setAlignment(Qt::AlignCenter);
+  Label26->setFixedWidth(kYColumn);
+  Label26->setAlignment(Qt::AlignCenter);
+  heads->addWidget(Label20);
+  heads->addWidget(Label26);
+  heads->addStretch(1);
+  box->addLayout(heads);
+  box->addWidget(StringGrid1, 1);
+  box->addLayout(ButtonRow(BitBtn3, Button1));
+  return GroupBox6;
+}
 
+QGroupBox* TForm1::BuildValidationBox(QWidget* page) {
   GroupBox21 = new QGroupBox(QStringLiteral("Validation Data"), page);
   StringGrid3 = new QtGrid(2, 100, 24, false, GroupBox21);
-  StringGrid3->SetColWidth(0, kXColumn);
-  StringGrid3->SetColWidth(1, kYColumn);
-  StringGrid3->setFixedWidth(kXColumn + kYColumn + 22);
+  SizeDataColumns(StringGrid3);
   Button4 = new QPushButton(QStringLiteral("Load"), GroupBox21);
   Button5 = new QPushButton(QStringLiteral("Clear"), GroupBox21);
-  {
-    auto* box = new QVBoxLayout(GroupBox21);
-    box->addWidget(StringGrid3, 1);
-    auto* buttons = new QHBoxLayout();
-    buttons->addWidget(Button4);
-    buttons->addWidget(Button5);
-    box->addLayout(buttons);
-  }
-  layout->addWidget(GroupBox21);
+  auto* box = new QVBoxLayout(GroupBox21);
+  box->addWidget(StringGrid3, 1);
+  box->addLayout(ButtonRow(Button4, Button5));
+  return GroupBox21;
+}
 
+QVBoxLayout* TForm1::BuildProblemSettingsColumn(QWidget* page) {
   auto* right = new QVBoxLayout();
+  right->addWidget(BuildFunctionsBox(page));
+  right->addWidget(BuildConstantsBox(page));
+  Button2 = new QPushButton(QStringLiteral("Normalization"), page);
+  Button3 = new QPushButton(QStringLiteral("Reset"), page);
+  Button3->setEnabled(false);
+  right->addLayout(ButtonRow(Button2, Button3));
+  DataHint = new QLabel(page);
+  right->addWidget(DataHint);
+  right->addStretch(1);
+  return right;
+}
+
+QGroupBox* TForm1::BuildFunctionsBox(QWidget* page) {
   FunctionsGrouoBox = new QGroupBox(QStringLiteral("Functions"), page);
   CheckListBox1 = new QListWidget(FunctionsGrouoBox);
   CheckListBox1->setFlow(QListView::TopToBottom);
@@ -208,8 +238,10 @@ QWidget* TForm1::BuildProblemPage() {
     entry->setCheckState(Qt::Unchecked);
   }
   (new QVBoxLayout(FunctionsGrouoBox))->addWidget(CheckListBox1);
-  right->addWidget(FunctionsGrouoBox);
+  return FunctionsGrouoBox;
+}
 
+QGroupBox* TForm1::BuildConstantsBox(QWidget* page) {
   GroupBox3 = new QGroupBox(QStringLiteral("Constants"), page);
   Label13 = new QLabel(QStringLiteral("Range"), GroupBox3);
   Edit10 = NewEdit("-10", GroupBox3);
@@ -217,44 +249,24 @@ QWidget* TForm1::BuildProblemPage() {
   Edit11 = NewEdit("10", GroupBox3);
   Label19 = new QLabel(QStringLiteral("Number of constant"), GroupBox3);
   Edit12 = NewEdit("1000", GroupBox3);
-  {
-    auto* grid = new QGridLayout(GroupBox3);
-    grid->addWidget(Label13, 0, 0);
-    grid->addWidget(Edit10, 0, 1);
-    grid->addWidget(Label12, 0, 2);
-    grid->addWidget(Edit11, 0, 3);
-    grid->addWidget(Label19, 1, 0, 1, 2);
-    grid->addWidget(Edit12, 1, 3);
-    grid->setColumnStretch(4, 1);
-  }
-  right->addWidget(GroupBox3);
+  auto* grid = new QGridLayout(GroupBox3);
+  grid->addWidget(Label13, 0, 0);
+  grid->addWidget(Edit10, 0, 1);
+  grid->addWidget(Label12, 0, 2);
+  grid->addWidget(Edit11, 0, 3);
+  grid->addWidget(Label19, 1, 0, 1, 2);
+  grid->addWidget(Edit12, 1, 3);
+  grid->setColumnStretch(4, 1);
+  return GroupBox3;
+}
 
-  Button2 = new QPushButton(QStringLiteral("Normalization"), page);
-  Button3 = new QPushButton(QStringLiteral("Reset"), page);
-  Button3->setEnabled(false);
-  auto* normalization = new QHBoxLayout();
-  normalization->addWidget(Button2);
-  normalization->addWidget(Button3);
-  right->addLayout(normalization);
-  DataHint = new QLabel(page);
-  right->addWidget(DataHint);
-  right->addStretch(1);
-  layout->addLayout(right, 1);
-
-  // The backups of the normalization: grids that exist but are never seen.
-  StringGrid2 = new QtGrid(2, 100, 24, false, page);
-  StringGrid6 = new QtGrid(2, 100, 24, false, page);
-  StringGrid2->hide();
-  StringGrid6->hide();
-
+void TForm1::ConnectProblemPage() {
   connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
   connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-  SetUpDataGrids();
-  return page;
 }
 
 QWidget* TForm1::BuildPopulationsPage() {

@@ -17,9 +17,12 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QGridLayout;
+class QHBoxLayout;
 class QListWidget;
 class QMenu;
 class QTabWidget;
+class QVBoxLayout;
 
 namespace vobrix {
 struct PopulationParams;
@@ -272,6 +275,13 @@ class TForm1 : public QMainWindow {
 
  private:
   QWidget* BuildProblemPage();
+  QGroupBox* BuildTrainingBox(QWidget* page);
+  QGroupBox* BuildValidationBox(QWidget* page);
+  // Functions, constants, the normalization buttons and the data hint.
+  QVBoxLayout* BuildProblemSettingsColumn(QWidget* page);
+  QGroupBox* BuildFunctionsBox(QWidget* page);
+  QGroupBox* BuildConstantsBox(QWidget* page);
+  void ConnectProblemPage();
   QWidget* BuildPopulationsPage();
   QWidget* BuildPanel(int index);
   QWidget* BuildResultsPage();
