@@ -107,6 +107,115 @@ QHBoxLayout* ButtonRow(QPushButton* first, QPushButton* second) {
   return row;
 }
 
+// The square in the population's colour at the top of its panel.
+QFrame* ColourSwatch(int index, QWidget* sheet) {
+  auto* shape = new QFrame(sheet);
+  shape->setFixedSize(24, 24);
+  shape->setFrameStyle(QFrame::Box | QFrame::Plain);
+  shape->setAutoFillBackground(true);
+  QPalette colour = shape->palette();
+  colour.setColor(QPalette::Window, PopulationColour(index, false));
+  shape->setPalette(colour);
+  return shape;
+}
+
+// A panel's left column: colour, size, generations, selection, elitism.
+QGridLayout* SelectionColumn(PopulationPanel& p, int index, QWidget* sheet) {
+  auto* left = new QGridLayout();
+  p.shape = ColourSwatch(index, sheet);
+  left->addWidget(p.shape, 0, 0);
+  p.populationSize = NewEdit("1000", sheet);
+  p.generation = NewEdit("50", sheet);
+  left->addWidget(new QLabel(QStringLiteral("Population Size"), sheet), 1, 0);
+  left->addWidget(p.populationSize, 1, 1);
+  left->addWidget(new QLabel(QStringLiteral("Generation"), sheet), 2, 0);
+  left->addWidget(p.generation, 2, 1);
+  p.selectionMethod = new RadioGroup(
+      QStringLiteral("Selection Method"),
+      {QStringLiteral("Proportional"), QStringLiteral("Tournament"), QStringLiteral("Random")},
+      sheet);
+  p.selectionMethod->SetItemIndex(0);
+  left->addWidget(p.selectionMethod, 3, 0, 1, 2);
+  p.tournamentSize = NewEdit("6", sheet);
+  SetEditEnabled(p.tournamentSize, false);
+  left->addWidget(new QLabel(QStringLiteral("Tournament Size"), sheet), 4, 0);
+  left->addWidget(p.tournamentSize, 4, 1);
+  p.eliteStrategy = new QCheckBox(QStringLiteral("Elite Strategy"), sheet);
+  p.eliteStrategy->setChecked(true);
+  p.eliteShare = NewEdit("10", sheet, 40);
+  auto* elite = new QHBoxLayout();
+  elite->addWidget(p.eliteShare);
+  elite->addWidget(new QLabel(QStringLiteral("%"), sheet));
+  elite->addStretch(1);
+  left->addWidget(p.eliteStrategy, 5, 0);
+  left->addLayout(elite, 5, 1);
+  left->setRowStretch(6, 1);
+  return left;
+}
+
+QGroupBox* RestrictionsBox(PopulationPanel& p, QWidget* sheet) {
+  auto* restrictions = new QGroupBox(QStringLiteral("Restrictions on Genes"), sheet);
+  p.maxLength = NewEdit("100", restrictions);
+  p.maxInitialDepth = NewEdit("5", restrictions);
+  CaptionedRows(restrictions,
+                {{"Maximum Length", p.maxLength}, {"Maximum Initial Depth", p.maxInitialDepth}});
+  return restrictions;
+}
+
+QGroupBox* RatesBox(PopulationPanel& p, QWidget* sheet) {
+  auto* rates = new QGroupBox(QStringLiteral("Rate of GP Operations"), sheet);
+  p.crossover = NewEdit("0.70", rates);
+  p.mutation = NewEdit("0.20", rates);
+  p.onePointMutation = NewEdit("0.00", rates);
+  p.reproduction = new QtLabel(QStringLiteral("0.1"), rates);
+  CaptionedRows(rates, {{"Crossover", p.crossover},
+                        {"Mutation", p.mutation},
+                        {"One-point Mutation", p.onePointMutation},
+                        {"Reproduction", p.reproduction}});
+  return rates;
+}
+
+QGroupBox* RatiosBox(PopulationPanel& p, QWidget* sheet) {
+  auto* ratios = new QGroupBox(QStringLiteral("Initial Ratio of the Nodes"), sheet);
+  p.function = NewEdit("0.50", ratios);
+  p.variable = NewEdit("0.20", ratios);
+  for (QLineEdit* edit : {p.function, p.variable}) {
+    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+  }
+  p.constant = new QtLabel(QStringLiteral("0.3"), ratios);
+  CaptionedRows(ratios,
+                {{"Function", p.function}, {"Variable", p.variable}, {"Constant", p.constant}});
+  return ratios;
+}
+
+// A panel's middle column: restrictions and operation rates.
+QVBoxLayout* OperationsColumn(PopulationPanel& p, QWidget* sheet) {
+  auto* middle = new QVBoxLayout();
+  middle->addWidget(RestrictionsBox(p, sheet));
+  middle->addWidget(RatesBox(p, sheet));
+  middle->addStretch(1);
+  return middle;
+}
+
+// A panel's right column: initial node ratios and the (hidden) break point.
+QVBoxLayout* NodesColumn(PopulationPanel& p, QWidget* sheet) {
+  auto* right = new QVBoxLayout();
+  right->addWidget(RatiosBox(p, sheet));
+  p.breakPoint = new QCheckBox(QStringLiteral("Break Point"), sheet);
+  p.breakEvery = NewEdit("5", sheet, 40);
+  SetEditEnabled(p.breakEvery, false);
+  p.breakLabel = new QLabel(QStringLiteral("Every            Generations"), sheet);
+  right->addWidget(p.breakPoint);
+  right->addWidget(p.breakLabel);
+  right->addWidget(p.breakEvery);
+  // The break point stays off: hidden for the life of the window.
+  p.breakPoint->hide();
+  p.breakEvery->hide();
+  p.breakLabel->hide();
+  right->addStretch(1);
+  return right;
+}
+
 bool IsClipboardKey(const QKeyEvent* key) {
   if (key->modifiers() != Qt::ControlModifier) return false;
   return key->key() == Qt::Key_C || key->key() == Qt::Key_X || key->key() == Qt::Key_V;
@@ -315,91 +424,9 @@ QWidget* TForm1::BuildPanel(int index) {
   auto* sheet = new QWidget();
   p.tabSheet = sheet;
   auto* columns = new QHBoxLayout(sheet);
-
-  // Left column: colour, size, generations, selection, elitism.
-  auto* left = new QGridLayout();
-  p.shape = new QFrame(sheet);
-  p.shape->setFixedSize(24, 24);
-  p.shape->setFrameStyle(QFrame::Box | QFrame::Plain);
-  p.shape->setAutoFillBackground(true);
-  QPalette colour = p.shape->palette();
-  colour.setColor(QPalette::Window, PopulationColour(index, false));
-  p.shape->setPalette(colour);
-  left->addWidget(p.shape, 0, 0);
-  p.populationSize = NewEdit("1000", sheet);
-  p.generation = NewEdit("50", sheet);
-  left->addWidget(new QLabel(QStringLiteral("Population Size"), sheet), 1, 0);
-  left->addWidget(p.populationSize, 1, 1);
-  left->addWidget(new QLabel(QStringLiteral("Generation"), sheet), 2, 0);
-  left->addWidget(p.generation, 2, 1);
-  p.selectionMethod = new RadioGroup(
-      QStringLiteral("Selection Method"),
-      {QStringLiteral("Proportional"), QStringLiteral("Tournament"), QStringLiteral("Random")},
-      sheet);
-  p.selectionMethod->SetItemIndex(0);
-  left->addWidget(p.selectionMethod, 3, 0, 1, 2);
-  p.tournamentSize = NewEdit("6", sheet);
-  SetEditEnabled(p.tournamentSize, false);
-  left->addWidget(new QLabel(QStringLiteral("Tournament Size"), sheet), 4, 0);
-  left->addWidget(p.tournamentSize, 4, 1);
-  p.eliteStrategy = new QCheckBox(QStringLiteral("Elite Strategy"), sheet);
-  p.eliteStrategy->setChecked(true);
-  p.eliteShare = NewEdit("10", sheet, 40);
-  auto* elite = new QHBoxLayout();
-  elite->addWidget(p.eliteShare);
-  elite->addWidget(new QLabel(QStringLiteral("%"), sheet));
-  elite->addStretch(1);
-  left->addWidget(p.eliteStrategy, 5, 0);
-  left->addLayout(elite, 5, 1);
-  left->setRowStretch(6, 1);
-  columns->addLayout(left);
-
-  // Middle column: restrictions and operation rates.
-  auto* middle = new QVBoxLayout();
-  auto* restrictions = new QGroupBox(QStringLiteral("Restrictions on Genes"), sheet);
-  p.maxLength = NewEdit("100", restrictions);
-  p.maxInitialDepth = NewEdit("5", restrictions);
-  CaptionedRows(restrictions,
-                {{"Maximum Length", p.maxLength}, {"Maximum Initial Depth", p.maxInitialDepth}});
-  middle->addWidget(restrictions);
-  auto* rates = new QGroupBox(QStringLiteral("Rate of GP Operations"), sheet);
-  p.crossover = NewEdit("0.70", rates);
-  p.mutation = NewEdit("0.20", rates);
-  p.onePointMutation = NewEdit("0.00", rates);
-  p.reproduction = new QtLabel(QStringLiteral("0.1"), rates);
-  CaptionedRows(rates, {{"Crossover", p.crossover},
-                        {"Mutation", p.mutation},
-                        {"One-point Mutation", p.onePointMutation},
-                        {"Reproduction", p.reproduction}});
-  middle->addWidget(rates);
-  middle->addStretch(1);
-  columns->addLayout(middle);
-
-  // Right column: initial node ratios and the (hidden) break point.
-  auto* right = new QVBoxLayout();
-  auto* ratios = new QGroupBox(QStringLiteral("Initial Ratio of the Nodes"), sheet);
-  p.function = NewEdit("0.50", ratios);
-  p.variable = NewEdit("0.20", ratios);
-  for (QLineEdit* edit : {p.function, p.variable}) {
-    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-  }
-  p.constant = new QtLabel(QStringLiteral("0.3"), ratios);
-  CaptionedRows(ratios,
-                {{"Function", p.function}, {"Variable", p.variable}, {"Constant", p.constant}});
-  right->addWidget(ratios);
-  p.breakPoint = new QCheckBox(QStringLiteral("Break Point"), sheet);
-  p.breakEvery = NewEdit("5", sheet, 40);
-  SetEditEnabled(p.breakEvery, false);
-  p.breakLabel = new QLabel(QStringLiteral("Every            Generations"), sheet);
-  right->addWidget(p.breakPoint);
-  right->addWidget(p.breakLabel);
-  right->addWidget(p.breakEvery);
-  // The break point stays off: hidden for the life of the window.
-  p.breakPoint->hide();
-  p.breakEvery->hide();
-  p.breakLabel->hide();
-  right->addStretch(1);
-  columns->addLayout(right);
+  columns->addLayout(SelectionColumn(p, index, sheet));
+  columns->addLayout(OperationsColumn(p, sheet));
+  columns->addLayout(NodesColumn(p, sheet));
   columns->addStretch(1);
   return sheet;
 }
