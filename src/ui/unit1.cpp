@@ -467,7 +467,15 @@ QWidget* TForm1::BuildResultsPage() {
   auto* layout = new QGridLayout(page);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(4);
+  BuildResultCharts(page, layout);
+  layout->addWidget(BuildResultsSideColumn(page), 0, 2, 2, 1);
+  layout->setColumnStretch(0, 1);
+  layout->setColumnStretch(1, 1);
+  ConnectResultsPage();
+  return page;
+}
 
+void TForm1::BuildResultCharts(QWidget* page, QGridLayout* layout) {
   Chart2 = new QtChart(FitnessSeries(), QStringLiteral("Generation"),
                        QStringLiteral("Fitness of best indv."), page);
   Chart3 = new QtChart(LengthSeries(), QStringLiteral("Generation"),
@@ -477,20 +485,39 @@ QWidget* TForm1::BuildResultsPage() {
   layout->addWidget(FitnessStrip, 0, 0);
   layout->addWidget(Chart3, 0, 1);
   layout->addWidget(Chart4, 1, 0, 1, 2);
+}
 
+// The column beside the charts. Its widgets are made on the page and move into the column
+// when it takes their layout.
+QWidget* TForm1::BuildResultsSideColumn(QWidget* page) {
   auto* side = new QVBoxLayout();
+  side->addWidget(BuildBestIndividualPanel(page), 1);
+  side->addLayout(BuildWindowSizeRow(page));
+  side->addWidget(BuildOutputBox(page), 1);
+  Forecast = new ForecastView(StringGrid5, page);
+  Forecast->AddChart(Chart4);
+  side->addWidget(Forecast);
+  BuildRunStatus(page, side);
+  auto* sideColumn = new QWidget(page);
+  sideColumn->setLayout(side);
+  side->setContentsMargins(0, 0, 0, 0);
+  sideColumn->setFixedWidth(190);
+  return sideColumn;
+}
+
+QFrame* TForm1::BuildBestIndividualPanel(QWidget* page) {
   Panel2 = new QFrame(page);
   Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
   Label28 = new QLabel(QStringLiteral("Best Individual"), Panel2);
   Memo1 = new QtMemo(Panel2);
-  {
-    auto* box = new QVBoxLayout(Panel2);
-    box->setContentsMargins(3, 3, 3, 3);
-    box->addWidget(Label28);
-    box->addWidget(Memo1, 1);
-  }
-  side->addWidget(Panel2, 1);
+  auto* box = new QVBoxLayout(Panel2);
+  box->setContentsMargins(3, 3, 3, 3);
+  box->addWidget(Label28);
+  box->addWidget(Memo1, 1);
+  return Panel2;
+}
 
+QHBoxLayout* TForm1::BuildWindowSizeRow(QWidget* page) {
   auto* window = new QHBoxLayout();
   Label18 = new QLabel(QStringLiteral("Window Size"), page);
   Edit16 = NewEdit("5", page, 40);
@@ -499,8 +526,10 @@ QWidget* TForm1::BuildResultsPage() {
   window->addWidget(Edit16);
   window->addWidget(UpDown1);
   window->addStretch(1);
-  side->addLayout(window);
+  return window;
+}
 
+QGroupBox* TForm1::BuildOutputBox(QWidget* page) {
   GroupBox8 = new QGroupBox(QStringLiteral("Output"), page);
   StringGrid4 = new QtGrid(5, 6, 16, false, GroupBox8);
   StringGrid4->SetDefaultColWidth(36);
@@ -510,11 +539,11 @@ QWidget* TForm1::BuildResultsPage() {
   // The working series lies under the output grid and is never seen.
   StringGrid4->hide();
   (new QVBoxLayout(GroupBox8))->addWidget(StringGrid5);
-  side->addWidget(GroupBox8, 1);
-  Forecast = new ForecastView(StringGrid5, page);
-  Forecast->AddChart(Chart4);
-  side->addWidget(Forecast);
+  return GroupBox8;
+}
 
+// The progress bar, the status label of each population and Start/Stop, appended to `side`.
+void TForm1::BuildRunStatus(QWidget* page, QVBoxLayout* side) {
   ProgressBar1 = new QtProgressBar(page);
   ProgressBar1->SetRange(0, 100);
   side->addWidget(ProgressBar1);
@@ -526,28 +555,18 @@ QWidget* TForm1::BuildResultsPage() {
   Label48->hide();
   Label82->hide();
   Label83->hide();
-
   BitBtn2 = new BitBtn(QStringLiteral("Start"), toolkit::ButtonKind::Ok, page);
   BitBtn1 = new BitBtn(QStringLiteral("Stop"), toolkit::ButtonKind::No, page);
   BitBtn1->setEnabled(false);
-  auto* buttons = new QHBoxLayout();
-  buttons->addWidget(BitBtn2);
-  buttons->addWidget(BitBtn1);
-  side->addLayout(buttons);
-  auto* sideColumn = new QWidget(page);
-  sideColumn->setLayout(side);
-  side->setContentsMargins(0, 0, 0, 0);
-  sideColumn->setFixedWidth(190);
-  layout->addWidget(sideColumn, 0, 2, 2, 1);
-  layout->setColumnStretch(0, 1);
-  layout->setColumnStretch(1, 1);
+  side->addLayout(ButtonRow(BitBtn2, BitBtn1));
+}
 
+void TForm1::ConnectResultsPage() {
   connect(Chart2, &QtChart::doubleClicked, this, &TForm1::Chart2DblClick);
   connect(Chart3, &QtChart::doubleClicked, this, &TForm1::Chart3DblClick);
   connect(Chart4, &QtChart::doubleClicked, this, &TForm1::Chart4DblClick);
   connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
   connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
-  return page;
 }
 
 void TForm1::BuildMenu() {

@@ -285,6 +285,14 @@ class TForm1 : public QMainWindow {
   QWidget* BuildPopulationsPage();
   QWidget* BuildPanel(int index);
   QWidget* BuildResultsPage();
+  // Chart2 (in its baselines strip), Chart3 and Chart4, placed in `layout`.
+  void BuildResultCharts(QWidget* page, QGridLayout* layout);
+  QWidget* BuildResultsSideColumn(QWidget* page);
+  QFrame* BuildBestIndividualPanel(QWidget* page);
+  QHBoxLayout* BuildWindowSizeRow(QWidget* page);
+  QGroupBox* BuildOutputBox(QWidget* page);
+  void BuildRunStatus(QWidget* page, QVBoxLayout* side);
+  void ConnectResultsPage();
   void BuildMenu();
   void NamePanelControls();
   void UpdateRateRemainder();
