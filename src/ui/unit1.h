@@ -309,6 +309,11 @@ class TForm1 : public QMainWindow {
   // The run (unit1_run.cpp).
   enum class LeaveAfterRun { Stay, Close, Exit };
   void StartRun();
+  // Start's checks and its session, each false when it stopped the start and told the user why.
+  bool TrainingDataReady();
+  bool RemaindersValid(int count);
+  bool FillSession(RunSession& session, const ProblemSettings& settings, const RunPlan& plan,
+                   int count);
   // Runs a prepared session with the data controls locked, following it on the charts.
   void RunLocked(RunSession& session);
   std::optional<ProblemShape> CheckProblem(const ProblemSettings& settings);
