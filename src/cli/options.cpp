@@ -148,74 +148,107 @@ void ApplyConfig(const std::vector<std::string>& args, CliOptions& options) {
   }
 }
 
-}  // namespace
-
-CliOptions ParseOptions(const std::vector<std::string>& args) {
-  CliOptions options;
-  ApplyConfig(args, options);
-  std::vector<std::pair<std::string, std::string>> panelValues;  // applied once K is known
-  bool sawTrain = false;
-
-  for (std::size_t k = 0; k < args.size(); ++k) {
-    std::string name = args[k];
-    std::optional<std::string> inlineValue;
+// The option at args[k] as it is read: its name, a value given inline (--name=value), and the
+// position, which moves on over the values it takes from the arguments after it.
+struct OptionArg {
+  OptionArg(const std::vector<std::string>& arguments, std::size_t& position)
+      : args(arguments), k(position), name(arguments[position]) {
     if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
       inlineValue = name.substr(eq + 1);
       name.resize(eq);
     }
-    auto value = [&]() -> std::string {
-      if (inlineValue) return *inlineValue;
-      if (k + 1 >= args.size()) throw UsageError(name + ": a value is missing");
-      return args[++k];
-    };
-    auto noValue = [&] {
-      if (inlineValue) throw UsageError(name + " takes no value");
-    };
-
-    if (name == "--help" || name == "-h") {
-      noValue();
-      options.help = true;
-    } else if (name == "--train") {
-      options.trainPath = value();
-      sawTrain = true;
-    } else if (name == "--validation") {
-      options.validationPath = value();
-    } else if (name == "--config") {
-      value();  // read first, by ApplyConfig
-    } else if (name == "--window") {
-      options.problem.windowSizeText = value();
-    } else if (name == "--functions") {
-      options.problem.ticked = ParseFunctions(value());
-    } else if (name == "--constants") {
-      options.problem.constantCountText = value();
-    } else if (name == "--range") {
-      if (inlineValue) throw UsageError("--range takes two values: --range LO HI");
-      if (k + 2 >= args.size()) throw UsageError("--range: two values are needed: --range LO HI");
-      options.problem.lowerText = args[++k];
-      options.problem.upperText = args[++k];
-    } else if (name == "--normalize") {
-      noValue();
-      options.normalize = true;
-    } else if (name == "--populations") {
-      options.populations = ParsePopulationCount(value());
-    } else if (name == "--seed") {
-      options.seed = ParseSeed(value());
-    } else if (name == "--threads") {
-      options.threads = ParseThreads(value());
-    } else if (name == "--dump-initial") {
-      options.dumpInitial = value();
-    } else if (name == "--quiet" || name == "-q") {
-      noValue();
-      options.quiet = true;
-    } else if (PanelOptions().contains(name)) {
-      panelValues.emplace_back(name, value());
-    } else {
-      throw UsageError("unknown option \"" + args[k] + "\" (see --help)");
-    }
   }
-  if (options.help) return options;
-  if (!sawTrain || options.trainPath.empty()) throw UsageError("--train FILE is required");
+  // The value: the inline one, or the next argument.
+  std::string Value() {
+    if (inlineValue) return *inlineValue;
+    if (k + 1 >= args.size()) throw UsageError(name + ": a value is missing");
+    return args[++k];
+  }
+  void NoValue() const {
+    if (inlineValue) throw UsageError(name + " takes no value");
+  }
 
+  const std::vector<std::string>& args;
+  std::size_t& k;
+  std::string name;
+  std::optional<std::string> inlineValue;
+};
+
+// The per-population options, kept until the number of populations is known.
+using PanelValues = std::vector<std::pair<std::string, std::string>>;
+
+// The data files and the settings file; false when `arg` is none of their options.
+bool ParseDataOption(OptionArg& arg, CliOptions& options, bool& sawTrain) {
+  if (arg.name == "--train") {
+    options.trainPath = arg.Value();
+    sawTrain = true;
+  } else if (arg.name == "--validation") {
+    options.validationPath = arg.Value();
+  } else if (arg.name == "--config") {
+    arg.Value();  // read first, by ApplyConfig
+  } else if (arg.name == "--normalize") {
+    arg.NoValue();
+    options.normalize = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseProblemOption(OptionArg& arg, CliOptions& options) {
+  if (arg.name == "--window") {
+    options.problem.windowSizeText = arg.Value();
+  } else if (arg.name == "--functions") {
+    options.problem.ticked = ParseFunctions(arg.Value());
+  } else if (arg.name == "--constants") {
+    options.problem.constantCountText = arg.Value();
+  } else if (arg.name == "--range") {
+    if (arg.inlineValue) throw UsageError("--range takes two values: --range LO HI");
+    if (arg.k + 2 >= arg.args.size()) {
+      throw UsageError("--range: two values are needed: --range LO HI");
+    }
+    options.problem.lowerText = arg.args[++arg.k];
+    options.problem.upperText = arg.args[++arg.k];
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParsePopulationOption(OptionArg& arg, CliOptions& options, PanelValues& panelValues) {
+  if (arg.name == "--populations") {
+    options.populations = ParsePopulationCount(arg.Value());
+  } else if (PanelOptions().contains(arg.name)) {
+    panelValues.emplace_back(arg.name, arg.Value());
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// How the run goes and what it shows besides its rows, and --help.
+bool ParseRunOption(OptionArg& arg, CliOptions& options) {
+  if (arg.name == "--help" || arg.name == "-h") {
+    arg.NoValue();
+    options.help = true;
+  } else if (arg.name == "--seed") {
+    options.seed = ParseSeed(arg.Value());
+  } else if (arg.name == "--threads") {
+    options.threads = ParseThreads(arg.Value());
+  } else if (arg.name == "--dump-initial") {
+    options.dumpInitial = arg.Value();
+  } else if (arg.name == "--quiet" || arg.name == "-q") {
+    arg.NoValue();
+    options.quiet = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Gives every population its value of each per-population option: one value for all, or one
+// for each.
+void ApplyPanelValues(const PanelValues& panelValues, CliOptions& options) {
   const auto count = static_cast<std::size_t>(options.populations);
   for (const auto& [name, text] : panelValues) {
     const std::vector<std::string> parts = SplitCommas(text);
@@ -227,6 +260,25 @@ CliOptions ParseOptions(const std::vector<std::string>& args) {
     for (std::size_t p = 0; p < count; ++p)
       set(options.panels[p], parts[parts.size() == 1 ? 0 : p]);
   }
+}
+
+}  // namespace
+
+CliOptions ParseOptions(const std::vector<std::string>& args) {
+  CliOptions options;
+  ApplyConfig(args, options);
+  PanelValues panelValues;  // applied once K is known
+  bool sawTrain = false;
+  for (std::size_t k = 0; k < args.size(); ++k) {
+    OptionArg arg(args, k);
+    if (!ParseDataOption(arg, options, sawTrain) && !ParseProblemOption(arg, options) &&
+        !ParsePopulationOption(arg, options, panelValues) && !ParseRunOption(arg, options)) {
+      throw UsageError("unknown option \"" + args[k] + "\" (see --help)");
+    }
+  }
+  if (options.help) return options;
+  if (!sawTrain || options.trainPath.empty()) throw UsageError("--train FILE is required");
+  ApplyPanelValues(panelValues, options);
   return options;
 }
 

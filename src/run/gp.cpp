@@ -99,6 +99,69 @@ void EndRun(RunSession& session, const RunDisplay& display) {
   session.running = false;
 }
 
+// The run's counters back at the start and its buttons set for a run under way.
+void BeginRun(RunSession& session, const RunDisplay& display) {
+  session.running = true;
+  display.BitBtn1->SetEnabled(true);
+  display.BitBtn2->SetEnabled(false);
+  ShowPaused(display, false);
+  session.maxGenerations = 0;
+  session.maxGenPopIndex = 0;
+  session.progressCount = 0;
+  session.generationZeroScale = 0.0;
+  session.populationGenerations.fill(0);
+}
+
+// The evaluator, with as many threads as the largest population gives work to.
+std::unique_ptr<GenerationEvaluator> MakeEvaluator(const RunSession& session) {
+  std::int32_t largest = 0;
+  for (std::int32_t i = 0; i <= session.lastPopIndex; ++i) {
+    largest =
+        std::max(largest, session.populations[static_cast<std::size_t>(i)]->params.populationSize);
+  }
+  return std::make_unique<GenerationEvaluator>(
+      *session.problem, GenerationEvaluator::ThreadCount(session.threads, largest),
+      session.linearScaling);
+}
+
+// Everything before the first step: the inputs checked, the evaluator, the output grids, every
+// population's generation 0, the charts, the status labels and the progress bar.
+void PrepareRun(RunSession& session, const RunDisplay& display) {
+  if (!session.problem) throw RunError("There is no problem to run.");
+  session.problem->paused = false;
+  currentProblem = session.problem.get();
+  CheckRunInputs(session, display);
+  session.evaluator = MakeEvaluator(session);
+  PrepareOutputGrids(session, display);
+  for (std::int32_t i = 0; i <= session.lastPopIndex; ++i) {
+    PreparePopulation(session, display, i);
+  }
+  ClearRunCharts(display);
+  ShowStatusLabels(display, session.lastPopIndex);
+  int total = 0;
+  for (std::int32_t generations : session.populationGenerations) total += generations;
+  display.ProgressBar1->SetRange(0, total);
+}
+
+// Steps the populations in turn, a generation at a time, each until its last generation, until
+// all are done or the run is cancelled.
+void StepAllGenerations(RunSession& session, const RunDisplay& display) {
+  std::array<bool, 4> finished{};
+  std::int32_t generation = 0;
+  do {
+    for (std::int32_t i = 0; i <= session.lastPopIndex && !session.cancelRequested; ++i) {
+      Population& population = *session.populations[static_cast<std::size_t>(i)];
+      currentPopulation = &population;
+      auto& done = finished[static_cast<std::size_t>(i)];
+      if (population.params.generations <= generation) done = true;
+      if (done) continue;
+      ++session.progressCount;
+      if (!StepPopulation(session, display, generation, i)) break;
+    }
+    if (session.cancelRequested) break;
+  } while (++generation < session.maxGenerations);
+}
+
 }  // namespace
 
 std::uint32_t CalendarSeed() {
@@ -258,55 +321,10 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
 
 RunResult RunEvolution(RunSession& session, const RunDisplay& display) {
   RunResult result;
-  session.running = true;
-  display.BitBtn1->SetEnabled(true);
-  display.BitBtn2->SetEnabled(false);
-  ShowPaused(display, false);
-  session.maxGenerations = 0;
-  session.maxGenPopIndex = 0;
-  session.progressCount = 0;
-  session.generationZeroScale = 0.0;
-  session.populationGenerations.fill(0);
-
+  BeginRun(session, display);
   try {
-    if (!session.problem) throw RunError("There is no problem to run.");
-    session.problem->paused = false;
-    currentProblem = session.problem.get();
-    CheckRunInputs(session, display);
-    std::int32_t largest = 0;
-    for (std::int32_t i = 0; i <= session.lastPopIndex; ++i) {
-      largest = std::max(largest,
-                         session.populations[static_cast<std::size_t>(i)]->params.populationSize);
-    }
-    session.evaluator = std::make_unique<GenerationEvaluator>(
-        *session.problem, GenerationEvaluator::ThreadCount(session.threads, largest),
-        session.linearScaling);
-
-    PrepareOutputGrids(session, display);
-    for (std::int32_t i = 0; i <= session.lastPopIndex; ++i) {
-      PreparePopulation(session, display, i);
-    }
-    ClearRunCharts(display);
-    ShowStatusLabels(display, session.lastPopIndex);
-    int total = 0;
-    for (std::int32_t generations : session.populationGenerations) total += generations;
-    display.ProgressBar1->SetRange(0, total);
-
-    std::array<bool, 4> finished{};
-    std::int32_t generation = 0;
-    do {
-      for (std::int32_t i = 0; i <= session.lastPopIndex && !session.cancelRequested; ++i) {
-        Population& population = *session.populations[static_cast<std::size_t>(i)];
-        currentPopulation = &population;
-        auto& done = finished[static_cast<std::size_t>(i)];
-        if (population.params.generations <= generation) done = true;
-        if (done) continue;
-        ++session.progressCount;
-        if (!StepPopulation(session, display, generation, i)) break;
-      }
-      if (session.cancelRequested) break;
-    } while (++generation < session.maxGenerations);
-
+    PrepareRun(session, display);
+    StepAllGenerations(session, display);
     if (session.cancelRequested) {
       result.outcome = RunOutcome::Cancelled;
     } else {

@@ -26,12 +26,12 @@
 #include "problem/problem.h"
 #include "problem/textconv.h"
 #include "ui/about.h"
+#include "ui/fitness_baselines.h"
+#include "ui/forecast_dialog.h"
+#include "ui/forecast_view.h"
 #include "ui/grid_fit.h"
 #include "ui/page_guard.h"
-#include "ui/forecast_dialog.h"
 #include "ui/results_menu.h"
-#include "ui/fitness_baselines.h"
-#include "ui/forecast_view.h"
 #include "ui/settings.h"
 #include "ui/unit4.h"
 #include "ui/unit5.h"
@@ -92,6 +92,130 @@ QLineEdit* NewEdit(const char* text, QWidget* parent, int width = 56) {
   return edit;
 }
 
+// X holds short time indexes; Y gets the room, so that 6-digit values show whole.
+void SizeDataColumns(QtGrid* grid) {
+  grid->SetColWidth(0, kXColumn);
+  grid->SetColWidth(1, kYColumn);
+  grid->setFixedWidth(kXColumn + kYColumn + 22);
+}
+
+// Two buttons side by side.
+QHBoxLayout* ButtonRow(QPushButton* first, QPushButton* second) {
+  auto* row = new QHBoxLayout();
+  row->addWidget(first);
+  row->addWidget(second);
+  return row;
+}
+
+// The square in the population's colour at the top of its panel.
+QFrame* ColourSwatch(int index, QWidget* sheet) {
+  auto* shape = new QFrame(sheet);
+  shape->setFixedSize(24, 24);
+  shape->setFrameStyle(QFrame::Box | QFrame::Plain);
+  shape->setAutoFillBackground(true);
+  QPalette colour = shape->palette();
+  colour.setColor(QPalette::Window, PopulationColour(index, false));
+  shape->setPalette(colour);
+  return shape;
+}
+
+// A panel's left column: colour, size, generations, selection, elitism.
+QGridLayout* SelectionColumn(PopulationPanel& p, int index, QWidget* sheet) {
+  auto* left = new QGridLayout();
+  p.shape = ColourSwatch(index, sheet);
+  left->addWidget(p.shape, 0, 0);
+  p.populationSize = NewEdit("1000", sheet);
+  p.generation = NewEdit("50", sheet);
+  left->addWidget(new QLabel(QStringLiteral("Population Size"), sheet), 1, 0);
+  left->addWidget(p.populationSize, 1, 1);
+  left->addWidget(new QLabel(QStringLiteral("Generation"), sheet), 2, 0);
+  left->addWidget(p.generation, 2, 1);
+  p.selectionMethod = new RadioGroup(
+      QStringLiteral("Selection Method"),
+      {QStringLiteral("Proportional"), QStringLiteral("Tournament"), QStringLiteral("Random")},
+      sheet);
+  p.selectionMethod->SetItemIndex(0);
+  left->addWidget(p.selectionMethod, 3, 0, 1, 2);
+  p.tournamentSize = NewEdit("6", sheet);
+  SetEditEnabled(p.tournamentSize, false);
+  left->addWidget(new QLabel(QStringLiteral("Tournament Size"), sheet), 4, 0);
+  left->addWidget(p.tournamentSize, 4, 1);
+  p.eliteStrategy = new QCheckBox(QStringLiteral("Elite Strategy"), sheet);
+  p.eliteStrategy->setChecked(true);
+  p.eliteShare = NewEdit("10", sheet, 40);
+  auto* elite = new QHBoxLayout();
+  elite->addWidget(p.eliteShare);
+  elite->addWidget(new QLabel(QStringLiteral("%"), sheet));
+  elite->addStretch(1);
+  left->addWidget(p.eliteStrategy, 5, 0);
+  left->addLayout(elite, 5, 1);
+  left->setRowStretch(6, 1);
+  return left;
+}
+
+QGroupBox* RestrictionsBox(PopulationPanel& p, QWidget* sheet) {
+  auto* restrictions = new QGroupBox(QStringLiteral("Restrictions on Genes"), sheet);
+  p.maxLength = NewEdit("100", restrictions);
+  p.maxInitialDepth = NewEdit("5", restrictions);
+  CaptionedRows(restrictions,
+                {{"Maximum Length", p.maxLength}, {"Maximum Initial Depth", p.maxInitialDepth}});
+  return restrictions;
+}
+
+QGroupBox* RatesBox(PopulationPanel& p, QWidget* sheet) {
+  auto* rates = new QGroupBox(QStringLiteral("Rate of GP Operations"), sheet);
+  p.crossover = NewEdit("0.70", rates);
+  p.mutation = NewEdit("0.20", rates);
+  p.onePointMutation = NewEdit("0.00", rates);
+  p.reproduction = new QtLabel(QStringLiteral("0.1"), rates);
+  CaptionedRows(rates, {{"Crossover", p.crossover},
+                        {"Mutation", p.mutation},
+                        {"One-point Mutation", p.onePointMutation},
+                        {"Reproduction", p.reproduction}});
+  return rates;
+}
+
+QGroupBox* RatiosBox(PopulationPanel& p, QWidget* sheet) {
+  auto* ratios = new QGroupBox(QStringLiteral("Initial Ratio of the Nodes"), sheet);
+  p.function = NewEdit("0.50", ratios);
+  p.variable = NewEdit("0.20", ratios);
+  for (QLineEdit* edit : {p.function, p.variable}) {
+    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
+  }
+  p.constant = new QtLabel(QStringLiteral("0.3"), ratios);
+  CaptionedRows(ratios,
+                {{"Function", p.function}, {"Variable", p.variable}, {"Constant", p.constant}});
+  return ratios;
+}
+
+// A panel's middle column: restrictions and operation rates.
+QVBoxLayout* OperationsColumn(PopulationPanel& p, QWidget* sheet) {
+  auto* middle = new QVBoxLayout();
+  middle->addWidget(RestrictionsBox(p, sheet));
+  middle->addWidget(RatesBox(p, sheet));
+  middle->addStretch(1);
+  return middle;
+}
+
+// A panel's right column: initial node ratios and the (hidden) break point.
+QVBoxLayout* NodesColumn(PopulationPanel& p, QWidget* sheet) {
+  auto* right = new QVBoxLayout();
+  right->addWidget(RatiosBox(p, sheet));
+  p.breakPoint = new QCheckBox(QStringLiteral("Break Point"), sheet);
+  p.breakEvery = NewEdit("5", sheet, 40);
+  SetEditEnabled(p.breakEvery, false);
+  p.breakLabel = new QLabel(QStringLiteral("Every            Generations"), sheet);
+  right->addWidget(p.breakPoint);
+  right->addWidget(p.breakLabel);
+  right->addWidget(p.breakEvery);
+  // The break point stays off: hidden for the life of the window.
+  p.breakPoint->hide();
+  p.breakEvery->hide();
+  p.breakLabel->hide();
+  right->addStretch(1);
+  return right;
+}
+
 bool IsClipboardKey(const QKeyEvent* key) {
   if (key->modifiers() != Qt::ControlModifier) return false;
   return key->key() == Qt::Key_C || key->key() == Qt::Key_X || key->key() == Qt::Key_V;
@@ -145,54 +269,69 @@ TForm1::~TForm1() {
 QWidget* TForm1::BuildProblemPage() {
   auto* page = new QWidget();
   auto* layout = new QHBoxLayout(page);
+  layout->addWidget(BuildTrainingBox(page));
+  layout->addWidget(BuildValidationBox(page));
+  layout->addLayout(BuildProblemSettingsColumn(page), 1);
+  // The backups of the normalization: grids that exist but are never seen.
+  StringGrid2 = new QtGrid(2, 100, 24, false, page);
+  StringGrid6 = new QtGrid(2, 100, 24, false, page);
+  StringGrid2->hide();
+  StringGrid6->hide();
+  ConnectProblemPage();
+  SetUpDataGrids();
+  return page;
+}
 
+QGroupBox* TForm1::BuildTrainingBox(QWidget* page) {
   GroupBox6 = new QGroupBox(QStringLiteral("Training Data"), page);
   Label20 = new QLabel(QStringLiteral("X"), GroupBox6);
   Label26 = new QLabel(QStringLiteral("Y"), GroupBox6);
   StringGrid1 = new QtGrid(2, 100, 24, true, GroupBox6);
-  // X holds short time indexes; Y gets the room, so that 6-digit values show whole.
-  StringGrid1->SetColWidth(0, kXColumn);
-  StringGrid1->SetColWidth(1, kYColumn);
-  StringGrid1->setFixedWidth(kXColumn + kYColumn + 22);
+  SizeDataColumns(StringGrid1);
   BitBtn3 = new QPushButton(QStringLiteral("Load"), GroupBox6);
   Button1 = new QPushButton(QStringLiteral("Clear"), GroupBox6);
-  {
-    auto* box = new QVBoxLayout(GroupBox6);
-    auto* heads = new QHBoxLayout();
-    Label20->setFixedWidth(kXColumn);
-    Label20->setAlignment(Qt::AlignCenter);
-    Label26->setFixedWidth(kYColumn);
-    Label26->setAlignment(Qt::AlignCenter);
-    heads->addWidget(Label20);
-    heads->addWidget(Label26);
-    heads->addStretch(1);
-    box->addLayout(heads);
-    box->addWidget(StringGrid1, 1);
-    auto* buttons = new QHBoxLayout();
-    buttons->addWidget(BitBtn3);
-    buttons->addWidget(Button1);
-    box->addLayout(buttons);
-  }
-  layout->addWidget(GroupBox6);
+  auto* box = new QVBoxLayout(GroupBox6);
+  auto* heads = new QHBoxLayout();
+  Label20->setFixedWidth(kXColumn);
+  Label20->setAlignment(Qt::AlignCenter);
+  Label26->setFixedWidth(kYColumn);
+  Label26->setAlignment(Qt::AlignCenter);
+  heads->addWidget(Label20);
+  heads->addWidget(Label26);
+  heads->addStretch(1);
+  box->addLayout(heads);
+  box->addWidget(StringGrid1, 1);
+  box->addLayout(ButtonRow(BitBtn3, Button1));
+  return GroupBox6;
+}
 
+QGroupBox* TForm1::BuildValidationBox(QWidget* page) {
   GroupBox21 = new QGroupBox(QStringLiteral("Validation Data"), page);
   StringGrid3 = new QtGrid(2, 100, 24, false, GroupBox21);
-  StringGrid3->SetColWidth(0, kXColumn);
-  StringGrid3->SetColWidth(1, kYColumn);
-  StringGrid3->setFixedWidth(kXColumn + kYColumn + 22);
+  SizeDataColumns(StringGrid3);
   Button4 = new QPushButton(QStringLiteral("Load"), GroupBox21);
   Button5 = new QPushButton(QStringLiteral("Clear"), GroupBox21);
-  {
-    auto* box = new QVBoxLayout(GroupBox21);
-    box->addWidget(StringGrid3, 1);
-    auto* buttons = new QHBoxLayout();
-    buttons->addWidget(Button4);
-    buttons->addWidget(Button5);
-    box->addLayout(buttons);
-  }
-  layout->addWidget(GroupBox21);
+  auto* box = new QVBoxLayout(GroupBox21);
+  box->addWidget(StringGrid3, 1);
+  box->addLayout(ButtonRow(Button4, Button5));
+  return GroupBox21;
+}
 
+QVBoxLayout* TForm1::BuildProblemSettingsColumn(QWidget* page) {
   auto* right = new QVBoxLayout();
+  right->addWidget(BuildFunctionsBox(page));
+  right->addWidget(BuildConstantsBox(page));
+  Button2 = new QPushButton(QStringLiteral("Normalization"), page);
+  Button3 = new QPushButton(QStringLiteral("Reset"), page);
+  Button3->setEnabled(false);
+  right->addLayout(ButtonRow(Button2, Button3));
+  DataHint = new QLabel(page);
+  right->addWidget(DataHint);
+  right->addStretch(1);
+  return right;
+}
+
+QGroupBox* TForm1::BuildFunctionsBox(QWidget* page) {
   FunctionsGrouoBox = new QGroupBox(QStringLiteral("Functions"), page);
   CheckListBox1 = new QListWidget(FunctionsGrouoBox);
   CheckListBox1->setFlow(QListView::TopToBottom);
@@ -208,8 +347,10 @@ QWidget* TForm1::BuildProblemPage() {
     entry->setCheckState(Qt::Unchecked);
   }
   (new QVBoxLayout(FunctionsGrouoBox))->addWidget(CheckListBox1);
-  right->addWidget(FunctionsGrouoBox);
+  return FunctionsGrouoBox;
+}
 
+QGroupBox* TForm1::BuildConstantsBox(QWidget* page) {
   GroupBox3 = new QGroupBox(QStringLiteral("Constants"), page);
   Label13 = new QLabel(QStringLiteral("Range"), GroupBox3);
   Edit10 = NewEdit("-10", GroupBox3);
@@ -217,44 +358,24 @@ QWidget* TForm1::BuildProblemPage() {
   Edit11 = NewEdit("10", GroupBox3);
   Label19 = new QLabel(QStringLiteral("Number of constant"), GroupBox3);
   Edit12 = NewEdit("1000", GroupBox3);
-  {
-    auto* grid = new QGridLayout(GroupBox3);
-    grid->addWidget(Label13, 0, 0);
-    grid->addWidget(Edit10, 0, 1);
-    grid->addWidget(Label12, 0, 2);
-    grid->addWidget(Edit11, 0, 3);
-    grid->addWidget(Label19, 1, 0, 1, 2);
-    grid->addWidget(Edit12, 1, 3);
-    grid->setColumnStretch(4, 1);
-  }
-  right->addWidget(GroupBox3);
+  auto* grid = new QGridLayout(GroupBox3);
+  grid->addWidget(Label13, 0, 0);
+  grid->addWidget(Edit10, 0, 1);
+  grid->addWidget(Label12, 0, 2);
+  grid->addWidget(Edit11, 0, 3);
+  grid->addWidget(Label19, 1, 0, 1, 2);
+  grid->addWidget(Edit12, 1, 3);
+  grid->setColumnStretch(4, 1);
+  return GroupBox3;
+}
 
-  Button2 = new QPushButton(QStringLiteral("Normalization"), page);
-  Button3 = new QPushButton(QStringLiteral("Reset"), page);
-  Button3->setEnabled(false);
-  auto* normalization = new QHBoxLayout();
-  normalization->addWidget(Button2);
-  normalization->addWidget(Button3);
-  right->addLayout(normalization);
-  DataHint = new QLabel(page);
-  right->addWidget(DataHint);
-  right->addStretch(1);
-  layout->addLayout(right, 1);
-
-  // The backups of the normalization: grids that exist but are never seen.
-  StringGrid2 = new QtGrid(2, 100, 24, false, page);
-  StringGrid6 = new QtGrid(2, 100, 24, false, page);
-  StringGrid2->hide();
-  StringGrid6->hide();
-
+void TForm1::ConnectProblemPage() {
   connect(BitBtn3, &QPushButton::clicked, this, &TForm1::BitBtn3Click);
   connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
   connect(Button4, &QPushButton::clicked, this, &TForm1::Button4Click);
   connect(Button5, &QPushButton::clicked, this, &TForm1::Button5Click);
   connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
   connect(Button3, &QPushButton::clicked, this, &TForm1::Button3Click);
-  SetUpDataGrids();
-  return page;
 }
 
 QWidget* TForm1::BuildPopulationsPage() {
@@ -303,91 +424,9 @@ QWidget* TForm1::BuildPanel(int index) {
   auto* sheet = new QWidget();
   p.tabSheet = sheet;
   auto* columns = new QHBoxLayout(sheet);
-
-  // Left column: colour, size, generations, selection, elitism.
-  auto* left = new QGridLayout();
-  p.shape = new QFrame(sheet);
-  p.shape->setFixedSize(24, 24);
-  p.shape->setFrameStyle(QFrame::Box | QFrame::Plain);
-  p.shape->setAutoFillBackground(true);
-  QPalette colour = p.shape->palette();
-  colour.setColor(QPalette::Window, PopulationColour(index, false));
-  p.shape->setPalette(colour);
-  left->addWidget(p.shape, 0, 0);
-  p.populationSize = NewEdit("1000", sheet);
-  p.generation = NewEdit("50", sheet);
-  left->addWidget(new QLabel(QStringLiteral("Population Size"), sheet), 1, 0);
-  left->addWidget(p.populationSize, 1, 1);
-  left->addWidget(new QLabel(QStringLiteral("Generation"), sheet), 2, 0);
-  left->addWidget(p.generation, 2, 1);
-  p.selectionMethod = new RadioGroup(
-      QStringLiteral("Selection Method"),
-      {QStringLiteral("Proportional"), QStringLiteral("Tournament"), QStringLiteral("Random")},
-      sheet);
-  p.selectionMethod->SetItemIndex(0);
-  left->addWidget(p.selectionMethod, 3, 0, 1, 2);
-  p.tournamentSize = NewEdit("6", sheet);
-  SetEditEnabled(p.tournamentSize, false);
-  left->addWidget(new QLabel(QStringLiteral("Tournament Size"), sheet), 4, 0);
-  left->addWidget(p.tournamentSize, 4, 1);
-  p.eliteStrategy = new QCheckBox(QStringLiteral("Elite Strategy"), sheet);
-  p.eliteStrategy->setChecked(true);
-  p.eliteShare = NewEdit("10", sheet, 40);
-  auto* elite = new QHBoxLayout();
-  elite->addWidget(p.eliteShare);
-  elite->addWidget(new QLabel(QStringLiteral("%"), sheet));
-  elite->addStretch(1);
-  left->addWidget(p.eliteStrategy, 5, 0);
-  left->addLayout(elite, 5, 1);
-  left->setRowStretch(6, 1);
-  columns->addLayout(left);
-
-  // Middle column: restrictions and operation rates.
-  auto* middle = new QVBoxLayout();
-  auto* restrictions = new QGroupBox(QStringLiteral("Restrictions on Genes"), sheet);
-  p.maxLength = NewEdit("100", restrictions);
-  p.maxInitialDepth = NewEdit("5", restrictions);
-  CaptionedRows(restrictions,
-                {{"Maximum Length", p.maxLength}, {"Maximum Initial Depth", p.maxInitialDepth}});
-  middle->addWidget(restrictions);
-  auto* rates = new QGroupBox(QStringLiteral("Rate of GP Operations"), sheet);
-  p.crossover = NewEdit("0.70", rates);
-  p.mutation = NewEdit("0.20", rates);
-  p.onePointMutation = NewEdit("0.00", rates);
-  p.reproduction = new QtLabel(QStringLiteral("0.1"), rates);
-  CaptionedRows(rates, {{"Crossover", p.crossover},
-                        {"Mutation", p.mutation},
-                        {"One-point Mutation", p.onePointMutation},
-                        {"Reproduction", p.reproduction}});
-  middle->addWidget(rates);
-  middle->addStretch(1);
-  columns->addLayout(middle);
-
-  // Right column: initial node ratios and the (hidden) break point.
-  auto* right = new QVBoxLayout();
-  auto* ratios = new QGroupBox(QStringLiteral("Initial Ratio of the Nodes"), sheet);
-  p.function = NewEdit("0.50", ratios);
-  p.variable = NewEdit("0.20", ratios);
-  for (QLineEdit* edit : {p.function, p.variable}) {
-    edit->setAttribute(Qt::WA_InputMethodEnabled, false);
-  }
-  p.constant = new QtLabel(QStringLiteral("0.3"), ratios);
-  CaptionedRows(ratios,
-                {{"Function", p.function}, {"Variable", p.variable}, {"Constant", p.constant}});
-  right->addWidget(ratios);
-  p.breakPoint = new QCheckBox(QStringLiteral("Break Point"), sheet);
-  p.breakEvery = NewEdit("5", sheet, 40);
-  SetEditEnabled(p.breakEvery, false);
-  p.breakLabel = new QLabel(QStringLiteral("Every            Generations"), sheet);
-  right->addWidget(p.breakPoint);
-  right->addWidget(p.breakLabel);
-  right->addWidget(p.breakEvery);
-  // The break point stays off: hidden for the life of the window.
-  p.breakPoint->hide();
-  p.breakEvery->hide();
-  p.breakLabel->hide();
-  right->addStretch(1);
-  columns->addLayout(right);
+  columns->addLayout(SelectionColumn(p, index, sheet));
+  columns->addLayout(OperationsColumn(p, sheet));
+  columns->addLayout(NodesColumn(p, sheet));
   columns->addStretch(1);
   return sheet;
 }
@@ -428,7 +467,15 @@ QWidget* TForm1::BuildResultsPage() {
   auto* layout = new QGridLayout(page);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->setSpacing(4);
+  BuildResultCharts(page, layout);
+  layout->addWidget(BuildResultsSideColumn(page), 0, 2, 2, 1);
+  layout->setColumnStretch(0, 1);
+  layout->setColumnStretch(1, 1);
+  ConnectResultsPage();
+  return page;
+}
 
+void TForm1::BuildResultCharts(QWidget* page, QGridLayout* layout) {
   Chart2 = new QtChart(FitnessSeries(), QStringLiteral("Generation"),
                        QStringLiteral("Fitness of best indv."), page);
   Chart3 = new QtChart(LengthSeries(), QStringLiteral("Generation"),
@@ -438,20 +485,39 @@ QWidget* TForm1::BuildResultsPage() {
   layout->addWidget(FitnessStrip, 0, 0);
   layout->addWidget(Chart3, 0, 1);
   layout->addWidget(Chart4, 1, 0, 1, 2);
+}
 
+// The column beside the charts. Its widgets are made on the page and move into the column
+// when it takes their layout.
+QWidget* TForm1::BuildResultsSideColumn(QWidget* page) {
   auto* side = new QVBoxLayout();
+  side->addWidget(BuildBestIndividualPanel(page), 1);
+  side->addLayout(BuildWindowSizeRow(page));
+  side->addWidget(BuildOutputBox(page), 1);
+  Forecast = new ForecastView(StringGrid5, page);
+  Forecast->AddChart(Chart4);
+  side->addWidget(Forecast);
+  BuildRunStatus(page, side);
+  auto* sideColumn = new QWidget(page);
+  sideColumn->setLayout(side);
+  side->setContentsMargins(0, 0, 0, 0);
+  sideColumn->setFixedWidth(190);
+  return sideColumn;
+}
+
+QFrame* TForm1::BuildBestIndividualPanel(QWidget* page) {
   Panel2 = new QFrame(page);
   Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
   Label28 = new QLabel(QStringLiteral("Best Individual"), Panel2);
   Memo1 = new QtMemo(Panel2);
-  {
-    auto* box = new QVBoxLayout(Panel2);
-    box->setContentsMargins(3, 3, 3, 3);
-    box->addWidget(Label28);
-    box->addWidget(Memo1, 1);
-  }
-  side->addWidget(Panel2, 1);
+  auto* box = new QVBoxLayout(Panel2);
+  box->setContentsMargins(3, 3, 3, 3);
+  box->addWidget(Label28);
+  box->addWidget(Memo1, 1);
+  return Panel2;
+}
 
+QHBoxLayout* TForm1::BuildWindowSizeRow(QWidget* page) {
   auto* window = new QHBoxLayout();
   Label18 = new QLabel(QStringLiteral("Window Size"), page);
   Edit16 = NewEdit("5", page, 40);
@@ -460,8 +526,10 @@ QWidget* TForm1::BuildResultsPage() {
   window->addWidget(Edit16);
   window->addWidget(UpDown1);
   window->addStretch(1);
-  side->addLayout(window);
+  return window;
+}
 
+QGroupBox* TForm1::BuildOutputBox(QWidget* page) {
   GroupBox8 = new QGroupBox(QStringLiteral("Output"), page);
   StringGrid4 = new QtGrid(5, 6, 16, false, GroupBox8);
   StringGrid4->SetDefaultColWidth(36);
@@ -471,11 +539,11 @@ QWidget* TForm1::BuildResultsPage() {
   // The working series lies under the output grid and is never seen.
   StringGrid4->hide();
   (new QVBoxLayout(GroupBox8))->addWidget(StringGrid5);
-  side->addWidget(GroupBox8, 1);
-  Forecast = new ForecastView(StringGrid5, page);
-  Forecast->AddChart(Chart4);
-  side->addWidget(Forecast);
+  return GroupBox8;
+}
 
+// The progress bar, the status label of each population and Start/Stop, appended to `side`.
+void TForm1::BuildRunStatus(QWidget* page, QVBoxLayout* side) {
   ProgressBar1 = new QtProgressBar(page);
   ProgressBar1->SetRange(0, 100);
   side->addWidget(ProgressBar1);
@@ -487,28 +555,18 @@ QWidget* TForm1::BuildResultsPage() {
   Label48->hide();
   Label82->hide();
   Label83->hide();
-
   BitBtn2 = new BitBtn(QStringLiteral("Start"), toolkit::ButtonKind::Ok, page);
   BitBtn1 = new BitBtn(QStringLiteral("Stop"), toolkit::ButtonKind::No, page);
   BitBtn1->setEnabled(false);
-  auto* buttons = new QHBoxLayout();
-  buttons->addWidget(BitBtn2);
-  buttons->addWidget(BitBtn1);
-  side->addLayout(buttons);
-  auto* sideColumn = new QWidget(page);
-  sideColumn->setLayout(side);
-  side->setContentsMargins(0, 0, 0, 0);
-  sideColumn->setFixedWidth(190);
-  layout->addWidget(sideColumn, 0, 2, 2, 1);
-  layout->setColumnStretch(0, 1);
-  layout->setColumnStretch(1, 1);
+  side->addLayout(ButtonRow(BitBtn2, BitBtn1));
+}
 
+void TForm1::ConnectResultsPage() {
   connect(Chart2, &QtChart::doubleClicked, this, &TForm1::Chart2DblClick);
   connect(Chart3, &QtChart::doubleClicked, this, &TForm1::Chart3DblClick);
   connect(Chart4, &QtChart::doubleClicked, this, &TForm1::Chart4DblClick);
   connect(BitBtn2, &QPushButton::clicked, this, &TForm1::BitBtn2Click);
   connect(BitBtn1, &QPushButton::clicked, this, &TForm1::BitBtn1Click);
-  return page;
 }
 
 void TForm1::BuildMenu() {

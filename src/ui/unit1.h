@@ -17,9 +17,12 @@ class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
+class QGridLayout;
+class QHBoxLayout;
 class QListWidget;
 class QMenu;
 class QTabWidget;
+class QVBoxLayout;
 
 namespace vobrix {
 struct PopulationParams;
@@ -272,9 +275,24 @@ class TForm1 : public QMainWindow {
 
  private:
   QWidget* BuildProblemPage();
+  QGroupBox* BuildTrainingBox(QWidget* page);
+  QGroupBox* BuildValidationBox(QWidget* page);
+  // Functions, constants, the normalization buttons and the data hint.
+  QVBoxLayout* BuildProblemSettingsColumn(QWidget* page);
+  QGroupBox* BuildFunctionsBox(QWidget* page);
+  QGroupBox* BuildConstantsBox(QWidget* page);
+  void ConnectProblemPage();
   QWidget* BuildPopulationsPage();
   QWidget* BuildPanel(int index);
   QWidget* BuildResultsPage();
+  // Chart2 (in its baselines strip), Chart3 and Chart4, placed in `layout`.
+  void BuildResultCharts(QWidget* page, QGridLayout* layout);
+  QWidget* BuildResultsSideColumn(QWidget* page);
+  QFrame* BuildBestIndividualPanel(QWidget* page);
+  QHBoxLayout* BuildWindowSizeRow(QWidget* page);
+  QGroupBox* BuildOutputBox(QWidget* page);
+  void BuildRunStatus(QWidget* page, QVBoxLayout* side);
+  void ConnectResultsPage();
   void BuildMenu();
   void NamePanelControls();
   void UpdateRateRemainder();
@@ -291,6 +309,11 @@ class TForm1 : public QMainWindow {
   // The run (unit1_run.cpp).
   enum class LeaveAfterRun { Stay, Close, Exit };
   void StartRun();
+  // Start's checks and its session, each false when it stopped the start and told the user why.
+  bool TrainingDataReady();
+  bool RemaindersValid(int count);
+  bool FillSession(RunSession& session, const ProblemSettings& settings, const RunPlan& plan,
+                   int count);
   // Runs a prepared session with the data controls locked, following it on the charts.
   void RunLocked(RunSession& session);
   std::optional<ProblemShape> CheckProblem(const ProblemSettings& settings);

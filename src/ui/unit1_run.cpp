@@ -254,20 +254,22 @@ std::optional<RunPlan> TForm1::PlanRun(const ProblemSettings& settings) {
   return plan;
 }
 
-void TForm1::StartRun() {
-  Memo1->SetText("");
+bool TForm1::TrainingDataReady() {
   if (AllCellsEmpty(*StringGrid1)) {
     seam().MessageBox(this, QString::fromLatin1(kNoTrainingData));
     PageControl1->setCurrentWidget(TabSheet1);
-    return;
+    return false;
   }
   if (!AllCellsNumeric(*StringGrid1)) {
     seam().MessageBox(this, InvalidTrainingMessage(*StringGrid1));
     PageControl1->setCurrentWidget(TabSheet1);
-    return;
+    return false;
   }
-  const int count = lastPopIndex + 1;
-  // Each group is judged by the remainder its label shows, not by the sum of the edits.
+  return true;
+}
+
+// Each group is judged by the remainder its label shows, not by the sum of the edits.
+bool TForm1::RemaindersValid(int count) {
   for (int i = 0; i < count; ++i) {
     PopulationPanel& p = Panel(i);
     if (TextToFloat(p.reproduction->Caption()) < 0.0) {
@@ -277,7 +279,7 @@ void TForm1::StartRun() {
       p.reproduction->SetCaption("0.10");
       seam().MessageBox(this, QStringLiteral("The sum of operation rate must be 1.0"));
       ShowPopulationPanel(i);
-      return;
+      return false;
     }
   }
   for (int i = 0; i < count; ++i) {
@@ -288,9 +290,34 @@ void TForm1::StartRun() {
       p.constant->SetCaption("0.30");
       seam().MessageBox(this, QStringLiteral("The sum of initial node ratio must be 1.0"));
       ShowPopulationPanel(i);
-      return;
+      return false;
     }
   }
+  return true;
+}
+
+bool TForm1::FillSession(RunSession& session, const ProblemSettings& settings, const RunPlan& plan,
+                         int count) {
+  session.lastPopIndex = lastPopIndex;
+  if (seedSource) session.seedSource = seedSource;
+  try {
+    session.problem = MakeProblem(settings, GridRows(*StringGrid1), functions_).problem;
+    for (int i = 0; i < count; ++i) {
+      const auto slot = static_cast<std::size_t>(i);
+      session.populations[slot] = std::make_unique<Population>(plan.populations[slot]);
+    }
+  } catch (const std::bad_alloc&) {
+    seam().MessageBox(this, QString::fromLatin1(kMemoryMessage));
+    return false;
+  }
+  return true;
+}
+
+void TForm1::StartRun() {
+  Memo1->SetText("");
+  if (!TrainingDataReady()) return;
+  const int count = lastPopIndex + 1;
+  if (!RemaindersValid(count)) return;
 
   // Everything else the run will read is checked here, before anything is allocated, so that
   // a typo is reported and mended without losing the data.
@@ -309,19 +336,7 @@ void TForm1::StartRun() {
   }
 
   RunSession session;
-  session.lastPopIndex = lastPopIndex;
-  if (seedSource) session.seedSource = seedSource;
-  try {
-    session.problem = MakeProblem(settings, GridRows(*StringGrid1), functions_).problem;
-    for (int i = 0; i < count; ++i) {
-      const auto slot = static_cast<std::size_t>(i);
-      session.populations[slot] = std::make_unique<Population>(plan->populations[slot]);
-    }
-  } catch (const std::bad_alloc&) {
-    seam().MessageBox(this, QString::fromLatin1(kMemoryMessage));
-    return;
-  }
-
+  if (!FillSession(session, settings, *plan, count)) return;
   PageControl1->setCurrentWidget(TabSheet4);
   // A page-leave check that refused has told the user why; the run does not start.
   if (PageControl1->currentWidget() != TabSheet4) return;
