@@ -246,11 +246,42 @@ void PlotGeneration(RunSession& session, const RunDisplay& display, Population& 
   }
 }
 
+// After breeding: the validation error on its chart, the best program in the memo, and the
+// step's report to the observer.
+void ReportStep(RunSession& session, const RunDisplay& display, std::int32_t generation,
+                std::int32_t i, const Individual& best, std::int32_t averageLength,
+                const std::optional<LinearScaling>& scaling) {
+  std::optional<double> validationError;
+  if (session.hasValidation) {
+    validationError = ValidationError(display, session.problem->windowSize, i);
+    ReportValidation(display, generation, i, *validationError);
+  }
+
+  std::int32_t position = 0;
+  std::string expression = FormatProgram(best.genes, position);
+  populationReports[static_cast<std::size_t>(i)] = PopulationReport(i, expression);
+  display.Memo1->SetText(JoinedReports());
+
+  if (session.observer.afterStep) {
+    StepReport report;
+    report.generation = generation;
+    report.population = i;
+    report.bestFitness = best.rawFitness;
+    report.validationError = validationError;
+    report.averageLength = averageLength;
+    report.bestLength = best.length;
+    report.bestProgram = std::move(expression);
+    report.scaling = scaling;
+    report.progressCount = session.progressCount;
+    report.progressMaximum = display.ProgressBar1->Maximum();
+    session.observer.afterStep(report);
+  }
+}
+
 bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t generation,
                     std::int32_t i) {
   Population& population = *session.populations[static_cast<std::size_t>(i)];
   Problem& problem = *session.problem;
-  const std::int32_t w = problem.windowSize;
 
   // A stopped run waits here, dispatching messages, until Resume (or a cancel).
   while (problem.paused && !session.cancelRequested) display.application->WaitForMessages();
@@ -288,32 +319,7 @@ bool StepPopulation(RunSession& session, const RunDisplay& display, std::int32_t
         generation + 1 < population.params.generations);
   display.application->ProcessMessages();
 
-  std::optional<double> validationError;
-  if (session.hasValidation) {
-    validationError = ValidationError(display, w, i);
-    ReportValidation(display, generation, i, *validationError);
-  }
-
-  std::int32_t position = 0;
-  std::string expression = FormatProgram(best.genes, position);
-  populationReports[static_cast<std::size_t>(i)] = PopulationReport(i, expression);
-  display.Memo1->SetText(JoinedReports());
-
-  if (session.observer.afterStep) {
-    StepReport report;
-    report.generation = generation;
-    report.population = i;
-    report.bestFitness = best.rawFitness;
-    report.validationError = validationError;
-    report.averageLength = averageLength;
-    report.bestLength = best.length;
-    report.bestProgram = std::move(expression);
-    report.scaling = scaling;
-    report.progressCount = session.progressCount;
-    report.progressMaximum = display.ProgressBar1->Maximum();
-    session.observer.afterStep(report);
-  }
-
+  ReportStep(session, display, generation, i, best, averageLength, scaling);
   SwapGenerations(population);
   display.application->ProcessMessages();
   return true;
