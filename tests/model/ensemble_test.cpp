@@ -132,6 +132,8 @@ TEST(EnsembleTest, ModelsThatCannotBeGiveOneErrorNamingTheField) {
       {[](M m) { m.populations.resize(1); }, "populations: must be empty"},
       {[](M m) { m.ensemble->runs = 4; }, "ensemble.members: must hold 4 member(s)"},
       {[](M m) { m.ensemble->members[1].number = 3; }, "ensemble.members[1].member: must be 2"},
+      {[](M m) { m.ensemble->members[2].generation = -1; },
+       "ensemble.members[2].generation: must be from 0 up"},
       {[](M m) { m.ensemble->members[0].program.pop_back(); },
        "ensemble.members[0].program: the expression is incomplete"},
       {[](M m) { m.ensemble->members[0].holdoutMse = -1.0; },
