@@ -1,5 +1,7 @@
 #include "model/difference.h"
 
+#include <cmath>
+#include <limits>
 #include <numeric>
 #include <string>
 
@@ -29,12 +31,23 @@ std::vector<double> DifferenceCoefficients(const std::vector<std::int32_t>& lags
   return c;
 }
 
+double WithinRoundingIsZero(double z, double size, int terms) {
+  const double rounding = terms * std::numeric_limits<double>::epsilon() * size;
+  return std::isfinite(size) && std::fabs(z) <= rounding ? 0.0 : z;
+}
+
 double DifferencedAt(const std::vector<double>& coefficients, const double* target) {
   double z = *target;
+  double size = std::fabs(*target);
+  int terms = 1;
   for (std::size_t k = 1; k < coefficients.size(); ++k) {
-    if (coefficients[k] != 0.0) z += coefficients[k] * target[-static_cast<std::ptrdiff_t>(k)];
+    if (coefficients[k] == 0.0) continue;
+    const double term = coefficients[k] * target[-static_cast<std::ptrdiff_t>(k)];
+    z += term;
+    size += std::fabs(term);
+    ++terms;
   }
-  return z;
+  return WithinRoundingIsZero(z, size, terms);
 }
 
 std::vector<double> Differenced(const std::vector<double>& y,

@@ -14,6 +14,12 @@
 // so that the predictor and the exports give the same bits. With at most three distinct lags
 // and K = 1 every coefficient is -1, 0 or 1: two sets of lags with the same sum and sizes of
 // the same parity would be needed for any other.
+//
+// Data written in decimals are not exact in binary, so a difference that is 0 in the data's own
+// digits ((45.3 - 44.1) - (40.3 - 39.1)) can come out a few units in the last place away from
+// 0, and a program that divides by it then predicts a pole where the data say 0. A sum of n
+// terms whose size is at most n * 2^-52 times the sum of its terms' sizes is within that
+// rounding, and counts as 0.
 #pragma once
 
 #include <cstddef>
@@ -42,8 +48,13 @@ std::vector<double> DifferenceCoefficients(const std::vector<std::int32_t>& lags
 std::vector<double> Differenced(const std::vector<double>& y,
                                 const std::vector<double>& coefficients);
 
-// The differenced value at `target`, which points at y[t] with y[t - span] .. y[t] readable.
+// The differenced value at `target`, which points at y[t] with y[t - span] .. y[t] readable;
+// 0 within the rounding of its terms (above).
 double DifferencedAt(const std::vector<double>& coefficients, const double* target);
+
+// z, or 0 when z, a sum of `terms` terms whose sizes add up to `size`, is within their rounding.
+// A sum with a non-finite term stays as it is.
+double WithinRoundingIsZero(double z, double size, int terms);
 
 // base[t] = -(sum over k >= 1 of c[k] y[t - k]), reading y[t - span] .. y[t - 1] before
 // `target` (y[t] itself is not read). A prediction p of z[t] stands for y[t] = base[t] + p.

@@ -133,6 +133,10 @@ constexpr const char* kCGuards =
     "    v[j] = t;\n"
     "  }\n"
     "  return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;\n"
+    "}\n"
+    "/* z, a sum of n terms whose sizes add up to size, or 0 within their rounding. */\n"
+    "static inline double vobrix_difference(double z, double size, int n) {\n"
+    "  return isfinite(size) && fabs(z) <= n * 0x1p-52 * size ? 0.0 : z;\n"
     "}\n";
 
 constexpr const char* kPythonGuards =
@@ -145,7 +149,11 @@ constexpr const char* kPythonGuards =
     "    # The mean of the two middle values for an even count; NaN above every number.\n"
     "    v = sorted(values, key=lambda a: (a != a, a))\n"
     "    n = len(v)\n"
-    "    return v[n // 2] if n % 2 == 1 else (v[n // 2 - 1] + v[n // 2]) / 2.0\n";
+    "    return v[n // 2] if n % 2 == 1 else (v[n // 2 - 1] + v[n // 2]) / 2.0\n"
+    "\n\n"
+    "def _difference(z, size, n):\n"
+    "    # z, a sum of n terms whose sizes add up to size, or 0 within their rounding.\n"
+    "    return 0.0 if math.isfinite(size) and abs(z) <= n * 2.0 ** -52 * size else z\n";
 
 // The engine's protected primitives in Python, as in engine/functions.cpp.
 constexpr const char* kPythonPrimitives =
@@ -467,6 +475,23 @@ std::string DifferencedCode(const std::vector<double>& c, std::size_t t,
   return text;
 }
 
+// The differenced value at input t as code computes it: the sum of DifferencedCode, given with
+// the sum of its terms' sizes and their count to `call`, which makes it 0 within their rounding
+// (difference.h): "vobrix_difference(x[13] - x[1], fabs(x[13]) + fabs(x[1]), 2)".
+std::string RoundedDifferenceCode(const std::vector<double>& c, std::size_t t,
+                                  const DifferenceSpelling& spell, const std::string& call,
+                                  const std::string& size) {
+  std::string sizes = size + "(" + spell.input(t) + ")";
+  int terms = 1;
+  for (std::size_t k = 1; k < c.size(); ++k) {
+    if (c[k] == 0.0) continue;
+    sizes.append(" + ").append(size).append("(").append(Term(c[k], t - k, spell)).append(")");
+    ++terms;
+  }
+  return call + "(" + DifferencedCode(c, t, spell) + ", " + sizes + ", " + std::to_string(terms) +
+         ")";
+}
+
 // The base of input `target` as the code sums it: -(c[k] * y[t - k]) for the first k from 1
 // with c[k] != 0, then each later c[k] * y[t - k] subtracted.
 std::string BaseCode(const std::vector<double>& c, std::size_t target,
@@ -496,6 +521,10 @@ Model Undifferenced(const Model& model) {
   return inner;
 }
 
+// When a difference counts as 0 (difference.h), in words.
+constexpr const char* kRoundedDifference =
+    "within n * 2^-52 times the sum of its terms' sizes, the rounding of decimal data";
+
 // Comment lines on a differenced model's inputs, behind `prefix`.
 std::string DifferenceHeader(const Model& model, const std::string& prefix) {
   const std::int32_t n = InputCount(model);
@@ -504,7 +533,8 @@ std::string DifferenceHeader(const Model& model, const std::string& prefix) {
          " values, the oldest first, in the data's units;\n" + prefix + "the formula reads their " +
          std::to_string(model.windowSize) +
          " latest differences and predicts the next difference,\n" + prefix +
-         "to which the base of the earlier values is added.\n";
+         "to which the base of the earlier values is added. A difference of n terms is 0 when\n" +
+         prefix + kRoundedDifference + ".\n";
 }
 
 }  // namespace
@@ -586,7 +616,7 @@ std::string ExportText(const Model& model, std::size_t population) {
            "] (the oldest first)\nXj = " + DifferencedCode(c, span, relative) + " with k = j + " +
            std::to_string(span) + " (j = 0 .. " + std::to_string(model.windowSize - 1) +
            "): the inputs differenced at " + LagsText(model.difference, model.differenceSeasons) +
-           "\n" + inner;
+           ", and 0 when " + kRoundedDifference + " (n terms)\n" + inner;
   }
   if (model.ensemble) {
     ValidateModel(model);
@@ -612,6 +642,15 @@ std::string ExportText(const Model& model, std::size_t population) {
   text += "P = " + InfixText(program) + "\n";
   return text + Notes(program, "  ");
 }
+
+namespace {
+
+// Whether a model's code calls the clip, the median or the rounded difference.
+bool NeedsGuards(const Model& model) {
+  return model.clip || model.ensemble || !model.difference.empty();
+}
+
+}  // namespace
 
 std::string CPreamble(bool withNormalization, bool withGuards) {
   std::string text = kCHead;
@@ -677,7 +716,8 @@ std::string CDifferencedFunction(const Model& model, std::size_t population,
   text += DifferenceHeader(model, "// ");
   text += "double " + name + "(const double *x) {\n  double z[" + std::to_string(w) + "];\n";
   for (std::size_t j = 0; j < w; ++j) {
-    text += "  z[" + std::to_string(j) + "] = " + DifferencedCode(c, j + span, x) + ";\n";
+    text += "  z[" + std::to_string(j) +
+            "] = " + RoundedDifferenceCode(c, j + span, x, "vobrix_difference", "fabs") + ";\n";
   }
   return text + "  return " + BaseCode(c, w + span, x) + " + " + inner + "(z);\n}\n";
 }
@@ -698,7 +738,7 @@ std::string CFunction(const Model& model, std::size_t population, const std::str
 
 std::string ExportC(const Model& model, std::size_t population) {
   ValidateModel(model);
-  return CPreamble(model.normalization.has_value(), model.clip || model.ensemble) +
+  return CPreamble(model.normalization.has_value(), NeedsGuards(model)) +
          CFunction(model, population, "vobrix_predict");
 }
 
@@ -750,7 +790,9 @@ std::string PythonDifferencedFunction(const Model& model, std::size_t population
   std::string text = PythonFunction(Undifferenced(model), population, inner) + "\n\n";
   text += DifferenceHeader(model, "# ");
   text += "def " + name + "(x):\n    z = [\n";
-  for (std::size_t j = 0; j < w; ++j) text += "        " + DifferencedCode(c, j + span, x) + ",\n";
+  for (std::size_t j = 0; j < w; ++j) {
+    text += "        " + RoundedDifferenceCode(c, j + span, x, "_difference", "abs") + ",\n";
+  }
   return text + "    ]\n    return " + BaseCode(c, w + span, x) + " + " + inner + "(z)\n";
 }
 
@@ -770,7 +812,7 @@ std::string PythonFunction(const Model& model, std::size_t population, const std
 
 std::string ExportPython(const Model& model, std::size_t population) {
   ValidateModel(model);
-  return PythonPreamble(model.normalization.has_value(), model.clip || model.ensemble) +
+  return PythonPreamble(model.normalization.has_value(), NeedsGuards(model)) +
          PythonFunction(model, population, "predict");
 }
 

@@ -107,6 +107,22 @@ TEST(EnsembleTest, DifferencedModelPredictsTheDifferenceClipsItAndAddsTheBase) {
   EXPECT_NE(ModelToJson(seasonal).find("\"version\": 2,"), std::string::npos);
 }
 
+TEST(EnsembleTest, DifferenceWithinTheRoundingOfDecimalDataIsZero) {
+  // 42.9 - 44.1 - 44.1 + 45.3 is 0 in decimals and -7.1e-15 in binary; 1 / X0 then gives the
+  // protected division's 1, not a pole of -1.4e14, and the prediction is the base 42.9 plus 1.
+  const std::vector<double> c = DifferenceCoefficients({1, 2}, 1);
+  const std::vector<double> cancelling{45.3, 44.1, 44.1, 42.9};
+  EXPECT_EQ(Differenced(cancelling, c), std::vector<double>{0.0});
+  Model inverse = Members({{F(kDivide), C(1.0), X(0)}}, std::nullopt);
+  inverse.difference = {1, 2};
+  EXPECT_NEAR(Predictor(inverse, 0).PredictNext(cancelling.data()), 43.9, 1e-12);
+  // A difference of a millionth of a millionth is more than rounding, and stays.
+  const std::vector<double> apart{45.3, 44.1, 44.1, 42.9 + 1e-12};
+  EXPECT_NEAR(Differenced(apart, c)[0], 1e-12, 1e-13);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_TRUE(std::isnan(Differenced({45.3, 44.1, nan, 42.9}, c)[0]));
+}
+
 TEST(EnsembleTest, FileKeepsMembersClipAndShardToTheBit) {
   Model m = ThreeMembers(Clip{-0.0, 0.30000000000000004});
   m.seed = 7;

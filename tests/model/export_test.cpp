@@ -180,6 +180,15 @@ std::vector<Case> EdgeCases() {
   Model differencedEnsemble =
       Members({{F(kAdd), X(0), C(0.5)}, {F(kDivide), C(1.0), X(0)}, {X(0)}}, Clip{-4.0, 4.0});
   clipped.clip = Clip{-1.0, 2.0};
+  // Decimal data whose difference is 0 but for rounding, which counts as 0, and one that is 0
+  // but for a millionth of a millionth, which does not; 1 / X0 shows either. 14 units in the
+  // last place of four terms of about 1 are within 4 * 4 of them, but not within 3 * 4.
+  Case cancelling = Differenced(OneProgram({F(kDivide), C(1.0), X(0)}, 1), {1, 2});
+  cancelling.windows = {{45.3, 44.1, 44.1, 42.9},
+                        {45.3, 44.1, 44.1, 42.9 + 1e-12},
+                        {0.3, 0.1, 0.1, -0.1},
+                        {1.0, 1.0, 1.0, 1.0 + 14 * 0x1p-52},
+                        {1e300, 1e300, kInf, 1e300}};
   return {{OneProgram(deep, 1), {{0.25}, {-7.5}, {1e17}}},
           {OneProgram(long_sum, 1), {{0.0}, {3.0}, {-1e300}}},
           rounding,
@@ -197,7 +206,8 @@ std::vector<Case> EdgeCases() {
           // Lag 12 against the mean of three seasons: coefficients of +-1/3 and 1.
           Differenced(differencedEnsemble, {1, 12}, 3),
           // Lags 1, 2, 3: a zero coefficient among the others, which the sums must skip.
-          Differenced(OneProgram({F(kAdd), X(1), F(kMultiply), X(0), C(0.5)}, 2), {1, 2, 3})};
+          Differenced(OneProgram({F(kAdd), X(1), F(kMultiply), X(0), C(0.5)}, 2), {1, 2, 3}),
+          cancelling};
 }
 
 // The engine's answer for every window of every case, as the programs print them.
@@ -299,17 +309,19 @@ TEST(ExportTest, CompiledCAndPythonGiveTheEnginesBits) {
                          dir + "/models " + dir + "/models.c -lm")
                             .c_str()),
             0);
-  // The whole file export writes for a plain program of every function, with only the helpers
-  // it needs, compiles too.
+  // The whole file export writes for a plain program of every function, and for the last,
+  // differenced, case, each with only the helpers it needs, compiles too.
   const auto plain = std::find_if(cases.begin(), cases.end(), [](const Case& c) {
     return c.model.functions.size() == 10 && !c.model.normalization;
   });
   ASSERT_NE(plain, cases.end());
-  WriteText(dir + "/plain.c", ExportC(plain->model, 0));
-  ASSERT_EQ(std::system(("cc -std=c99 -pedantic -Wall -Wextra -Werror -c -o " + dir + "/plain.o " +
-                         dir + "/plain.c")
-                            .c_str()),
-            0);
+  for (const Case* whole : {&*plain, &cases.back()}) {
+    WriteText(dir + "/whole.c", ExportC(whole->model, 0));
+    ASSERT_EQ(std::system(("cc -std=c99 -pedantic -Wall -Wextra -Werror -c -o " + dir +
+                           "/whole.o " + dir + "/whole.c")
+                              .c_str()),
+              0);
+  }
   ASSERT_EQ(std::system((dir + "/models > " + dir + "/c.txt").c_str()), 0);
   ASSERT_EQ(std::system(("python3 " + dir + "/models.py > " + dir + "/py.txt").c_str()), 0);
   ExpectSameBits(expected, dir + "/c.txt", "C");
