@@ -28,9 +28,8 @@ std::string ExportText(const Model& model, std::size_t population);
 std::string ExportC(const Model& model, std::size_t population);
 // Its two parts, so that several models can share one file: the includes and the helper
 // functions (the normalization helper, and the clip, median and rounded-difference "guards",
-// only when asked), then
-// the function itself. An ensemble's function is preceded by one function per member, named
-// name_member1, name_member2, ...; it returns their median, clipped.
+// only when asked), then the function itself. An ensemble's function is preceded by one
+// function per member, named name_member1, name_member2, ...; it returns their median, clipped.
 std::string CPreamble(bool withNormalization, bool withGuards = false);
 std::string CFunction(const Model& model, std::size_t population, const std::string& name);
 
