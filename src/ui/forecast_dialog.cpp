@@ -25,6 +25,8 @@
 #include "model/model_json.h"
 #include "run/gp.h"
 #include "run/grid_rows.h"
+#include "ui/chart_axes.h"
+#include "ui/fitness_baselines.h"
 #include "ui/qt_toolkit.h"
 #include "ui/unit1.h"
 
@@ -272,6 +274,27 @@ void ForecastDialog::Finish() {
   emit forecastEnded();
 }
 
+namespace {
+
+// ": 19.4 times better than persistence (1.758); AR(24) 0.156" after the validation error, to
+// judge it by; empty when the baselines could not be scored.
+QString BaselinesText(const ForecastResult& result) {
+  if (!result.baselines) return {};
+  const BaselineErrors& b = *result.baselines;
+  const std::string better = TimesBetter(b.persistence, result.validationMse);
+  QString text = better.empty() ? QStringLiteral(", persistence %1")
+                                : QStringLiteral(": %1 (%2)").arg(QString::fromStdString(better));
+  text = text.arg(QString::fromStdString(PlainNumber(b.persistence, 4)));
+  if (b.ar) {
+    text += QStringLiteral("; AR(%1) %2")
+                .arg(b.arOrder)
+                .arg(QString::fromStdString(PlainNumber(*b.ar, 4)));
+  }
+  return text;
+}
+
+}  // namespace
+
 void ForecastDialog::ShowResult() {
   using Outcome = ForecastResult::Outcome;
   progress->setRange(0, 1);
@@ -299,7 +322,8 @@ void ForecastDialog::ShowResult() {
                      .arg(differenced)
                      .arg(f.model.ensemble ? f.model.ensemble->members.size() : 0);
   if (result_.y.size() > result_.trainingRows) {
-    text += QStringLiteral(" Validation MSE %1.").arg(result_.validationMse, 0, 'g', 6);
+    text += QStringLiteral(" Validation MSE %1").arg(result_.validationMse, 0, 'g', 6);
+    text += BaselinesText(result_) + QStringLiteral(".");
   }
   status->setText(text);
   FillGrid();

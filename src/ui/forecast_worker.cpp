@@ -32,6 +32,7 @@ void Predict(ForecastResult& result, long long horizon) {
         std::vector<double>(
             result.predictions.begin() + static_cast<std::ptrdiff_t>(trainingTargets),
             result.predictions.end()));
+    result.baselines = ValidationBaselines(result.y, result.trainingRows);
   }
   if (horizon <= 0) return;
   result.forecastY = predictor.Forecast(result.y, horizon);

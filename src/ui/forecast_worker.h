@@ -8,11 +8,13 @@
 #include <QString>
 #include <atomic>
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "forecast/ensemble.h"
 #include "problem/problem.h"
+#include "ui/fitness_baselines.h"
 
 namespace vobrix::ui {
 
@@ -35,6 +37,9 @@ struct ForecastResult {
   std::vector<double> predictions;
   std::vector<double> forecastX, forecastY;  // the horizon's steps past the data's end
   double validationMse = 0.0;                // meaningful with validation data
+  // Persistence's and the training part's AR(p)'s errors on the validation data, to judge the
+  // ensemble's by; nothing without validation data.
+  std::optional<BaselineErrors> baselines;
 };
 
 // Runs the forecast of the request (no Qt), reporting progress and ending early, as Cancelled,

@@ -10,11 +10,13 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <map>
+#include <nlohmann/json.hpp>
 
 #include "fake_seam.h"
 #include "model/difference.h"
 #include "problem/datafile.h"
 #include "run/grid_rows.h"
+#include "ui/chart_axes.h"
 #include "ui/forecast_dialog.h"
 
 namespace vobrix::ui {
@@ -167,9 +169,10 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
 
   QTemporaryDir dir;
   const QString predictions = dir.filePath("p.csv"), model = dir.filePath("m.json");
+  const QString summary = dir.filePath("s.json");
   testing::RunCli({"forecast", "--train", kTrain, "--validation", kValid, "--seed", "7", "--runs",
                    "2", "--budget", "0.3", "--horizon", "6", "--predictions", predictions,
-                   "--model", model});
+                   "--model", model, "--summary", summary});
   const auto expected = EnsembleRows(QString::fromUtf8(testing::ReadAll(predictions)));
 
   // The grid shows every validation row and forecast step, numbers that read back exactly.
@@ -192,6 +195,17 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
   EXPECT_TRUE(dialog->status->text().contains(QString::fromStdString(
       ", differenced at " +
       model::LagsText(lags, dialog->Result().forecast.model.differenceSeasons) + ", 2 members.")))
+      << dialog->status->text().toStdString();
+  // Beside the validation error, the baselines' errors that the command line's summary holds.
+  const auto json = nlohmann::json::parse(testing::ReadAll(summary));
+  const auto& baselines = json["baselines"]["validation"];
+  const double persistence = baselines["persistence"]["mse"];
+  const std::string better =
+      TimesBetter(persistence, json["populations"][0]["validation"]["mse"].get<double>());
+  EXPECT_TRUE(dialog->status->text().contains(
+      QString::fromStdString(": " + better + " (" + PlainNumber(persistence, 4) + "); AR(" +
+                             std::to_string(json["ar"]["p"].get<int>()) + ") " +
+                             PlainNumber(baselines["ar"]["mse"].get<double>(), 4) + ".")))
       << dialog->status->text().toStdString();
 
   // A failed save says why; a cancelled file dialog does nothing.
