@@ -276,7 +276,7 @@ void ForecastDialog::Finish() {
 
 namespace {
 
-// ": 19.4 times better than persistence (1.758); AR(24) 0.156" after the validation error, to
+// ": 19.4 times better than persistence (1.758); AR(24) 0.1560" after the validation error, to
 // judge it by; empty when the baselines could not be scored.
 QString BaselinesText(const ForecastResult& result) {
   if (!result.baselines) return {};
