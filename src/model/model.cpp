@@ -179,6 +179,37 @@ void ValidateDifference(const Model& model) {
   }
 }
 
+// A model of parts: nothing of its own but the functions, settings and seed its parts share,
+// and 2 to kMaxParts parts, each a whole ensemble.
+void ValidateParts(const Model& model) {
+  const bool bare = model.windowSize == 0 && model.populations.empty() && !model.ensemble &&
+                    !model.clip && !model.scaling && !model.normalization &&
+                    model.difference.empty() && model.differenceSeasons == 1;
+  if (!bare) {
+    throw ModelError(
+        "parts: a model of parts has no window, populations, ensemble, clip, scaling, "
+        "normalization or differencing of its own");
+  }
+  if (model.parts.size() < 2 || model.parts.size() > kMaxParts) {
+    throw ModelError("parts: must hold 2 to " + std::to_string(kMaxParts) + " parts");
+  }
+  for (std::size_t i = 0; i < model.parts.size(); ++i) {
+    const Model& part = model.parts[i];
+    const std::string path = At("parts", i);
+    if (!part.parts.empty()) throw ModelError(path + ".parts: a part has no parts of its own");
+    if (!part.ensemble) throw ModelError(path + ": must be an ensemble");
+    if (part.functions != model.functions || part.settings != model.settings ||
+        part.seed != model.seed) {
+      throw ModelError(path + ": must have the model's functions, settings and seed");
+    }
+    try {
+      ValidateModel(part);
+    } catch (const ModelError& e) {
+      throw ModelError(path + "." + e.what());
+    }
+  }
+}
+
 }  // namespace
 
 const FunctionTable& Primitives() {
@@ -200,6 +231,11 @@ const std::optional<LinearScaling>& ScalingOf(const Model& model, std::size_t po
 }
 
 void ValidateModel(const Model& model) {
+  if (!model.parts.empty()) {
+    ValidateFunctions(model.functions);
+    ValidateParts(model);
+    return;
+  }
   if (model.windowSize < 1 || model.windowSize > kMaxWindowSize) {
     throw ModelError("windowSize: must be an integer from 1 to " + std::to_string(kMaxWindowSize));
   }
@@ -255,6 +291,13 @@ std::vector<ModelNode> ProgramOfGenes(const Problem& problem, const Node* genes,
 }
 
 std::size_t ChoosePopulation(const Model& model, std::optional<std::size_t> requested) {
+  if (!model.parts.empty()) {
+    if (requested) {
+      throw ModelError("the model is the mean of " + std::to_string(model.parts.size()) +
+                       " forecasts, used as one");
+    }
+    return 0;
+  }
   if (model.ensemble) {
     if (requested) {
       throw ModelError("the model is an ensemble of " + std::to_string(model.ensemble->runs) +
@@ -292,7 +335,10 @@ Model MemberAsModel(const Model& model, std::size_t k) {
 }
 
 int FormatVersion(const Model& model) {
-  return std::max(model.formatVersion, model.differenceSeasons > 1 ? 2 : 1);
+  int needed = model.differenceSeasons > 1 ? 2 : 1;
+  if (!model.parts.empty()) needed = 3;
+  for (const Model& part : model.parts) needed = std::max(needed, FormatVersion(part));
+  return std::max(model.formatVersion, needed);
 }
 
 std::vector<double> DifferenceCoefficientsOf(const Model& model) {
@@ -304,7 +350,9 @@ std::int32_t DifferenceSpanOf(const Model& model) {
 }
 
 std::int32_t InputCount(const Model& model) {
-  return model.windowSize + DifferenceSpanOf(model);
+  std::int32_t count = model.windowSize + DifferenceSpanOf(model);
+  for (const Model& part : model.parts) count = std::max(count, InputCount(part));
+  return count;
 }
 
 double Median(std::vector<double>& values) {

@@ -27,16 +27,17 @@ class ModelError : public std::runtime_error {
 };
 
 // The format a model is written in: 1, which every version of the program reads, unless it
-// averages seasons (differenceSeasons), which came with version 2 and which a program that
-// reads only 1 would otherwise silently leave out.
+// averages seasons (differenceSeasons), which came with version 2, or combines parts, which came
+// with version 3: a program that reads only 1 would otherwise silently leave them out.
 inline constexpr int kModelFormatVersion = 1;
-inline constexpr int kNewestModelFormatVersion = 2;
+inline constexpr int kNewestModelFormatVersion = 3;
 inline constexpr const char* kProgramVersion = "1.0";
 
 // Bounds that keep a hand-edited file from asking for absurd amounts of work or memory.
 inline constexpr std::int64_t kMaxWindowSize = 100'000;
 inline constexpr std::size_t kMaxProgramLength = 1'000'000;
 inline constexpr std::size_t kMaxPopulations = 1024;
+inline constexpr std::size_t kMaxParts = 8;
 
 // One node of a program in prefix order.
 struct ModelNode {
@@ -130,11 +131,18 @@ struct Model {
   // How many seasons the largest lag (above 1) is averaged over (difference.h); 1 for a plain
   // difference, and for a model without differencing.
   std::int32_t differenceSeasons = 1;
+  // A forecast made more than one way: the prediction is the mean of the parts' predictions
+  // (the first plus the others, in order, over their count). Each part is an ensemble model of
+  // its own, with its own window, clip and differencing, and the whole's functions, settings
+  // and seed; the whole has no window (0), populations, ensemble, clip, scaling, normalization
+  // or differencing of its own. Empty for every other model.
+  std::vector<Model> parts;
   bool operator==(const Model&) const = default;
 };
 
 // How many of the latest values one prediction reads: the window, plus the span of the
-// differencing. predictions[i] of a series predict series[i + InputCount(model)].
+// differencing; the most any part reads in a model of parts. predictions[i] of a series predict
+// series[i + InputCount(model)].
 std::int32_t InputCount(const Model& model);
 
 // The model's differencing as the filter of difference.h: its coefficients ({1} for none) and
@@ -166,8 +174,8 @@ std::vector<ModelNode> ProgramOfGenes(const Problem& problem, const Node* genes,
 
 // The population to export: `requested` when given (0-based; ModelError when out of range),
 // otherwise the one with the lowest validation error, or the lowest training error when the
-// model has no validation errors; the lowest index among equals. An ensemble is one model: 0,
-// and ModelError for any request.
+// model has no validation errors; the lowest index among equals. An ensemble, and a model of
+// parts, is one model: 0, and ModelError for any request.
 std::size_t ChoosePopulation(const Model& model, std::optional<std::size_t> requested = {});
 
 // Member k (0-based) of an ensemble as a model of one population, without the clip and the

@@ -263,6 +263,32 @@ void ReadOptionalParts(const Json& root, Model& model) {
   }
 }
 
+// The parts of a model of parts: each an object of its window and its forecast's fields
+// (clip, ensemble, differencing), with the whole's functions, settings and seed.
+void ReadParts(const Json& parts, Model& model) {
+  Array(parts, "parts");
+  if (parts.size() > kMaxParts) {
+    throw ModelError("parts: must hold 2 to " + std::to_string(kMaxParts) + " parts");
+  }
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const std::string path = At("parts", i);
+    const Json& object = Object(parts[i], path);
+    Model part;
+    try {
+      part.windowSize = static_cast<std::int32_t>(
+          Integer(Field(object, "windowSize", ""), "windowSize", 1, kMaxWindowSize));
+      ReadOptionalParts(object, part);
+    } catch (const ModelError& e) {
+      throw ModelError(path + "." + e.what());
+    }
+    part.functions = model.functions;
+    part.settings = model.settings;
+    part.seed = model.seed;
+    part.programVersion = model.programVersion;
+    model.parts.push_back(std::move(part));
+  }
+}
+
 Model ReadModel(const Json& root) {
   Object(root, "");
   if (String(Field(root, "format", ""), "format") != kFormat) {
@@ -275,9 +301,15 @@ Model ReadModel(const Json& root) {
                      std::to_string(kNewestModelFormatVersion) + ")");
   }
   Model model;
+  model.functions = ReadFunctions(Field(root, "functions", ""));
+  if (const Json* parts = OptionalField(root, "parts")) {
+    ReadOptionalParts(root, model);
+    ReadParts(*parts, model);
+    ValidateModel(model);
+    return model;
+  }
   model.windowSize = static_cast<std::int32_t>(
       Integer(Field(root, "windowSize", ""), "windowSize", 1, kMaxWindowSize));
-  model.functions = ReadFunctions(Field(root, "functions", ""));
   ReadOptionalParts(root, model);
   const Json& populations = Array(Field(root, "populations", ""), "populations");
   if (populations.size() > kMaxPopulations) {
@@ -329,6 +361,23 @@ Json EnsembleJson(const Ensemble& ensemble) {
   return root;
 }
 
+// A forecast's own fields, after the populations: its clip, ensemble and differencing.
+void AddForecastFields(const Model& model, Json& root) {
+  if (model.clip) {
+    root["clip"] = {{"low", ExactText(model.clip->low)}, {"high", ExactText(model.clip->high)}};
+  }
+  if (model.ensemble) root["ensemble"] = EnsembleJson(*model.ensemble);
+  if (!model.difference.empty()) root["difference"] = model.difference;
+  if (model.differenceSeasons != 1) root["differenceSeasons"] = model.differenceSeasons;
+}
+
+// A part of a model of parts: its window and forecast fields; the whole holds the rest.
+Json PartJson(const Model& part) {
+  Json root = {{"windowSize", part.windowSize}};
+  AddForecastFields(part, root);
+  return root;
+}
+
 }  // namespace
 
 std::string ModelToJson(const Model& model) {
@@ -337,7 +386,7 @@ std::string ModelToJson(const Model& model) {
   root["format"] = kFormat;
   root["version"] = FormatVersion(model);
   root["programVersion"] = model.programVersion;
-  root["windowSize"] = model.windowSize;
+  if (model.parts.empty()) root["windowSize"] = model.windowSize;
   Json functions = Json::array();
   for (int f : model.functions) functions.push_back(Primitives()[f].symbol);
   root["functions"] = functions;
@@ -349,6 +398,11 @@ std::string ModelToJson(const Model& model) {
   if (model.seed) root["seed"] = *model.seed;
   root["settings"] = Json::object();
   for (const auto& [key, text] : model.settings) root["settings"][key] = text;
+  if (!model.parts.empty()) {
+    root["parts"] = Json::array();
+    for (const Model& part : model.parts) root["parts"].push_back(PartJson(part));
+    return root.dump(2) + "\n";
+  }
   Json populations = Json::array();
   for (const PopulationModel& population : model.populations) {
     Json entry = {{"program", ProgramJson(population.program)},
@@ -358,12 +412,7 @@ std::string ModelToJson(const Model& model) {
     populations.push_back(entry);
   }
   root["populations"] = populations;
-  if (model.clip) {
-    root["clip"] = {{"low", ExactText(model.clip->low)}, {"high", ExactText(model.clip->high)}};
-  }
-  if (model.ensemble) root["ensemble"] = EnsembleJson(*model.ensemble);
-  if (!model.difference.empty()) root["difference"] = model.difference;
-  if (model.differenceSeasons != 1) root["differenceSeasons"] = model.differenceSeasons;
+  AddForecastFields(model, root);
   return root.dump(2) + "\n";
 }
 

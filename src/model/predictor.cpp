@@ -58,6 +58,8 @@ Predictor::Predictor(const Model& model, std::size_t population)
       problem_(std::make_unique<Problem>()),
       clip_(model.clip) {
   ValidateModel(model);
+  for (const Model& part : model.parts) parts_.emplace_back(part, 0);
+  if (!parts_.empty()) return;
   if (!model.difference.empty()) difference_ = DifferenceCoefficientsOf(model);
   if (model.ensemble) {
     if (model.ensemble->shard) {
@@ -137,7 +139,28 @@ double Predictor::Scaled(double p) const {
   return ScaledOutput(scaling_, p);
 }
 
+SeriesPrediction Predictor::PredictParts(const std::vector<double>& series) const {
+  if (series.size() <= static_cast<std::size_t>(inputs_)) {
+    throw ModelError("the series needs more values than the parts read (" +
+                     std::to_string(inputs_) + ")");
+  }
+  SeriesPrediction result;
+  for (std::size_t k = 0; k < parts_.size(); ++k) {
+    const std::vector<double> each = parts_[k].Predict(series).predictions;
+    const auto skip = static_cast<std::size_t>(inputs_ - parts_[k].inputs_);
+    if (k == 0) result.predictions.assign(each.begin() + static_cast<std::ptrdiff_t>(skip), each.end());
+    for (std::size_t i = 0; k > 0 && i < result.predictions.size(); ++i) {
+      result.predictions[i] += each[i + skip];
+    }
+  }
+  for (double& p : result.predictions) p /= static_cast<double>(parts_.size());
+  result.mse = MeanSquaredError(series, static_cast<std::size_t>(inputs_), result.predictions);
+  result.scoredMse = result.mse;
+  return result;
+}
+
 SeriesPrediction Predictor::Predict(const std::vector<double>& series) const {
+  if (!parts_.empty()) return PredictParts(series);
   if (difference_.empty()) return PredictValues(series);
   if (series.size() <= static_cast<std::size_t>(inputs_)) {
     throw ModelError("the series needs more values than the window size and the differencing (" +
@@ -204,8 +227,7 @@ std::vector<double> Predictor::Forecast(const std::vector<double>& series,
                    horizon);
 }
 
-double Predictor::Next(const std::vector<std::unique_ptr<Stepper>>& steppers,
-                       const std::vector<double>& window) const {
+double Predictor::Next(const Steppers& steppers, const std::vector<double>& window) const {
   if (!difference_.empty()) {
     // The latest windowSize differences, each from the values up to it.
     const double* end = window.data() + window.size();
@@ -218,22 +240,34 @@ double Predictor::Next(const std::vector<std::unique_ptr<Stepper>>& steppers,
   return NextValue(steppers, window.data() + window.size() - static_cast<std::size_t>(windowSize_));
 }
 
-double Predictor::NextValue(const std::vector<std::unique_ptr<Stepper>>& steppers,
-                            const double* latest) const {
+double Predictor::NextValue(const Steppers& steppers, const double* latest) const {
   if (steppers.size() == 1) return Clipped(clip_, steppers.front()->Next(latest));
   std::vector<double> values;
   for (const auto& stepper : steppers) values.push_back(stepper->Next(latest));
   return Clipped(clip_, Median(values));
 }
 
-std::vector<double> Predictor::Recursive(std::vector<double> window, long long horizon) const {
-  std::vector<std::unique_ptr<Stepper>> steppers;
+Predictor::Steppers Predictor::MakeSteppers() const {
+  Steppers steppers;
   if (members_.empty()) steppers.push_back(std::make_unique<Stepper>(*this));
   for (const Predictor& member : members_) steppers.push_back(std::make_unique<Stepper>(member));
+  return steppers;
+}
+
+std::vector<double> Predictor::Recursive(std::vector<double> window, long long horizon) const {
+  // One set of steppers for each part, or this model's own; a part reads the latest values.
+  std::vector<const Predictor*> whose;
+  for (const Predictor& part : parts_) whose.push_back(&part);
+  if (whose.empty()) whose.push_back(this);
+  std::vector<Steppers> steppers;
+  for (const Predictor* p : whose) steppers.push_back(p->MakeSteppers());
   std::vector<double> forecast;
   forecast.reserve(static_cast<std::size_t>(horizon));
   for (long long h = 0; h < horizon; ++h) {
-    forecast.push_back(Next(steppers, window));
+    double value = whose[0]->Next(steppers[0], window);
+    for (std::size_t k = 1; k < whose.size(); ++k) value += whose[k]->Next(steppers[k], window);
+    if (whose.size() > 1) value /= static_cast<double>(whose.size());
+    forecast.push_back(value);
     window.push_back(forecast.back());
   }
   return forecast;

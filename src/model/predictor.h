@@ -28,7 +28,8 @@ struct SeriesPrediction {
 // normalization did and maps its outputs back by low + (high - low) * p. An ensemble predicts
 // the median of its members' predictions; a model with a clip holds every prediction to its
 // range (model.h), and a forecast feeds back the clipped median. A differenced model does all
-// of that on the differenced series and adds each target's base (difference.h).
+// of that on the differenced series and adds each target's base (difference.h). A model of
+// parts predicts the mean of its parts' predictions, each part reading its own latest values.
 class Predictor {
  public:
   // Validates the model; throws ModelError, also for one shard's part of an ensemble.
@@ -55,12 +56,16 @@ class Predictor {
 
  private:
   class Stepper;
+  using Steppers = std::vector<std::unique_ptr<Stepper>>;
+  // The steppers of this predictor's program or of its members (not of its parts).
+  Steppers MakeSteppers() const;
+  // The mean of the parts' predictions of the values after `series`, each part predicting
+  // from its own InputCount latest values.
+  SeriesPrediction PredictParts(const std::vector<double>& series) const;
   // One prediction from the latest windowSize values of `window`, by every stepper.
-  double Next(const std::vector<std::unique_ptr<Stepper>>& steppers,
-              const std::vector<double>& window) const;
+  double Next(const Steppers& steppers, const std::vector<double>& window) const;
   // The clipped prediction from the windowSize values the programs see, ending at latest[w - 1].
-  double NextValue(const std::vector<std::unique_ptr<Stepper>>& steppers,
-                   const double* latest) const;
+  double NextValue(const Steppers& steppers, const double* latest) const;
   // The program's outputs in the run's units (scaling applied) for windows 0 .. rows - 1 of z.
   std::vector<double> Outputs(std::vector<double> z, std::int32_t rows) const;
   // The predictions of `horizon` steps after the window's last values, each fed back.
@@ -80,6 +85,7 @@ class Predictor {
   std::vector<Node> genes_;
   std::optional<Clip> clip_;
   std::vector<Predictor> members_;  // an ensemble's members; empty for one program
+  std::vector<Predictor> parts_;    // a model of parts' parts; empty for every other model
 };
 
 }  // namespace vobrix::model

@@ -94,7 +94,7 @@ TEST(ModelJsonTest, HostileFilesGiveOneErrorNamingTheField) {
       {"[]", "the file: must be an object"},
       {With("format", ""), "format: missing"},
       {With("format", R"("other")"), R"(format: must be "vobrix-model")"},
-      {With("version", "3"), "version: 3 is newer than this program reads (2)"},
+      {With("version", "4"), "version: 4 is newer than this program reads (3)"},
       {With("version", "1.5"), "version: must be an integer"},
       {With("differenceSeasons", "101"), "differenceSeasons: must be an integer from 1 to 100"},
       {With("differenceSeasons", "3"),
