@@ -179,8 +179,9 @@ void ValidateDifference(const Model& model) {
   }
 }
 
-// A model of parts: nothing of its own but the functions, settings and seed its parts share,
-// and 2 to kMaxParts parts, each a whole ensemble.
+// A model of parts: nothing of its own but its settings and the functions and seed its parts
+// share, and 2 to kMaxParts parts, each a whole ensemble (with settings of its own: the work a
+// part's members get depends on its values).
 void ValidateParts(const Model& model) {
   const bool bare = model.windowSize == 0 && model.populations.empty() && !model.ensemble &&
                     !model.clip && !model.scaling && !model.normalization &&
@@ -198,9 +199,8 @@ void ValidateParts(const Model& model) {
     const std::string path = At("parts", i);
     if (!part.parts.empty()) throw ModelError(path + ".parts: a part has no parts of its own");
     if (!part.ensemble) throw ModelError(path + ": must be an ensemble");
-    if (part.functions != model.functions || part.settings != model.settings ||
-        part.seed != model.seed) {
-      throw ModelError(path + ": must have the model's functions, settings and seed");
+    if (part.functions != model.functions || part.seed != model.seed) {
+      throw ModelError(path + ": must have the model's functions and seed");
     }
     try {
       ValidateModel(part);

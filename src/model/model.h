@@ -133,7 +133,7 @@ struct Model {
   std::int32_t differenceSeasons = 1;
   // A forecast made more than one way: the prediction is the mean of the parts' predictions
   // (the first plus the others, in order, over their count). Each part is an ensemble model of
-  // its own, with its own window, clip and differencing, and the whole's functions, settings
+  // its own, with its own window, clip, differencing and settings, and the whole's functions
   // and seed; the whole has no window (0), populations, ensemble, clip, scaling, normalization
   // or differencing of its own. Empty for every other model.
   std::vector<Model> parts;

@@ -263,8 +263,8 @@ void ReadOptionalParts(const Json& root, Model& model) {
   }
 }
 
-// The parts of a model of parts: each an object of its window and its forecast's fields
-// (clip, ensemble, differencing), with the whole's functions, settings and seed.
+// The parts of a model of parts: each an object of its window, settings and forecast fields
+// (clip, ensemble, differencing), with the whole's functions and seed.
 void ReadParts(const Json& parts, Model& model) {
   Array(parts, "parts");
   if (parts.size() > kMaxParts) {
@@ -282,7 +282,6 @@ void ReadParts(const Json& parts, Model& model) {
       throw ModelError(path + "." + e.what());
     }
     part.functions = model.functions;
-    part.settings = model.settings;
     part.seed = model.seed;
     part.programVersion = model.programVersion;
     model.parts.push_back(std::move(part));
@@ -371,9 +370,11 @@ void AddForecastFields(const Model& model, Json& root) {
   if (model.differenceSeasons != 1) root["differenceSeasons"] = model.differenceSeasons;
 }
 
-// A part of a model of parts: its window and forecast fields; the whole holds the rest.
+// A part of a model of parts: its window, settings and forecast fields; the whole holds the
+// rest.
 Json PartJson(const Model& part) {
-  Json root = {{"windowSize", part.windowSize}};
+  Json root = {{"windowSize", part.windowSize}, {"settings", Json::object()}};
+  for (const auto& [key, text] : part.settings) root["settings"][key] = text;
   AddForecastFields(part, root);
   return root;
 }
