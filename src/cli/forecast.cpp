@@ -31,6 +31,7 @@ struct ForecastArgs {
       shard;
   std::string clipMargin, difference;
   bool linearScaling = true;
+  bool combine = true;
 };
 
 // What the parsed options ask for.
@@ -99,6 +100,7 @@ ForecastJob ReadJob(const CLI::App& command, const ForecastArgs& args) {
     job.threads = static_cast<int>(ParseWholeNumber("--threads", args.threads, 0, kMaxThreads));
   }
   job.settings.linearScaling = args.linearScaling;
+  job.settings.combine = args.combine;
   if (command.count("--clip-margin") > 0) {
     job.settings.clipMargin =
         ParseNumberFrom("--clip-margin", args.clipMargin, 0.0, kMaxClipMargin, true);
@@ -129,18 +131,30 @@ std::vector<CellRow> ReadRows(const std::string& path) {
   }
 }
 
-// The ensemble (population 0) and its members (1 ..), each member alone with the clip and the
-// differencing.
+// The forecast (population 0) and its members (1 ..), each member alone with its ensemble's
+// clip and differencing; the members of a combined forecast's second part follow those of the
+// first (runs + 1 ..).
 std::vector<std::pair<std::size_t, model::Model>> Labelled(const model::Model& m) {
   std::vector<std::pair<std::size_t, model::Model>> models{{0, m}};
-  for (std::size_t k = 0; k < m.ensemble->members.size(); ++k) {
-    model::Model member = model::MemberAsModel(m, k);
-    member.clip = m.clip;
-    member.difference = m.difference;
-    member.differenceSeasons = m.differenceSeasons;
-    models.emplace_back(static_cast<std::size_t>(m.ensemble->members[k].number), member);
+  const std::vector<model::Model> ways = m.parts.empty() ? std::vector<model::Model>{m} : m.parts;
+  for (std::size_t p = 0; p < ways.size(); ++p) {
+    const model::Model& part = ways[p];
+    const auto first = p * static_cast<std::size_t>(part.ensemble->runs);
+    for (std::size_t k = 0; k < part.ensemble->members.size(); ++k) {
+      model::Model member = model::MemberAsModel(part, k);
+      member.clip = part.clip;
+      member.difference = part.difference;
+      member.differenceSeasons = part.differenceSeasons;
+      models.emplace_back(first + static_cast<std::size_t>(part.ensemble->members[k].number),
+                          member);
+    }
   }
   return models;
+}
+
+// The window of a model, or of a combined forecast's first part.
+std::int32_t WindowOf(const model::Model& m) {
+  return m.parts.empty() ? m.windowSize : m.parts.front().windowSize;
 }
 
 std::string PredictionsText(const model::Model& m, const Series& data, std::size_t trainingRows,
@@ -172,6 +186,19 @@ Json WindowChoiceJson(const forecast::WindowChoice& choice) {
   return {{"arOrder", choice.arOrder}, {"candidates", scores}, {"chosen", choice.window}};
 }
 
+// A combined forecast's ways: each one's differencing and window choice.
+Json PartsJson(const forecast::Forecast& result) {
+  Json parts = Json::array();
+  for (std::size_t p = 0; p < result.model.parts.size(); ++p) {
+    const model::Model& part = result.model.parts[p];
+    Json json = {{"difference", part.difference},
+                 {"windowChoice", WindowChoiceJson(result.partWindows.at(p))}};
+    if (part.differenceSeasons > 1) json["differenceSeasons"] = part.differenceSeasons;
+    parts.push_back(std::move(json));
+  }
+  return parts;
+}
+
 // One line per model on standard output: its errors on the training and validation targets.
 std::string SummaryText(const forecast::Forecast& result, const Series& data,
                         std::size_t trainingRows, double wallSeconds, std::string& report) {
@@ -181,7 +208,10 @@ std::string SummaryText(const forecast::Forecast& result, const Series& data,
   Json populations = Json::array();
   report = "population,window,trainingMse,validationMse\n";
   for (const auto& [label, single] : Labelled(m)) {
-    const std::vector<double> p = model::Predictor(single, 0).Predict(data.y).predictions;
+    std::vector<double> p = model::Predictor(single, 0).Predict(data.y).predictions;
+    // Scored on the targets of the whole forecast: a part that reads fewer values than another
+    // predicts earlier ones too.
+    p.erase(p.begin(), p.begin() + (w - static_cast<std::size_t>(model::InputCount(single))));
     const double training = forecast::MeanSquaredError(
         baselines.training, w, std::vector<double>(p.begin(), p.begin() + (trainingRows - w)));
     std::optional<double> validation;
@@ -191,12 +221,13 @@ std::string SummaryText(const forecast::Forecast& result, const Series& data,
     }
     populations.push_back(
         PopulationSummaryJson(label, training, validation, p, data.y, w, baselines));
-    report += std::to_string(label) + "," + std::to_string(m.windowSize) + "," +
+    report += std::to_string(label) + "," + std::to_string(WindowOf(single)) + "," +
               FormatNumber(training) + "," + (validation ? FormatNumber(*validation) : "") + "\n";
   }
-  Json root = SummaryHeadJson("forecast", "data", m.windowSize, wallSeconds, baselines);
+  Json root = SummaryHeadJson("forecast", "data", WindowOf(m), wallSeconds, baselines);
   root["difference"] = DifferenceChoiceJson(result.difference);
   root["windowChoice"] = WindowChoiceJson(result.windows);
+  if (!m.parts.empty()) root["parts"] = PartsJson(result);
   root["populations"] = populations;
   return root.dump(2) + "\n";
 }
@@ -263,11 +294,17 @@ Action AddForecastCommand(CLI::App& app) {
   option("--horizon", args->horizon, "H", "forecast H steps past the data in --predictions");
   option("--model", args->model, "FILE", "write the ensemble as a model file (JSON)");
   option("--predictions", args->predictions, "FILE",
-         "write the predictions as CSV (population 0 is the ensemble, 1 .. K its members)");
+         "write the predictions as CSV (population 0 is the forecast, 1 .. K its members, "
+         "K + 1 .. 2K those of a combined forecast's second part)");
   option("--summary", args->summary, "FILE", "write the errors beside the baselines (JSON)");
   command->add_flag("--linear-scaling,!--no-linear-scaling", args->linearScaling,
                     "score every formula P as a + b * P with least-squares a and b; each member "
                     "keeps its own a and b in the model (default: on)");
+  command->add_flag("--combine,!--no-combine", args->combine,
+                    "forecast a seasonal series also with its season treated the other way "
+                    "(left to the formulas, or taken out against earlier seasons) and predict "
+                    "the mean of the two, each on half the budget; not with --difference LAGS "
+                    "(default: on)");
   option("--clip-margin", args->clipMargin, "M",
          "hold predictions to the training range widened by M times it on each side (default "
          "1)");

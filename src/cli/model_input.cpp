@@ -18,9 +18,11 @@ model::Model ReadModelOption(const std::string& path) {
 
 std::size_t ChoosePopulationOption(const model::Model& model,
                                    const std::optional<std::string>& text) {
-  if (model.ensemble && model.ensemble->shard) {
-    Fail("--model: the model is shard " + std::to_string(model.ensemble->shard->index) + "/" +
-         std::to_string(model.ensemble->shard->count) +
+  // A combined forecast's shard holds the same shard of each of its parts.
+  const model::Model& ensemble = model.parts.empty() ? model : model.parts.front();
+  if (ensemble.ensemble && ensemble.ensemble->shard) {
+    Fail("--model: the model is shard " + std::to_string(ensemble.ensemble->shard->index) + "/" +
+         std::to_string(ensemble.ensemble->shard->count) +
          " of an ensemble; merge the parts first (vobrix-cli merge)");
   }
   std::optional<std::size_t> requested;

@@ -120,6 +120,28 @@ DifferenceChoice ChooseDifference(const std::vector<double>& training, std::size
   return choice;
 }
 
+std::optional<DifferenceScore> OtherSeasonTreatment(const DifferenceChoice& choice,
+                                                    const std::vector<double>& training,
+                                                    std::size_t innerRows) {
+  const std::int32_t s = choice.season;
+  if (s < 2) return std::nullopt;
+  std::vector<std::int32_t> lags = choice.lags;
+  std::vector<DifferenceScore> scores;
+  const auto seasonal = std::find(lags.begin(), lags.end(), s);
+  if (seasonal != lags.end()) {
+    lags.erase(seasonal);
+    Score(training, innerRows, lags, 1, scores);
+  } else {
+    lags.push_back(s);  // after 1, the only lag below a season of 2 and up
+    for (std::int32_t k = 1; k <= kMaxChosenSeasons; ++k) {
+      const auto span = static_cast<std::size_t>(model::DifferenceSpan(lags, k));
+      if (2 * span <= innerRows) Score(training, innerRows, lags, k, scores);
+    }
+  }
+  if (scores.empty()) return std::nullopt;
+  return Lowest(scores);
+}
+
 std::vector<CellRow> DifferencedRows(const std::vector<CellRow>& rows,
                                      const std::vector<double>& values,
                                      const std::vector<std::int32_t>& lags, std::int32_t seasons) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "problem/problem.h"
@@ -41,6 +42,15 @@ std::int32_t SeasonOf(const std::vector<double>& values);
 // has shown is averaged: among the many averaged candidates one scores better by chance on a series
 // without one.
 DifferenceChoice ChooseDifference(const std::vector<double>& training, std::size_t innerRows);
+
+// The other way to forecast the season of a choice: when its lags take the season out, the same
+// lags without it (the formulas then see the season in their window); when they leave it in,
+// the lags with the season against the mean of the K seasons (from 1 to 10, reading back at
+// most half the inner values) whose AR model scores lowest on the hold-out, as above. Nothing
+// without a season.
+std::optional<DifferenceScore> OtherSeasonTreatment(const DifferenceChoice& choice,
+                                                    const std::vector<double>& training,
+                                                    std::size_t innerRows);
 
 // The training rows differenced at the lags: row i holds the x of row i + span and the
 // differenced value, written so that it reads back to the same double.

@@ -35,19 +35,34 @@ std::size_t Generations(const PanelTexts& panel) {
   return static_cast<std::size_t>(std::stoul(panel.generations));
 }
 
-WindowChoice ChooseWindow(const InnerSplit& split, const std::vector<std::int32_t>& candidates,
-                          const PanelTexts& panel, const ForecastSettings& settings,
-                          const model::Clip& clip, int threads, Tracker& tracker) {
+// One way a forecast treats the series: its differencing, its rows and all that the runs on
+// them need, set up before any run so that the progress counts the whole work.
+struct PartSetup {
+  std::vector<std::int32_t> lags;
+  std::int32_t seasons = 1;
+  InnerSplit split;
+  std::int32_t arOrder = 0;
+  std::vector<std::int32_t> candidates;
+  WorkPlan plan;
+  model::Clip clip;
+  std::uint32_t streams = 0;  // added to the stream of every run of the part
+};
+
+WindowChoice ChooseWindow(const PartSetup& part, const ForecastSettings& settings, int threads,
+                          Tracker& tracker) {
+  const std::vector<std::int32_t>& candidates = part.candidates;
   const std::vector<MemberRun> runs = RunSideBySide(
       candidates.size(), threads,
       [&](std::size_t c, int evaluators, const GenerationHook& hook) {
         const std::int32_t w = candidates[c];
-        const std::uint32_t seed =
-            StreamSeed(settings.seed, kWindowStreams + static_cast<std::uint32_t>(w));
-        return RunMember(split, w, panel, seed, clip, settings.linearScaling, evaluators, hook);
+        const std::uint32_t seed = StreamSeed(
+            settings.seed, part.streams + kWindowStreams + static_cast<std::uint32_t>(w));
+        return RunMember(part.split, w, part.plan.search, seed, part.clip, settings.linearScaling,
+                         evaluators, hook);
       },
       tracker.Hook("window search"));
   WindowChoice choice;
+  choice.arOrder = part.arOrder;
   for (std::size_t c = 0; c < candidates.size(); ++c) {
     choice.scores.push_back({candidates[c], runs[c].holdoutMse});
   }
@@ -71,9 +86,12 @@ std::vector<std::int32_t> MemberNumbers(const ForecastSettings& settings,
 
 // The model of the ensemble at window w with its (or the shard's) members numbered and seeded
 // but not yet run.
-model::Model EnsembleFrame(const ForecastSettings& settings, const WorkPlan& plan, std::int32_t w,
-                           const model::Clip& clip, const std::optional<model::Shard>& shard) {
-  model::Model m = ProgramModel(w, {}, clip);
+model::Model EnsembleFrame(const ForecastSettings& settings, const PartSetup& part, std::int32_t w,
+                           const std::optional<model::Shard>& shard) {
+  const WorkPlan& plan = part.plan;
+  model::Model m = ProgramModel(w, {}, part.clip);
+  m.difference = part.lags;
+  m.differenceSeasons = part.seasons;
   m.populations.clear();
   m.seed = settings.seed;
   m.settings = SettingsTexts(settings, plan);
@@ -81,7 +99,7 @@ model::Model EnsembleFrame(const ForecastSettings& settings, const WorkPlan& pla
   for (std::int32_t number : MemberNumbers(settings, shard)) {
     model::MemberModel member;
     member.number = number;
-    member.seed = StreamSeed(settings.seed, static_cast<std::uint32_t>(number));
+    member.seed = StreamSeed(settings.seed, part.streams + static_cast<std::uint32_t>(number));
     m.ensemble->members.push_back(std::move(member));
   }
   return m;
@@ -123,26 +141,81 @@ model::Model Frame(const model::Model& part) {
   return frame;
 }
 
-// The training rows the runs learn on: differenced at the setting's lags, or at those that
-// ChooseDifference picks on the inner hold-out.
-std::vector<CellRow> DifferencedTraining(const std::vector<CellRow>& training,
-                                         const ForecastSettings& settings,
-                                         DifferenceChoice& choice) {
+// The training rows differenced at the lags (the rows themselves for none).
+std::vector<CellRow> RowsAt(const std::vector<CellRow>& training, const InnerSplit& original,
+                            const std::vector<std::int32_t>& lags, std::int32_t seasons) {
+  if (lags.empty()) return training;
+  return DifferencedRows(training, original.training, lags, seasons);
+}
+
+PartSetup SetUpPart(const std::vector<CellRow>& rows, const std::vector<std::int32_t>& lags,
+                    std::int32_t seasons, const ForecastSettings& share, std::uint32_t streams) {
+  PartSetup part;
+  part.lags = lags;
+  part.seasons = seasons;
+  part.split = SplitTraining(rows);
+  const InnerSplit& split = part.split;
+  const std::vector<double> inner(
+      split.training.begin(),
+      split.training.begin() + static_cast<std::ptrdiff_t>(split.innerRows));
+  part.arOrder = FitAr(inner).order;
+  part.candidates = CandidateWindows(part.arOrder, split.training.size(), lags, seasons);
+  part.plan = PlanWork(share, split.innerRows, part.candidates.size());
+  part.clip = ClipOfTraining(split.training, share.clipMargin);
+  part.streams = streams;
+  return part;
+}
+
+// The ways the forecast treats the series: differenced at the setting's lags, or at those that
+// ChooseDifference picks on the inner hold-out, and for a seasonal series then also with its
+// season treated the other way, when that leaves enough values; the parts share the budget.
+std::vector<PartSetup> SetUpParts(const std::vector<CellRow>& training,
+                                  const ForecastSettings& settings, DifferenceChoice& choice) {
   const InnerSplit original = SplitTraining(training);
   if (settings.difference) {
     choice.lags = *settings.difference;
   } else {
     choice = ChooseDifference(original.training, original.innerRows);
   }
-  if (choice.lags.empty()) return training;
-  std::vector<CellRow> rows =
-      DifferencedRows(training, original.training, choice.lags, choice.seasons);
+  const std::vector<CellRow> rows = RowsAt(training, original, choice.lags, choice.seasons);
   if (rows.size() < kMinTrainingValues) {
     throw ForecastError("differencing at lags " + DifferenceText(choice.lags) + " leaves " +
                         std::to_string(rows.size()) + " training values; a forecast needs " +
                         std::to_string(kMinTrainingValues));
   }
-  return rows;
+  std::optional<DifferenceScore> other;
+  std::vector<CellRow> otherRows;
+  if (settings.combine && !settings.difference) {
+    other = OtherSeasonTreatment(choice, original.training, original.innerRows);
+    if (other) otherRows = RowsAt(training, original, other->lags, other->seasons);
+    if (otherRows.size() < kMinTrainingValues) other.reset();
+  }
+  ForecastSettings share = settings;
+  if (other) share.budgetSeconds /= 2.0;
+  std::vector<PartSetup> parts{SetUpPart(rows, choice.lags, choice.seasons, share, 0)};
+  if (other) parts.push_back(SetUpPart(otherRows, other->lags, other->seasons, share, kPartStreams));
+  return parts;
+}
+
+// The part's window search and members: one ensemble.
+model::Model RunPart(const PartSetup& part, const ForecastSettings& settings,
+                     const std::optional<model::Shard>& shard, int threads, Tracker& tracker,
+                     WindowChoice& windows) {
+  windows = ChooseWindow(part, settings, threads, tracker);
+  model::Model m = EnsembleFrame(settings, part, windows.window, shard);
+  RunMembers(part.split, part.plan.member, settings.linearScaling, threads, tracker, m);
+  return m;
+}
+
+// The model whose prediction is the mean of the parts', with the first part's settings.
+model::Model Combined(std::vector<model::Model> parts) {
+  if (parts.size() == 1) return std::move(parts.front());
+  model::Model whole;
+  whole.functions = parts.front().functions;
+  whole.settings = parts.front().settings;
+  whole.seed = parts.front().seed;
+  whole.parts = std::move(parts);
+  return whole;
 }
 
 }  // namespace
@@ -150,38 +223,32 @@ std::vector<CellRow> DifferencedTraining(const std::vector<CellRow>& training,
 Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSettings& settings,
                      int threads, const std::optional<model::Shard>& shard,
                      const ForecastControl& control) {
-  DifferenceChoice difference;
-  const std::vector<CellRow> rows = DifferencedTraining(training, settings, difference);
-  const InnerSplit split = SplitTraining(rows);
-  const std::vector<double> inner(
-      split.training.begin(),
-      split.training.begin() + static_cast<std::ptrdiff_t>(split.innerRows));
-  const std::int32_t arOrder = FitAr(inner).order;
-  const std::vector<std::int32_t> candidates =
-      CandidateWindows(arOrder, split.training.size(), difference.lags, difference.seasons);
-  const WorkPlan plan = PlanWork(settings, split.innerRows, candidates.size());
-  const model::Clip clip = ClipOfTraining(split.training, settings.clipMargin);
-  Tracker tracker(control, candidates.size() * Generations(plan.search) +
-                               MemberNumbers(settings, shard).size() * Generations(plan.member));
-
   Forecast forecast;
+  const std::vector<PartSetup> parts = SetUpParts(training, settings, forecast.difference);
+  std::size_t total = 0;
+  for (const PartSetup& part : parts) {
+    total += part.candidates.size() * Generations(part.plan.search) +
+             MemberNumbers(settings, shard).size() * Generations(part.plan.member);
+  }
+  Tracker tracker(control, total);
+  std::vector<model::Model> models;
   try {
-    forecast.windows =
-        ChooseWindow(split, candidates, plan.search, settings, clip, threads, tracker);
-    forecast.windows.arOrder = arOrder;
-    forecast.model = EnsembleFrame(settings, plan, forecast.windows.window, clip, shard);
-    forecast.model.difference = difference.lags;
-    forecast.model.differenceSeasons = difference.seasons;
-    forecast.difference = std::move(difference);
-    RunMembers(split, plan.member, settings.linearScaling, threads, tracker, forecast.model);
+    for (const PartSetup& part : parts) {
+      forecast.partWindows.emplace_back();
+      models.push_back(RunPart(part, settings, shard, threads, tracker, forecast.partWindows.back()));
+    }
   } catch (const RunStopped&) {
     throw ForecastCancelled();
   }
+  forecast.windows = forecast.partWindows.front();
+  forecast.model = Combined(std::move(models));
   return forecast;
 }
 
-model::Model MergeParts(const std::vector<model::Model>& parts) {
-  if (parts.empty()) throw ForecastError("no parts to merge");
+namespace {
+
+// The whole ensemble from its shards' parts (MergeParts, for a forecast of one part).
+model::Model MergeEnsembles(const std::vector<model::Model>& parts) {
   std::vector<const model::Model*> byShard;
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const model::Model& part = parts[i];
@@ -219,6 +286,30 @@ model::Model MergeParts(const std::vector<model::Model>& parts) {
   }
   model::ValidateModel(whole);
   return whole;
+}
+
+}  // namespace
+
+model::Model MergeParts(const std::vector<model::Model>& parts) {
+  if (parts.empty()) throw ForecastError("no parts to merge");
+  const std::size_t ways = parts.front().parts.size();
+  if (ways == 0) return MergeEnsembles(parts);
+  // A combined forecast's shards each hold their members of every way; merged way by way.
+  std::vector<model::Model> merged;
+  for (std::size_t p = 0; p < ways; ++p) {
+    std::vector<model::Model> shards;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      if (parts[i].parts.size() != ways) {
+        throw ForecastError("part " + std::to_string(i + 1) +
+                            " comes from a different forecast than part 1 (it combines " +
+                            std::to_string(parts[i].parts.size()) + " forecasts, part 1 " +
+                            std::to_string(ways) + ")");
+      }
+      shards.push_back(parts[i].parts[p]);
+    }
+    merged.push_back(MergeEnsembles(shards));
+  }
+  return Combined(std::move(merged));
 }
 
 }  // namespace vobrix::forecast

@@ -32,9 +32,10 @@ struct WindowChoice {
 };
 
 struct Forecast {
-  model::Model model;
-  DifferenceChoice difference;  // the lags, and how they were chosen (no scores when given)
-  WindowChoice windows;         // on the differenced values
+  model::Model model;           // one ensemble, or a model of parts (ForecastSettings::combine)
+  DifferenceChoice difference;  // the (first part's) lags, and how they were chosen
+  WindowChoice windows;         // the first part's, on its differenced values
+  std::vector<WindowChoice> partWindows;  // every part's, in the model's order
 };
 
 // How a caller follows and stops a forecast (a window's dialog, say). Both are optional.

@@ -161,6 +161,7 @@ std::map<std::string, std::string> SettingsTexts(const ForecastSettings& setting
       {"--search-pop-size", plan.search.populationSize},
       {"--search-generations", plan.search.generations}};
   if (settings.linearScaling) texts["--linear-scaling"] = "";
+  if (!settings.combine) texts["--no-combine"] = "";
   return texts;
 }
 

@@ -293,6 +293,20 @@ QString BaselinesText(const ForecastResult& result) {
   return text;
 }
 
+// "window 23 (AR order 24), differenced at lag 12, 10 members": how one ensemble was made.
+QString PartText(const model::Model& part, const forecast::WindowChoice& windows) {
+  const QString differenced = part.difference.empty()
+                                  ? QString()
+                                  : QStringLiteral(", differenced at %1")
+                                        .arg(QString::fromStdString(model::LagsText(
+                                            part.difference, part.differenceSeasons)));
+  return QStringLiteral("window %1 (AR order %2)%3, %4 members")
+      .arg(windows.window)
+      .arg(windows.arOrder)
+      .arg(differenced)
+      .arg(part.ensemble ? part.ensemble->members.size() : 0);
+}
+
 }  // namespace
 
 void ForecastDialog::ShowResult() {
@@ -310,17 +324,17 @@ void ForecastDialog::ShowResult() {
     return;
   }
   const forecast::Forecast& f = result_.forecast;
-  const QString differenced = f.model.difference.empty()
-                                  ? QString()
-                                  : QStringLiteral(", differenced at %1")
-                                        .arg(QString::fromStdString(model::LagsText(
-                                            f.model.difference, f.model.differenceSeasons)));
-  QString text = QStringLiteral("Seed %1: window %2 (AR order %3)%4, %5 members.")
-                     .arg(f.model.seed.value_or(0))
-                     .arg(f.windows.window)
-                     .arg(f.windows.arOrder)
-                     .arg(differenced)
-                     .arg(f.model.ensemble ? f.model.ensemble->members.size() : 0);
+  QString text = QStringLiteral("Seed %1: ").arg(f.model.seed.value_or(0));
+  if (f.model.parts.empty()) {
+    text += PartText(f.model, f.windows);
+  } else {
+    text += QStringLiteral("the mean of %1 forecasts: ").arg(f.model.parts.size());
+    for (std::size_t p = 0; p < f.model.parts.size(); ++p) {
+      text += (p > 0 ? QStringLiteral("; ") : QString()) +
+              PartText(f.model.parts[p], f.partWindows.at(p));
+    }
+  }
+  text += QStringLiteral(".");
   if (result_.y.size() > result_.trainingRows) {
     text += QStringLiteral(" Validation MSE %1").arg(result_.validationMse, 0, 'g', 6);
     text += BaselinesText(result_) + QStringLiteral(".");

@@ -79,7 +79,8 @@ void ForecastView::ShowForecast(const model::Model& model, const std::vector<dou
   ClearForecast();
   const long long horizon = Horizon();
   if (horizon <= 0) return;
-  const std::size_t count = model.ensemble ? 1 : model.populations.size();
+  // An ensemble, and a model of parts, is one model without populations.
+  const std::size_t count = model.populations.empty() ? 1 : model.populations.size();
   const std::size_t chosen = model::ChoosePopulation(model);
   const int firstRow = static_cast<int>(series.size()) - model::InputCount(model);
   const auto steps = static_cast<std::size_t>(horizon);
