@@ -537,6 +537,55 @@ std::string DifferenceHeader(const Model& model, const std::string& prefix) {
          prefix + kRoundedDifference + ".\n";
 }
 
+// "term(0) + term(1) + ... + term(count - 1)": a sum taken from the first term on, as the
+// predictor adds a model's parts.
+std::string Sum(std::size_t count, const std::function<std::string(std::size_t)>& term) {
+  std::string text = term(0);
+  for (std::size_t k = 1; k < count; ++k) text += " + " + term(k);
+  return text;
+}
+
+// "name_part1", "name_member2", ...: the function of the k-th (0-based) part or member.
+std::string NumberedName(const std::string& name, const char* what, std::size_t k) {
+  return name + "_" + what + std::to_string(k + 1);
+}
+
+// Where part k's inputs start among the model's: it reads the latest InputCount of them.
+std::size_t PartOffset(const Model& model, std::size_t k) {
+  return static_cast<std::size_t>(InputCount(model) - InputCount(model.parts[k]));
+}
+
+// Comment lines on a model of parts' inputs, behind `prefix`.
+std::string PartsHeader(const Model& model, const std::string& prefix) {
+  std::string text = prefix + "Vobrix model (format " + std::to_string(FormatVersion(model)) +
+                     "), the mean of " + std::to_string(model.parts.size()) +
+                     " forecasts (their sum, from the first on, over their count).\n" + prefix +
+                     "x[0] .. x[" + std::to_string(InputCount(model) - 1) + "] are the latest " +
+                     std::to_string(InputCount(model)) +
+                     " values, the oldest first, in the data's units;\n" + prefix;
+  for (std::size_t k = 0; k < model.parts.size(); ++k) {
+    text +=
+        (k == 0 ? "part 1 reads the latest " : ", part " + std::to_string(k + 1) + " the latest ") +
+        std::to_string(InputCount(model.parts[k]));
+  }
+  return text + ".\n";
+}
+
+// The line before part k's own text in the text and LaTeX forms, `value` its forecast.
+std::string PartLabel(const Model& model, std::size_t k, const std::string& value) {
+  return "Part " + std::to_string(k + 1) + ", " + value + " from the latest " +
+         std::to_string(InputCount(model.parts[k])) + " inputs:\n";
+}
+
+// Every `from` in the text made `to`.
+std::string ReplacedAll(std::string text, const std::string& from, const std::string& to) {
+  for (std::size_t at = text.find(from); at != std::string::npos;
+       at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string InfixText(const std::vector<ModelNode>& program) {
@@ -595,9 +644,39 @@ std::string EnsembleLatex(const Model& model) {
   return text;
 }
 
+// The mean of the parts' forecasts, then each part's own text with its forecast named yk.
+std::string PartsText(const Model& model) {
+  const std::size_t count = model.parts.size();
+  const auto y = [](std::size_t k) { return "y" + std::to_string(k + 1); };
+  std::string text = "y = (" + Sum(count, y) + ") / " + std::to_string(count) + ": the mean of " +
+                     std::to_string(count) + " forecasts, for inputs x[0] .. x[" +
+                     std::to_string(InputCount(model) - 1) + "] (the oldest first)\n";
+  for (std::size_t k = 0; k < count; ++k) {
+    // Every other model's text opens with its "y = ...".
+    text += PartLabel(model, k, y(k)) + y(k) + ExportText(model.parts[k], 0).substr(1);
+  }
+  return text;
+}
+
+std::string PartsLatex(const Model& model) {
+  const std::size_t count = model.parts.size();
+  const auto y = [](std::size_t k) { return "\\hat{y}_{" + std::to_string(k + 1) + "}"; };
+  std::string text = PartsHeader(model, "% ") + "\\hat{y} = \\frac{" + Sum(count, y) + "}{" +
+                     std::to_string(count) + "}\n";
+  for (std::size_t k = 0; k < count; ++k) {
+    text += "% " + PartLabel(model, k, y(k)) +
+            ReplacedAll(ExportLatex(model.parts[k], 0), "\\hat{y}", y(k));
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string ExportText(const Model& model, std::size_t population) {
+  if (!model.parts.empty()) {
+    ValidateModel(model);
+    return PartsText(model);
+  }
   if (!model.difference.empty()) {
     ValidateModel(model);
     const std::vector<double> c = DifferenceCoefficientsOf(model);
@@ -645,9 +724,23 @@ std::string ExportText(const Model& model, std::size_t population) {
 
 namespace {
 
-// Whether a model's code calls the clip, the median or the rounded difference.
+// Whether a model's code, or any of its parts', calls the clip, the median or the rounded
+// difference.
 bool NeedsGuards(const Model& model) {
-  return model.clip || model.ensemble || !model.difference.empty();
+  return model.clip || model.ensemble || !model.difference.empty() ||
+         std::any_of(model.parts.begin(), model.parts.end(), NeedsGuards);
+}
+
+// The mean of the parts' functions, name_part1 ..., each given the latest values it reads
+// (`from` spells the inputs from an offset on), summed as the predictor sums them.
+std::string PartsMean(const Model& model, const std::string& name,
+                      const std::function<std::string(std::size_t)>& from) {
+  return "(" +
+         Sum(model.parts.size(),
+             [&](std::size_t k) {
+               return NumberedName(name, "part", k) + "(" + from(PartOffset(model, k)) + ")";
+             }) +
+         ") / " + std::to_string(model.parts.size()) + ".0";
 }
 
 }  // namespace
@@ -661,11 +754,11 @@ std::string CPreamble(bool withNormalization, bool withGuards) {
   return text;
 }
 
-std::string MemberName(const std::string& name, std::size_t k) {
-  return name + "_member" + std::to_string(k + 1);
-}
-
 namespace {
+
+std::string MemberName(const std::string& name, std::size_t k) {
+  return NumberedName(name, "member", k);
+}
 
 std::string CProgramFunction(const Model& model, std::size_t population, const std::string& subject,
                              const std::string& name) {
@@ -722,9 +815,26 @@ std::string CDifferencedFunction(const Model& model, std::size_t population,
   return text + "  return " + BaseCode(c, w + span, x) + " + " + inner + "(z);\n}\n";
 }
 
+// One function per part, name_part1 ..., and name(x) that gives each its latest values.
+std::string CPartsFunction(const Model& model, const std::string& name) {
+  std::string text;
+  for (std::size_t k = 0; k < model.parts.size(); ++k) {
+    text += CFunction(model.parts[k], 0, NumberedName(name, "part", k));
+  }
+  const auto from = [](std::size_t offset) {
+    return offset == 0 ? std::string("x") : "x + " + std::to_string(offset);
+  };
+  return text + "\n" + PartsHeader(model, "// ") + "double " + name +
+         "(const double *x) {\n  return " + PartsMean(model, name, from) + ";\n}\n";
+}
+
 }  // namespace
 
 std::string CFunction(const Model& model, std::size_t population, const std::string& name) {
+  if (!model.parts.empty()) {
+    ValidateModel(model);
+    return CPartsFunction(model, name);
+  }
   if (!model.difference.empty()) {
     ValidateModel(model);
     return CDifferencedFunction(model, population, name);
@@ -796,9 +906,25 @@ std::string PythonDifferencedFunction(const Model& model, std::size_t population
   return text + "    ]\n    return " + BaseCode(c, w + span, x) + " + " + inner + "(z)\n";
 }
 
+std::string PythonPartsFunction(const Model& model, const std::string& name) {
+  std::string text;
+  for (std::size_t k = 0; k < model.parts.size(); ++k) {
+    text += PythonFunction(model.parts[k], 0, NumberedName(name, "part", k));
+  }
+  const auto from = [](std::size_t offset) {
+    return offset == 0 ? std::string("x") : "x[" + std::to_string(offset) + ":]";
+  };
+  return text + "\n\n" + PartsHeader(model, "# ") + "def " + name + "(x):\n    return " +
+         PartsMean(model, name, from) + "\n";
+}
+
 }  // namespace
 
 std::string PythonFunction(const Model& model, std::size_t population, const std::string& name) {
+  if (!model.parts.empty()) {
+    ValidateModel(model);
+    return PythonPartsFunction(model, name);
+  }
   if (!model.difference.empty()) {
     ValidateModel(model);
     return PythonDifferencedFunction(model, population, name);
@@ -817,19 +943,19 @@ std::string ExportPython(const Model& model, std::size_t population) {
 }
 
 std::string ExportLatex(const Model& model, std::size_t population) {
+  if (!model.parts.empty()) {
+    ValidateModel(model);
+    return PartsLatex(model);
+  }
   if (!model.difference.empty()) {
     ValidateModel(model);
     const std::vector<double> c = DifferenceCoefficientsOf(model);
     const auto n = static_cast<std::size_t>(InputCount(model));
     const DifferenceSpelling x{[](std::size_t i) { return "x_{" + std::to_string(i) + "}"; },
                                [](double a) { return LatexConstant(a) + " \\cdot "; }};
-    std::string inner = ExportLatex(Undifferenced(model), population);
-    for (std::size_t at = inner.find("\\hat{y}"); at != std::string::npos;
-         at = inner.find("\\hat{y}", at)) {
-      inner.replace(at, 7, "\\hat{v}");
-    }
-    return DifferenceHeader(model, "% ") + inner + "\\hat{y} = " + BaseCode(c, n, x) +
-           " + \\hat{v}\n";
+    return DifferenceHeader(model, "% ") +
+           ReplacedAll(ExportLatex(Undifferenced(model), population), "\\hat{y}", "\\hat{v}") +
+           "\\hat{y} = " + BaseCode(c, n, x) + " + \\hat{v}\n";
   }
   if (model.ensemble) {
     ValidateModel(model);

@@ -3,8 +3,10 @@
 // and Python functions take x[0] .. x[w-1] (X0 the oldest, X(w-1) the latest) in the data's
 // original units and give the same bits as the engine, protections included; a normalized
 // model normalizes its inputs and maps its output back as the predictor does, a clipped model
-// clips, an ensemble takes its members' median. The text and LaTeX forms of an ensemble list
-// its members and say how they are combined.
+// clips, an ensemble takes its members' median, a model of parts the mean of its parts' values,
+// each part given the latest values it reads. The text and LaTeX forms of an ensemble list its
+// members and say how they are combined; those of a model of parts give the mean, then each
+// part's own form.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +32,8 @@ std::string ExportC(const Model& model, std::size_t population);
 // functions (the normalization helper, and the clip, median and rounded-difference "guards",
 // only when asked), then the function itself. An ensemble's function is preceded by one
 // function per member, named name_member1, name_member2, ...; it returns their median, clipped.
+// A model of parts' function is preceded by each part's, name_part1, name_part2, ...; it
+// returns their mean.
 std::string CPreamble(bool withNormalization, bool withGuards = false);
 std::string CFunction(const Model& model, std::size_t population, const std::string& name);
 

@@ -329,5 +329,69 @@ TEST(ExportTest, CompiledCAndPythonGiveTheEnginesBits) {
   std::system(("rm -rf " + dir).c_str());
 }
 
+// The mean of an ensemble of window 2 and one differenced at lags 1 and 12 over three seasons,
+// which reads many more values: the first part's inputs start late among the whole's.
+Model TwoParts() {
+  Model window =
+      Members({{F(kAdd), X(0), X(1)}, {F(kMultiply), X(1), C(0.5)}, {X(0)}}, Clip{-15.0, 15.0});
+  window.windowSize = 2;
+  Model seasonal = Members({{F(kAdd), X(0), C(0.5)}, {F(kDivide), C(1.0), X(0)}}, Clip{-4.0, 4.0});
+  seasonal.difference = {1, 12};
+  seasonal.differenceSeasons = 3;
+  Model whole;
+  whole.functions = window.functions;
+  whole.parts = {window, seasonal};
+  return whole;
+}
+
+TEST(ExportTest, CAndPythonOfAModelOfPartsGiveThePredictorsBits) {
+  const Model whole = TwoParts();
+  const auto n = static_cast<std::size_t>(InputCount(whole));
+  SeedRandom(7);
+  std::vector<double> series(n + 30);
+  for (double& v : series) v = (RandomUnit() - 0.3) * 40.0;
+  const std::vector<double> expected = Predictor(whole, 0).Predict(series).predictions;
+  Case c{whole, {}};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    c.windows.emplace_back(series.begin() + static_cast<std::ptrdiff_t>(i),
+                           series.begin() + static_cast<std::ptrdiff_t>(i + n));
+  }
+  const std::string dir = vobrix::testing::ScratchPath("vobrix_export_parts_test").string();
+  ASSERT_EQ(std::system(("mkdir -p " + dir).c_str()), 0);
+  WriteText(dir + "/parts.c", CProgram({c}));
+  WriteText(dir + "/parts.py", PythonProgram({c}));
+  // The whole file, with the parts' helpers once each, compiles.
+  WriteText(dir + "/whole.c", ExportC(whole, 0));
+  const std::string cc = "cc -std=c99 -pedantic -Wall -Wextra -Werror -O2 -ffp-contract=off ";
+  ASSERT_EQ(std::system((cc + "-c -o " + dir + "/whole.o " + dir + "/whole.c").c_str()), 0);
+  ASSERT_EQ(std::system((cc + "-o " + dir + "/parts " + dir + "/parts.c -lm").c_str()), 0);
+  ASSERT_EQ(std::system((dir + "/parts > " + dir + "/c.txt").c_str()), 0);
+  ASSERT_EQ(std::system(("python3 " + dir + "/parts.py > " + dir + "/py.txt").c_str()), 0);
+  ExpectSameBits(expected, dir + "/c.txt", "C");
+  ExpectSameBits(expected, dir + "/py.txt", "Python");
+  std::system(("rm -rf " + dir).c_str());
+}
+
+// The text and LaTeX of a model of parts give the mean, then each part's own form in order.
+TEST(ExportTest, TextAndLatexOfAModelOfPartsGiveEachPart) {
+  const Model whole = TwoParts();
+  const std::string text = ExportText(whole, 0);
+  const std::string latex = ExportLatex(whole, 0);
+  EXPECT_NE(text.find("(y1 + y2) / 2"), std::string::npos) << text;
+  EXPECT_NE(latex.find("\\frac{\\hat{y}_{1} + \\hat{y}_{2}}{2}"), std::string::npos) << latex;
+  std::size_t inText = 0, inLatex = 0;
+  for (std::size_t k = 0; k < whole.parts.size(); ++k) {
+    const std::string label = "Part " + std::to_string(k + 1) + ",";
+    // A part's text past the line naming its value, and its LaTeX's first comment line.
+    const std::string own = ExportText(whole.parts[k], 0);
+    const std::string ownLatex = ExportLatex(whole.parts[k], 0);
+    inText = text.find(label, inText);
+    EXPECT_NE(text.find(own.substr(own.find('\n')), inText), std::string::npos) << text;
+    inLatex = latex.find(label, inLatex);
+    EXPECT_NE(latex.find(ownLatex.substr(0, ownLatex.find('\n')), inLatex), std::string::npos)
+        << latex;
+  }
+}
+
 }  // namespace
 }  // namespace vobrix::model
