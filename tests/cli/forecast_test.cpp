@@ -105,7 +105,7 @@ TEST_F(Forecast, PredictRepeatsTheEnsemblesRows) {
   }
   EXPECT_FALSE(rows[0].empty());
   EXPECT_EQ(rows[0], rows[1]);
-  ExpectRefused(Run("predict --model m.json --population 1 --data" + kSeries), "ensemble", "");
+  ExpectRefused(Run("predict --model m.json --population 1 --data" + kSeries), "used as one", "");
 }
 
 TEST_F(Forecast, BadUsageEndsWithStatusTwoAndOneLine) {

@@ -28,12 +28,13 @@ std::vector<CellRow> Rows(int n, const std::function<double(int)>& y) {
   return rows;
 }
 
-// A quick forecast: members of the smallest work the budget gives.
+// A quick forecast of one ensemble: members of the smallest work the budget gives.
 ForecastSettings Quick(std::uint32_t seed, std::int32_t runs) {
   ForecastSettings settings;
   settings.seed = seed;
   settings.runs = runs;
   settings.budgetSeconds = 0.01;
+  settings.combine = false;
   return settings;
 }
 

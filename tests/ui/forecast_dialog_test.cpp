@@ -189,12 +189,17 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
   EXPECT_EQ(testing::ReadAll(saved), testing::ReadAll(model));
   EXPECT_TRUE(dialog->saveButton->isEnabled());
   EXPECT_EQ(dialog->progress->value(), dialog->progress->maximum());
-  // The trend and season of these data are differenced out, and the status line says so.
-  const std::vector<std::int32_t>& lags = dialog->Result().forecast.model.difference;
+  // One forecast takes the trend and season of these data out, the other leaves the season to
+  // the formulas, and the status line says both.
+  const model::Model& m = dialog->Result().forecast.model;
+  ASSERT_EQ(m.parts.size(), 2u);
+  const std::vector<std::int32_t>& lags = m.parts[0].difference;
   ASSERT_FALSE(lags.empty());
   EXPECT_TRUE(dialog->status->text().contains(QString::fromStdString(
-      ", differenced at " +
-      model::LagsText(lags, dialog->Result().forecast.model.differenceSeasons) + ", 2 members.")))
+      ": the mean of 2 forecasts: window " + std::to_string(m.parts[0].windowSize) +
+      " (AR order " + std::to_string(dialog->Result().forecast.windows.arOrder) +
+      "), differenced at " + model::LagsText(lags, m.parts[0].differenceSeasons) +
+      ", 2 members; window " + std::to_string(m.parts[1].windowSize))))
       << dialog->status->text().toStdString();
   // Beside the validation error, the baselines' errors that the command line's summary holds.
   const auto json = nlohmann::json::parse(testing::ReadAll(summary));
