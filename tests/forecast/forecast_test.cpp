@@ -233,6 +233,18 @@ TEST(ForecastDifference, ChoiceTakesOutWhatTheHoldOutShowsAndOnlyThat) {
   EXPECT_EQ(s.scores.back().seasons, 5);
   EXPECT_EQ(s.lags, std::vector<std::int32_t>{12});
   EXPECT_EQ(s.seasons, 5);
+  // The other way to treat the season: dropped from the chosen lags, or, where they leave it
+  // in, added against the mean of the seasons that score best; nothing without a season.
+  EXPECT_EQ(OtherSeasonTreatment(s, seasonal, inner)->lags, std::vector<std::int32_t>{});
+  DifferenceChoice left = s;
+  left.lags = {};
+  left.seasons = 1;
+  const std::optional<DifferenceScore> added = OtherSeasonTreatment(left, seasonal, inner);
+  EXPECT_EQ(added->lags, std::vector<std::int32_t>{12});
+  EXPECT_EQ(added->seasons, 5);
+  left.lags = {1};
+  EXPECT_EQ(OtherSeasonTreatment(left, seasonal, inner)->lags, (std::vector<std::int32_t>{1, 12}));
+  EXPECT_FALSE(OtherSeasonTreatment(ChooseDifference(level, inner), level, inner));
   // Each month a random walk of its own: last year's value is the best guess, and stays.
   std::vector<double> drifting;
   for (int t = 0; t < 150; ++t) {
@@ -297,6 +309,41 @@ TEST(ForecastRun, AMeanOfSeasonsIsInTheModelAndLeavesTheWindowsFree) {
   std::vector<std::int32_t> windows;
   for (const WindowScore& score : f.windows.scores) windows.push_back(score.window);
   EXPECT_EQ(windows, CandidateWindows(f.windows.arOrder, 150 - 60, {}, 1));
+}
+
+// A seasonal series is forecast both ways its season can be treated, each way on half the
+// budget: the first part is the forecast made alone on that half, the second leaves the season
+// to the formulas. Sharded and merged, or on one thread, it is the same model; with given lags
+// it is one ensemble.
+TEST(ForecastRun, ASeasonIsForecastBothWaysAndTheModelIsTheirMean) {
+  const std::vector<CellRow> rows =
+      Rows(150, [](int t) { return 0.5 * t + 20.0 * std::sin(2.0 * M_PI * t / 12.0) + Noise(t); });
+  ForecastSettings settings = Quick(2, 2);
+  settings.budgetSeconds = 0.04;
+  settings.combine = true;
+  const Forecast f = RunForecast(rows, settings, 2);
+  ASSERT_EQ(f.model.parts.size(), 2u);
+  ForecastSettings half = Quick(2, 2);
+  half.budgetSeconds = 0.02;
+  model::Model alone = RunForecast(rows, half, 2).model;
+  half.budgetSeconds = 0.04;
+  EXPECT_NE(alone.settings.at("--generations"),
+            RunForecast(rows, half, 2).model.settings.at("--generations"));
+  alone.settings.erase("--no-combine");
+  alone.settings["--budget"] = model::ExactText(0.04);
+  EXPECT_EQ(f.model.parts[0], alone);
+  EXPECT_EQ(f.model.parts[1].difference, std::vector<std::int32_t>{});
+  EXPECT_EQ(f.partWindows.at(1).window, f.model.parts[1].windowSize);
+  EXPECT_NE(f.model.parts[0].ensemble->members[0].seed, f.model.parts[1].ensemble->members[0].seed);
+
+  std::vector<model::Model> shards;
+  for (std::int32_t i : {2, 1})
+    shards.push_back(RunForecast(rows, settings, 1, model::Shard{i, 2}).model);
+  EXPECT_EQ(MergeParts(shards), f.model);
+  const model::Model single = RunForecast(rows, half, 1, model::Shard{2, 2}).model;
+  EXPECT_THROW(MergeParts({shards[1], single}), ForecastError);
+  settings.difference = std::vector<std::int32_t>{12};
+  EXPECT_TRUE(RunForecast(rows, settings, 2).model.parts.empty());
 }
 
 // A run fits a and b on its inner rows, which leave out the latest values; a member's are

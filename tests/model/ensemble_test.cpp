@@ -136,6 +136,66 @@ TEST(EnsembleTest, FileKeepsMembersClipAndShardToTheBit) {
             std::string::npos);
 }
 
+// Three members clipped to [0, 3] reading the latest value, and one member that extrapolates
+// the latest difference (2 y[t-1] - y[t-2]) reading two: their mean.
+Model TwoParts() {
+  Model b = Members({{X(0)}}, std::nullopt);
+  b.difference = {1};
+  Model whole;
+  whole.functions = b.functions;
+  whole.parts = {ThreeMembers(Clip{0.0, 3.0}), b};
+  return whole;
+}
+
+TEST(EnsembleTest, AModelOfPartsPredictsTheirMeanEachFromItsOwnLatestValues) {
+  const Model whole = TwoParts();
+  EXPECT_EQ(InputCount(whole), 2);
+  const Predictor predictor(whole, 0);
+  // At y[2]: (median 4 clipped to 3, 2 * 3 - 1) / 2; at y[3]: (2, 2 * 1 - 3) / 2.
+  const SeriesPrediction p = predictor.Predict({1.0, 3.0, 1.0, 2.0});
+  EXPECT_EQ(p.predictions, (std::vector<double>{4.0, 0.5}));
+  EXPECT_EQ(p.mse, (9.0 + 2.25) / 2.0);
+  // Fed back: from 3, 1 the mean of 2 and -1; from 1, 0.5 the mean of 1 and 0.
+  EXPECT_EQ(predictor.Forecast({7.0, 3.0, 1.0}, 2), (std::vector<double>{0.5, 0.5}));
+  const std::string text = ModelToJson(whole);
+  EXPECT_NE(text.find("\"version\": 3"), std::string::npos);
+  EXPECT_EQ(ModelFromJson(text), whole);
+  EXPECT_THROW(ChoosePopulation(whole, 0), ModelError);
+
+  using M = Model&;
+  const struct {
+    void (*change)(Model&);
+    const char* message;
+  } cases[] = {
+      {[](M m) { m.windowSize = 1; }, "parts: a model of parts has no window"},
+      {[](M m) {
+         m.clip = Clip{0.0, 1.0};
+       },
+       "parts: a model of parts has no window"},
+      {[](M m) { m.parts.resize(1); }, "parts: must hold 2 to 8 parts"},
+      {[](M m) { m.parts[1].seed = 3; }, "parts[1]: must have the model's functions and seed"},
+      {[](M m) {
+         m.parts[0].parts = {m.parts[1], m.parts[1]};
+       },
+       "parts[0].parts: a part has no"},
+      {[](M m) { m.parts[1].ensemble.reset(); }, "parts[1]: must be an ensemble"},
+      {[](M m) {
+         m.parts[0].clip = Clip{2.0, 1.0};
+       },
+       "parts[0].clip.high: must be from low up"},
+  };
+  for (const auto& c : cases) {
+    Model m = TwoParts();
+    c.change(m);
+    const std::string error = ModelErrorOf([&] { ValidateModel(m); });
+    EXPECT_EQ(error.rfind(c.message, 0), 0u) << error;
+  }
+  std::string hostile = text;
+  hostile.replace(hostile.find("\"windowSize\": 1"), 15, "\"windowSize\": 0");
+  EXPECT_EQ(ModelErrorOf([&] { ModelFromJson(hostile); }).rfind("parts[0].windowSize: must", 0),
+            0u);
+}
+
 TEST(EnsembleTest, ModelsThatCannotBeGiveOneErrorNamingTheField) {
   using M = Model&;
   const struct {
