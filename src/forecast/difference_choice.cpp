@@ -137,6 +137,16 @@ std::optional<DifferenceScore> OtherSeasonTreatment(const DifferenceChoice& choi
       const auto span = static_cast<std::size_t>(model::DifferenceSpan(lags, k));
       if (2 * span <= innerRows) Score(training, innerRows, lags, k, scores);
     }
+    // A season the chosen lags leave in must show on the hold-out, as differencing must: lynx's
+    // ten-year cycle, taken out against the mean of earlier cycles, forecast worse than
+    // persistence.
+    const auto chosen = std::find_if(
+        choice.scores.begin(), choice.scores.end(),
+        [&](const DifferenceScore& c) { return c.lags == choice.lags && c.seasons == 1; });
+    if (scores.empty() || chosen == choice.scores.end() ||
+        !(Lowest(scores).holdoutMse < kDifferenceGain * chosen->holdoutMse)) {
+      return std::nullopt;
+    }
   }
   if (scores.empty()) return std::nullopt;
   return Lowest(scores);

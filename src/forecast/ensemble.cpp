@@ -193,7 +193,8 @@ std::vector<PartSetup> SetUpParts(const std::vector<CellRow>& training,
   ForecastSettings share = settings;
   if (other) share.budgetSeconds /= 2.0;
   std::vector<PartSetup> parts{SetUpPart(rows, choice.lags, choice.seasons, share, 0)};
-  if (other) parts.push_back(SetUpPart(otherRows, other->lags, other->seasons, share, kPartStreams));
+  if (other)
+    parts.push_back(SetUpPart(otherRows, other->lags, other->seasons, share, kPartStreams));
   return parts;
 }
 
@@ -235,7 +236,8 @@ Forecast RunForecast(const std::vector<CellRow>& training, const ForecastSetting
   try {
     for (const PartSetup& part : parts) {
       forecast.partWindows.emplace_back();
-      models.push_back(RunPart(part, settings, shard, threads, tracker, forecast.partWindows.back()));
+      models.push_back(
+          RunPart(part, settings, shard, threads, tracker, forecast.partWindows.back()));
     }
   } catch (const RunStopped&) {
     throw ForecastCancelled();

@@ -267,7 +267,7 @@ void ReadOptionalParts(const Json& root, Model& model) {
 // (clip, ensemble, differencing), with the whole's functions and seed.
 void ReadParts(const Json& parts, Model& model) {
   Array(parts, "parts");
-  if (parts.size() > kMaxParts) {
+  if (parts.size() < 2 || parts.size() > kMaxParts) {
     throw ModelError("parts: must hold 2 to " + std::to_string(kMaxParts) + " parts");
   }
   for (std::size_t i = 0; i < parts.size(); ++i) {

@@ -148,7 +148,8 @@ SeriesPrediction Predictor::PredictParts(const std::vector<double>& series) cons
   for (std::size_t k = 0; k < parts_.size(); ++k) {
     const std::vector<double> each = parts_[k].Predict(series).predictions;
     const auto skip = static_cast<std::size_t>(inputs_ - parts_[k].inputs_);
-    if (k == 0) result.predictions.assign(each.begin() + static_cast<std::ptrdiff_t>(skip), each.end());
+    if (k == 0)
+      result.predictions.assign(each.begin() + static_cast<std::ptrdiff_t>(skip), each.end());
     for (std::size_t i = 0; k > 0 && i < result.predictions.size(); ++i) {
       result.predictions[i] += each[i + skip];
     }

@@ -1,5 +1,6 @@
 #include "ui/forecast_dialog.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -109,12 +110,19 @@ QLayout* ForecastDialog::BuildOptions() {
   difference = new QLineEdit(QStringLiteral("auto"), this);
   difference->setToolTip(
       QStringLiteral("auto: chosen on the inner hold-out; none; or lags such as 1 or 1,12"));
+  combine = new QCheckBox(QStringLiteral("a season both ways, the mean of the two"), this);
+  combine->setChecked(forecast::ForecastSettings{}.combine);
+  combine->setToolTip(
+      QStringLiteral("A seasonal series is forecast with its season left to the formulas and "
+                     "taken out against earlier seasons, each on half the budget; not with "
+                     "given lags"));
   auto* options = new QFormLayout;
   options->addRow(QStringLiteral("Runs (ensemble members)"), runs);
   options->addRow(QStringLiteral("Budget (work, in seconds)"), budget);
   options->addRow(QStringLiteral("Horizon (steps past the data)"), horizon);
   options->addRow(QStringLiteral("Seed"), seed);
   options->addRow(QStringLiteral("Differencing (auto, none or lags)"), difference);
+  options->addRow(QStringLiteral("Combine"), combine);
   return options;
 }
 
@@ -191,6 +199,7 @@ std::optional<ForecastRequest> ForecastDialog::ReadRequest() {
     seam().MessageBox(this, refusal);
     return std::nullopt;
   }
+  request.settings.combine = combine->isChecked();
   request.training = GridRows(*form_.StringGrid1);
   if (!GridEmpty(*form_.StringGrid3)) request.validation = GridRows(*form_.StringGrid3);
   request.settings.seed = *seedValue;
@@ -235,8 +244,8 @@ void ForecastDialog::CancelAndWait() {
 }
 
 void ForecastDialog::SetBusy(bool busy) {
-  for (QWidget* option :
-       std::initializer_list<QWidget*>{runs, budget, horizon, seed, difference, startButton}) {
+  for (QWidget* option : std::initializer_list<QWidget*>{runs, budget, horizon, seed, difference,
+                                                         combine, startButton}) {
     option->setEnabled(!busy);
   }
   cancelButton->setEnabled(busy);

@@ -17,6 +17,7 @@
 
 #include "ui/forecast_worker.h"
 
+class QCheckBox;
 class QDoubleSpinBox;
 class QLabel;
 class QLayout;
@@ -60,6 +61,7 @@ class ForecastDialog : public QDialog {
   QSpinBox* horizon;
   QLineEdit* seed;        // empty: the calendar time
   QLineEdit* difference;  // "auto", "none" or lags such as "1,12"
+  QCheckBox* combine;     // a season forecast both ways, the mean of the two
   QPushButton* startButton;
   QPushButton* cancelButton;
   QPushButton* saveButton;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,18 +72,33 @@ TEST_F(Forecast, ShardsRunThroughGnuParallelMergeIntoTheUnshardedModel) {
 // Population 0 is the ensemble; predict on the training file repeats its training rows, and
 // every prediction lies within the clip the model holds.
 TEST_F(Forecast, PredictRepeatsTheEnsemblesRows) {
-  ExpectSuccess(Forecasting() + "--model m.json --predictions p.csv --summary s.json --horizon 4" +
-                " --validation '" + kData + "/seasonal-validation.txt'");
+  const Outcome made =
+      Run(Forecasting() + "--model m.json --predictions p.csv --summary s.json --horizon 4" +
+          " --validation '" + kData + "/seasonal-validation.txt'");
+  ASSERT_EQ(made.status, 0) << made.err;
   std::vector<std::string> ensemble, forecast;
-  int members = 0;
+  std::map<std::string, std::pair<double, int>> squares;  // population -> validation errors
   for (const std::string& line : Split(Read("p.csv"))) {
     const std::vector<std::string> f = Split(line, ',');
     if (f[0] == "0" && f[1] == "training") ensemble.push_back(f[2] + "," + f[4]);
     if (f[0] == "0" && f[1] == "forecast") forecast.push_back(f[4]);
-    if (f[0] == "3" && f[1] == "training") ++members;
+    if (f[1] == "validation") {
+      const double e = std::stod(f[3]) - std::stod(f[4]);
+      squares[f[0]].first += e * e;
+      ++squares[f[0]].second;
+    }
   }
   EXPECT_EQ(forecast.size(), 4u);
-  EXPECT_GT(members, 0);
+  // The forecast and the 3 members of each of its two ways (the season taken out, and left to
+  // the formulas), each scored on standard output over the same validation targets.
+  ASSERT_EQ(squares.size(), 7u);
+  const std::vector<std::string> lines = Split(made.out);
+  ASSERT_EQ(lines.size(), 8u);
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string> f = Split(lines[i], ',');
+    const auto& [sum, count] = squares.at(f[0]);
+    EXPECT_NEAR(std::stod(f[3]), sum / count, 1e-9 * sum / count) << lines[i];
+  }
   const Outcome predicted = Run("predict --model m.json --data" + kSeries);
   ASSERT_EQ(predicted.status, 0) << predicted.err;
   std::vector<std::string> again;

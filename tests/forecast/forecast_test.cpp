@@ -245,6 +245,14 @@ TEST(ForecastDifference, ChoiceTakesOutWhatTheHoldOutShowsAndOnlyThat) {
   left.lags = {1};
   EXPECT_EQ(OtherSeasonTreatment(left, seasonal, inner)->lags, (std::vector<std::int32_t>{1, 12}));
   EXPECT_FALSE(OtherSeasonTreatment(ChooseDifference(level, inner), level, inner));
+  // A cycle of 12.3 steps looks like a season of 12, but earlier cycles drift out of phase and
+  // their mean does not show on the hold-out: no other way.
+  std::vector<double> cycle;
+  for (int t = 0; t < 150; ++t) cycle.push_back(10.0 * std::sin(2.0 * M_PI * t / 12.3) + Noise(t));
+  const DifferenceChoice drift = ChooseDifference(cycle, inner);
+  EXPECT_EQ(drift.season, 12);
+  EXPECT_EQ(drift.lags, std::vector<std::int32_t>{});
+  EXPECT_FALSE(OtherSeasonTreatment(drift, cycle, inner));
   // Each month a random walk of its own: last year's value is the best guess, and stays.
   std::vector<double> drifting;
   for (int t = 0; t < 150; ++t) {
@@ -332,6 +340,7 @@ TEST(ForecastRun, ASeasonIsForecastBothWaysAndTheModelIsTheirMean) {
   alone.settings.erase("--no-combine");
   alone.settings["--budget"] = model::ExactText(0.04);
   EXPECT_EQ(f.model.parts[0], alone);
+  EXPECT_EQ(model::ModelFromJson(model::ModelToJson(f.model)), f.model);
   EXPECT_EQ(f.model.parts[1].difference, std::vector<std::int32_t>{});
   EXPECT_EQ(f.partWindows.at(1).window, f.model.parts[1].windowSize);
   EXPECT_NE(f.model.parts[0].ensemble->members[0].seed, f.model.parts[1].ensemble->members[0].seed);

@@ -96,6 +96,8 @@ TEST(ModelJsonTest, HostileFilesGiveOneErrorNamingTheField) {
       {With("format", R"("other")"), R"(format: must be "vobrix-model")"},
       {With("version", "4"), "version: 4 is newer than this program reads (3)"},
       {With("version", "1.5"), "version: must be an integer"},
+      {With("parts", "[]"), "parts: must hold 2 to 8 parts"},
+      {With("parts", R"([{"windowSize": 2}, 3])"), "parts[1]: must be an object"},
       {With("differenceSeasons", "101"), "differenceSeasons: must be an integer from 1 to 100"},
       {With("differenceSeasons", "3"),
        "differenceSeasons: must be an integer from 1 to 100, above"},

@@ -193,13 +193,14 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
   // the formulas, and the status line says both.
   const model::Model& m = dialog->Result().forecast.model;
   ASSERT_EQ(m.parts.size(), 2u);
-  const std::vector<std::int32_t>& lags = m.parts[0].difference;
+  // A copy: the runs below replace m.
+  const std::vector<std::int32_t> lags = m.parts[0].difference;
   ASSERT_FALSE(lags.empty());
   EXPECT_TRUE(dialog->status->text().contains(QString::fromStdString(
-      ": the mean of 2 forecasts: window " + std::to_string(m.parts[0].windowSize) +
-      " (AR order " + std::to_string(dialog->Result().forecast.windows.arOrder) +
-      "), differenced at " + model::LagsText(lags, m.parts[0].differenceSeasons) +
-      ", 2 members; window " + std::to_string(m.parts[1].windowSize))))
+      ": the mean of 2 forecasts: window " + std::to_string(m.parts[0].windowSize) + " (AR order " +
+      std::to_string(dialog->Result().forecast.windows.arOrder) + "), differenced at " +
+      model::LagsText(lags, m.parts[0].differenceSeasons) + ", 2 members; window " +
+      std::to_string(m.parts[1].windowSize))))
       << dialog->status->text().toStdString();
   // Beside the validation error, the baselines' errors that the command line's summary holds.
   const auto json = nlohmann::json::parse(testing::ReadAll(summary));
@@ -227,6 +228,12 @@ TEST_F(ForecastDialogTest, AFinishedForecastIsTheCommandLines) {
   dialog->difference->setText("none");
   ASSERT_EQ(RunToTheEnd(), ForecastResult::Outcome::Finished) << dialog->Result().message;
   EXPECT_EQ(dialog->Result().forecast.model.difference, std::vector<std::int32_t>{});
+  // And "Combine" unticked, the chosen differencing alone: one ensemble.
+  dialog->difference->setText("auto");
+  dialog->combine->setChecked(false);
+  ASSERT_EQ(RunToTheEnd(), ForecastResult::Outcome::Finished) << dialog->Result().message;
+  EXPECT_TRUE(dialog->Result().forecast.model.parts.empty());
+  EXPECT_EQ(dialog->Result().forecast.model.difference, lags);
 }
 
 }  // namespace
