@@ -46,8 +46,8 @@ DifferenceChoice ChooseDifference(const std::vector<double>& training, std::size
 // The other way to forecast the season of a choice: when its lags take the season out, the same
 // lags without it (the formulas then see the season in their window); when they leave it in,
 // the lags with the season against the mean of the K seasons (from 1 to 10, reading back at
-// most half the inner values) whose AR model scores lowest on the hold-out, as above. Nothing
-// without a season.
+// most half the inner values) whose AR model scores lowest on the hold-out, as above, if that
+// is more than 5 % below the chosen lags' score. Nothing without a season.
 std::optional<DifferenceScore> OtherSeasonTreatment(const DifferenceChoice& choice,
                                                     const std::vector<double>& training,
                                                     std::size_t innerRows);

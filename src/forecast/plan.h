@@ -35,8 +35,8 @@ struct ForecastSettings {
   // A seasonal series, differenced as chosen, is forecast a second way too, with the season
   // treated the other way (OtherSeasonTreatment), and the model predicts the mean of the two
   // (a model of parts, model.h), each on half the budget. The inner hold-out cannot tell which
-  // way is better, and on the monthly series measured the mean forecast better than either
-  // about as often as not, and never far worse (bench/quality). Not with given lags.
+  // way is better; on the monthly series measured the mean was within 2.5 % of the better
+  // way, and better than both on nottem (bench/quality). Not with given lags.
   bool combine = true;
 };
 
