@@ -136,9 +136,11 @@ std::vector<CellRow> ReadRows(const std::string& path) {
 // first (runs + 1 ..).
 std::vector<std::pair<std::size_t, model::Model>> Labelled(const model::Model& m) {
   std::vector<std::pair<std::size_t, model::Model>> models{{0, m}};
-  const std::vector<model::Model> ways = m.parts.empty() ? std::vector<model::Model>{m} : m.parts;
+  std::vector<const model::Model*> ways;
+  for (const model::Model& part : m.parts) ways.push_back(&part);
+  if (ways.empty()) ways.push_back(&m);
   for (std::size_t p = 0; p < ways.size(); ++p) {
-    const model::Model& part = ways[p];
+    const model::Model& part = *ways[p];
     const auto first = p * static_cast<std::size_t>(part.ensemble->runs);
     for (std::size_t k = 0; k < part.ensemble->members.size(); ++k) {
       model::Model member = model::MemberAsModel(part, k);
